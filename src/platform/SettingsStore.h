@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+// The program's settings store: one key "SOFTWARE\Vantrelle Media Solutions\Tandrel" with an
+// optional subkey, kept by QSettings (on Linux ~/.config/Vantrelle Media Solutions/Tandrel.conf,
+// a subkey being a group). Reads are guarded: a missing value, or one that is not of the asked
+// type, reads as a failure and leaves the caller's default alone.
+class TSettingsStore {
+public:
+    TSettingsStore();
+    ~TSettingsStore();
+    TSettingsStore(const TSettingsStore&) = delete;
+    TSettingsStore& operator=(const TSettingsStore&) = delete;
+
+    // Opens the main key ("" ) or a subkey such as "CameraManager". Without canCreate the open
+    // fails when the key holds no values yet.
+    bool OpenKey(const QString& subKey, bool canCreate);
+    void CloseKey();
+    bool KeyExists(const QString& subKey) const;
+    // Removes the subkey with all its values.
+    bool DeleteKey(const QString& subKey);
+
+    bool ValueExists(const QString& name) const;
+    bool ReadInteger(const QString& name, int& value) const;
+    bool ReadString(const QString& name, QString& value) const;
+    bool WriteInteger(const QString& name, int value);
+    bool WriteString(const QString& name, const QString& value);
+    bool DeleteValue(const QString& name);
+    // Writes everything to disk; false when the file cannot be written.
+    bool Flush();
+
+private:
+    std::unique_ptr<QSettings> FSettings;
+    QString FGroup;
+    bool FOpen = false;
+};

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test; exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh
+./scripts/build.sh
+ctest --test-dir build --output-on-failure --parallel "$(nproc)"
+
+# The detectors' worker threads once more under ThreadSanitizer (core only: no Qt, no GStreamer).
+if [ ! -f build-tsan/build.ninja ]; then
+  cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTANDREL_CORE_ONLY=ON \
+    -DTANDREL_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="-fsanitize=thread -O1" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread"
+fi
+cmake --build build-tsan --parallel "$(nproc)" --target tandrel_core_tests
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build-tsan --output-on-failure --parallel "$(nproc)" -L threaded
