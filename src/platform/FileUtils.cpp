@@ -10,7 +10,9 @@
 
 namespace {
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Case-insensitive name order; names that differ only in case keep a fixed order by bytes.
 bool NameLess(const std::string& A, const std::string& B) {
@@ -33,7 +35,8 @@ bool GetFilesFromFolder(const std::string& Folder, const std::string& Mask,
         }
         Files->clear();
         namespace fs = std::filesystem;
-        const std::string prefix = (!Folder.empty() && Folder.back() == '/') ? Folder : Folder + "/";
+        const std::string prefix =
+            (!Folder.empty() && Folder.back() == '/') ? Folder : Folder + "/";
 
         std::error_code error;
         fs::directory_iterator it(prefix, error);

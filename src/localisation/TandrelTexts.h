@@ -1,0 +1,100 @@
+#pragma once
+
+#include <array>
+#include <string>
+
+// The UI string table: every user-visible text that follows the chosen language. Entry 0 is the
+// name of the language in use; the English text of an entry is also its key in language files.
+
+constexpr int TandrelTextCount = 64;
+
+struct TTandrelTexts {
+    std::array<std::string, TandrelTextCount> Texts;
+
+    // Sets all entries to empty.
+    void Clear() noexcept;
+};
+
+// Fixed indexes of the entries, named after their English texts.
+enum TTextIndex : int {
+    txtLanguageName = 0,  // "English"
+    txtFile = 1,
+    txtAddCamera = 2,
+    txtExit = 3,
+    txtSettings = 4,
+    txtLanguage = 5,
+    txtHelp = 6,
+    txtAbout = 7,
+    txtAddZone = 8,
+    txtRemoveZone = 9,
+    txtActivate = 10,
+    txtDeactivate = 11,
+    txtReset = 12,
+    txtCameraSetup = 13,
+    txtAlarms = 14,
+    txtResetAlarms = 15,
+    txtShowVideosList = 16,
+    txtSetup = 17,
+    txtCamera = 18,
+    txtFormat = 19,
+    txtResolution = 20,
+    txtFramesPerSecond = 21,
+    txtCameraSettings = 22,
+    txtMotionDetectionSensitivity = 23,
+    txtMotionDetectionMode = 24,
+    txtSimpleMode = 25,
+    txtSelfLearningMode = 26,
+    txtSelfLearningAdvancedMode = 27,
+    txtZones = 28,
+    txtZone = 29,
+    txtVideoLoggerSettings = 30,
+    txtUseMotionDetectionVideoLogger = 31,
+    txtUseContinuallyRunningVideoLogger = 32,
+    txtOpenFolder = 33,
+    txtAlarmProperties = 34,
+    txtEnableSoundVideoAlarm = 35,
+    txtSoundVideoAlarmFile = 36,
+    txtVideoLog = 37,
+    txtCreationDateAndTime = 38,
+    txtDurationSeconds = 39,
+    txtPlayVideo = 40,
+    txtVersion = 41,
+    txtCopyright = 42,
+    txtATradeMarkOf = 43,
+    txtAllRightsReserved = 44,
+    txtEmail = 45,
+    txtPhone = 46,
+    txtError = 47,
+    txtWarning = 48,
+    txtClose = 49,
+    txtOK = 50,
+    txtCancel = 51,
+    txtProductName = 52,  // "Tandrel"
+    txtLearning = 53,
+    txtOnlyOneInstance = 54,
+    txtNoInternet = 55,
+    txtCannotRetrieveVersion = 56,
+    txtCannotRetrieveUpdater = 57,
+    txtCannotUnpackUpdater = 58,
+    txtRestartForChanges = 59,
+    txtMaximumZones = 60,
+    txtFormatCannotBeUsed = 61,
+    txtAddAtLeastOneZone = 62,
+    txtFileCannotBePlayed = 63,
+};
+static_assert(txtFileCannotBePlayed + 1 == TandrelTextCount);
+
+// The built-in English texts (UTF-8).
+extern const TTandrelTexts DefaultTexts;
+
+// The table every window reads (GUI thread only). A copy of DefaultTexts from process start;
+// LoadLanguageFile replaces it.
+extern TTandrelTexts CurrentTexts;
+
+// The current text of one entry.
+inline const std::string& CurrentText(TTextIndex Index) {
+    return CurrentTexts.Texts[Index];
+}
+
+// Empties CurrentTexts; the main program calls it at process end.
+void ClearCurrentTexts() noexcept;

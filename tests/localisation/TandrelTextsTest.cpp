@@ -1,0 +1,127 @@
+#include "localisation/TandrelTexts.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "localisation/LanguageList.h"
+#include "localisation/LanguageTestSupport.h"
+
+namespace {
+
+// Each named index with the English text it must reach; a shifted or mistyped entry shows here.
+TEST(TandrelTexts, NamedIndexesReachTheirEnglishTexts) {
+    const std::pair<TTextIndex, const char*> entries[] = {
+        {txtLanguageName, "English"},
+        {txtFile, "File"},
+        {txtAddCamera, "Add Camera"},
+        {txtExit, "Exit"},
+        {txtSettings, "Settings"},
+        {txtLanguage, "Language"},
+        {txtHelp, "Help"},
+        {txtAbout, "About"},
+        {txtAddZone, "Add Zone"},
+        {txtRemoveZone, "Remove Zone"},
+        {txtActivate, "Activate"},
+        {txtDeactivate, "Deactivate"},
+        {txtReset, "Reset"},
+        {txtCameraSetup, "Camera Setup"},
+        {txtAlarms, "Alarms"},
+        {txtResetAlarms, "Reset Alarms"},
+        {txtShowVideosList, "Show Videos List"},
+        {txtSetup, "Setup"},
+        {txtCamera, "Camera"},
+        {txtFormat, "Format"},
+        {txtResolution, "Resolution"},
+        {txtFramesPerSecond, "Frames per second"},
+        {txtCameraSettings, "Camera Settings"},
+        {txtMotionDetectionSensitivity, "Motion Detection Sensitivity"},
+        {txtMotionDetectionMode, "Motion Detection Mode"},
+        {txtSimpleMode, "Simple Mode"},
+        {txtSelfLearningMode, "Self-Learning Mode"},
+        {txtSelfLearningAdvancedMode, "Self-Learning Advanced Mode"},
+        {txtZones, "Zones"},
+        {txtZone, "Zone"},
+        {txtVideoLoggerSettings, "Video Logger Settings"},
+        {txtUseMotionDetectionVideoLogger, "Use Motion Detection Video Logger"},
+        {txtUseContinuallyRunningVideoLogger, "Use Continually Running Video Logger"},
+        {txtOpenFolder, "Open Folder"},
+        {txtAlarmProperties, "Alarm Properties"},
+        {txtEnableSoundVideoAlarm, "Enable Sound/Video Alarm"},
+        {txtSoundVideoAlarmFile, "Sound/Video Alarm File"},
+        {txtVideoLog, "Video Log"},
+        {txtCreationDateAndTime, "Creation Date and Time"},
+        {txtDurationSeconds, "Duration(seconds)"},
+        {txtPlayVideo, "Play Video"},
+        {txtVersion, "Version"},
+        {txtCopyright, "Copyright"},
+        {txtATradeMarkOf, "a trade mark of"},
+        {txtAllRightsReserved, "All Rights Reserved"},
+        {txtEmail, "Email"},
+        {txtPhone, "Phone"},
+        {txtError, "Error"},
+        {txtWarning, "Warning"},
+        {txtClose, "Close"},
+        {txtOK, "OK"},
+        {txtCancel, "Cancel"},
+        {txtProductName, "Tandrel"},
+        {txtLearning, "Learning"},
+        {txtOnlyOneInstance, "You can start only one instance of the product."},
+        {txtNoInternet,
+         "No internet! Please check your internet connection and restart the application."},
+        {txtCannotRetrieveVersion,
+         "Could not retrieve the product version! Please reinstall the product."},
+        {txtCannotRetrieveUpdater,
+         "Could not retrieve the updater! Please check your internet connection and restart the "
+         "application."},
+        {txtCannotUnpackUpdater, "Could not unpack updater! Please reinstall the product."},
+        {txtRestartForChanges, "Please restart the application for the changes to take place!"},
+        {txtMaximumZones, "Maximum 10 zones can be added!"},
+        {txtFormatCannotBeUsed, "The selected format cannot be used."},
+        {txtAddAtLeastOneZone, "You need to add at least one zone!"},
+        {txtFileCannotBePlayed, "File cannot be played!"},
+    };
+    ASSERT_EQ(std::size(entries), static_cast<size_t>(TandrelTextCount));
+    std::set<std::string> distinct;
+    for (const auto& [index, text] : entries) {
+        EXPECT_EQ(DefaultTexts.Texts[index], text) << index;
+        distinct.insert(DefaultTexts.Texts[index]);
+    }
+    // Every entry is a distinct key of the language files.
+    EXPECT_EQ(distinct.size(), static_cast<size_t>(TandrelTextCount));
+}
+
+TEST(TandrelTexts, CurrentTextsStartEnglishAndClearEmptiesThem) {
+    CurrentTextsRestorer restorer;
+    EXPECT_EQ(CurrentTexts.Texts, DefaultTexts.Texts);
+    EXPECT_EQ(CurrentText(txtActivate), "Activate");
+
+    ClearCurrentTexts();
+    for (const std::string& text : CurrentTexts.Texts) {
+        EXPECT_EQ(text, "");
+    }
+    EXPECT_EQ(DefaultTexts.Texts[txtActivate], "Activate");
+}
+
+TEST(LanguageList, AddGetAndClear) {
+    TLanguageList list;
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.Get(0), nullptr);
+
+    EXPECT_EQ(list.Add("Deutsch", "/l/German.lng"), 0);
+    EXPECT_EQ(list.Add("Français", "/l/French.lng"), 1);
+    ASSERT_EQ(list.Count(), 2);
+    ASSERT_NE(list.Get(1), nullptr);
+    EXPECT_EQ(list.Get(1)->LanguageName, "Français");
+    EXPECT_EQ(list.Items(0)->LanguageFileName, "/l/German.lng");
+    EXPECT_EQ(list.Get(-1), nullptr);
+    EXPECT_EQ(list.Get(2), nullptr);
+
+    list.Clear();
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.Get(0), nullptr);
+    EXPECT_EQ(list.Add("Deutsch", "/l/German.lng"), 0);
+}
+
+}  // namespace
