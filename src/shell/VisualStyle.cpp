@@ -1,6 +1,8 @@
 #include "shell/VisualStyle.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QFontDatabase>
 #include <QPalette>
 #include <QStyleFactory>
 
@@ -31,7 +33,20 @@ QGroupBox::title { subcontrol-origin: margin; left: 8px; color: #0078D7; }
 
 }  // namespace
 
+void RegisterDialogFonts() {
+    if (QFontDatabase::hasFamily("Tahoma")) {
+        return;
+    }
+    for (const char* path :
+         {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
+        if (QFile::exists(path)) {
+            QFontDatabase::addApplicationFont(path);
+        }
+    }
+}
+
 void ApplyWindows10BlueStyle(QApplication& application) {
+    RegisterDialogFonts();
     if (QStyle* fusion = QStyleFactory::create("Fusion")) {
         application.setStyle(fusion);
     }
