@@ -1,0 +1,457 @@
+#include "alarms/AlarmsSetupForm.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalBlocker>
+#include <QUrl>
+
+#include <algorithm>
+#include <iterator>
+
+#include "capture/GraphFunctions.h"
+#include "localisation/UiText.h"
+#include "shell/Diagnostics.h"
+#include "shell/MessageDialog.h"
+
+namespace {
+
+constexpr int kClientWidth = 576;
+constexpr int kClientHeight = 324;
+constexpr int kFontPointSize = 8;
+constexpr const char* kFontFamily = "Tahoma";
+// Gap between a labelled edit and its label above it.
+constexpr int kEditLabelSpacing = 3;
+
+TAlarmsSetupFormRunHook gRunHook;
+TAlarmsOpenDialogHook gOpenDialogHook;
+TAlarmsOpenFolderHook gOpenFolderHook;
+
+// Tahoma 8 pt where installed, else the application's sans-serif face at 8 pt.
+QFont DialogFont() {
+    QFont font = QApplication::font();
+    if (QFontDatabase::hasFamily(kFontFamily)) {
+        font.setFamily(kFontFamily);
+    }
+    font.setPointSize(kFontPointSize);
+    return font;
+}
+
+QString DesignText(TTextIndex index) {
+    return QString::fromStdString(DefaultTexts.Texts[index]);
+}
+
+QString RunOpenDialog(QWidget* parent, const QString& presetFileName) {
+    if (gOpenDialogHook) {
+        return gOpenDialogHook(parent, presetFileName);
+    }
+    // No file-type filter: any sound or video file the media framework can play will do.
+    return QFileDialog::getOpenFileName(parent, QString(), presetFileName);
+}
+
+void OpenFolder(const QString& folder) {
+    if (gOpenFolderHook) {
+        gOpenFolderHook(folder);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+// A file, not a folder, that exists.
+bool IsExistingFile(const QString& fileName) {
+    const QFileInfo info(fileName);
+    return info.exists() && !info.isDir();
+}
+
+}  // namespace
+
+TAlarmsSetupForm::TAlarmsSetupForm(QWidget* parent)
+    : QDialog(parent), FAlarmSettings(std::make_unique<TAlarmSettings>()) {
+    setObjectName("AlarmsSetupForm");
+    setWindowTitle(DesignText(txtAlarms));
+    setFont(DialogFont());
+    setFixedSize(kClientWidth, kClientHeight);
+    CreateComponents();
+    SetTabOrder();
+
+    if (parent != nullptr) {
+        const QRect area = parent->window()->frameGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+
+    // Key preview: the dialog sees key presses before the focused control.
+    qApp->installEventFilter(this);
+}
+
+TAlarmsSetupForm::~TAlarmsSetupForm() {
+    qApp->removeEventFilter(this);
+}
+
+void TAlarmsSetupForm::CreateComponents() {
+    GroupBox1 = new QGroupBox(DesignText(txtVideoLoggerSettings), this);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setGeometry(8, 7, 560, 74);
+
+    chkUseMotionVideoLogger =
+        new QCheckBox(DesignText(txtUseMotionDetectionVideoLogger), GroupBox1);
+    chkUseMotionVideoLogger->setObjectName("chkUseMotionVideoLogger");
+    chkUseMotionVideoLogger->setGeometry(9, 20, 456, 17);
+
+    chkUseConstantVideoLogger =
+        new QCheckBox(DesignText(txtUseContinuallyRunningVideoLogger), GroupBox1);
+    chkUseConstantVideoLogger->setObjectName("chkUseConstantVideoLogger");
+    chkUseConstantVideoLogger->setGeometry(9, 43, 456, 17);
+
+    btnOpenMotionDetectionVideoFolder = new QPushButton(DesignText(txtOpenFolder), GroupBox1);
+    btnOpenMotionDetectionVideoFolder->setObjectName("btnOpenMotionDetectionVideoFolder");
+    btnOpenMotionDetectionVideoFolder->setGeometry(471, 19, 75, 20);
+
+    btnOpenContinuallyVideoFolder = new QPushButton(DesignText(txtOpenFolder), GroupBox1);
+    btnOpenContinuallyVideoFolder->setObjectName("btnOpenContinuallyVideoFolder");
+    btnOpenContinuallyVideoFolder->setGeometry(471, 42, 75, 20);
+
+    lbZones = new QLabel(DesignText(txtZones), this);
+    lbZones->setObjectName("lbZones");
+    lbZones->move(8, 87);
+    lbZones->adjustSize();
+
+    lbxZones = new QListWidget(this);
+    lbxZones->setObjectName("lbxZones");
+    lbxZones->setGeometry(8, 105, 97, 172);
+
+    gbAlarmProperties = new QGroupBox(DesignText(txtAlarmProperties), this);
+    gbAlarmProperties->setObjectName("gbAlarmProperties");
+    gbAlarmProperties->setGeometry(112, 87, 456, 190);
+
+    gbSoundVideoAlarm = new QGroupBox(gbAlarmProperties);
+    gbSoundVideoAlarm->setObjectName("gbSoundVideoAlarm");
+    gbSoundVideoAlarm->setGeometry(9, 28, 434, 57);
+
+    // The check box sits on the inner group box's top edge as its title, so it is stacked above
+    // the group box and paints its own background over the frame line.
+    cbEnableSoundVideoAlarm =
+        new QCheckBox(DesignText(txtEnableSoundVideoAlarm), gbAlarmProperties);
+    cbEnableSoundVideoAlarm->setObjectName("cbEnableSoundVideoAlarm");
+    cbEnableSoundVideoAlarm->setGeometry(22, 23, 147, 17);
+    cbEnableSoundVideoAlarm->setAutoFillBackground(true);
+    cbEnableSoundVideoAlarm->raise();
+
+    lbedSoundVideoAlarmFile = new QLineEdit(gbSoundVideoAlarm);
+    lbedSoundVideoAlarmFile->setObjectName("lbedSoundVideoAlarmFile");
+    lbedSoundVideoAlarmFile->setGeometry(13, 26, 377, 21);
+    lbedSoundVideoAlarmFile->setReadOnly(true);
+    lbedSoundVideoAlarmFile->setEnabled(false);
+
+    lbedSoundVideoAlarmFileLabel =
+        new QLabel(DesignText(txtSoundVideoAlarmFile), gbSoundVideoAlarm);
+    lbedSoundVideoAlarmFileLabel->setObjectName("lbedSoundVideoAlarmFileLabel");
+    lbedSoundVideoAlarmFileLabel->setBuddy(lbedSoundVideoAlarmFile);
+    lbedSoundVideoAlarmFileLabel->setEnabled(false);
+
+    btnSelectSoundVideoAlarmFile = new QPushButton("...", gbSoundVideoAlarm);
+    btnSelectSoundVideoAlarmFile->setObjectName("btnSelectSoundVideoAlarmFile");
+    btnSelectSoundVideoAlarmFile->setGeometry(396, 25, 23, 23);
+    btnSelectSoundVideoAlarmFile->setEnabled(false);
+
+    btnOK = new QPushButton(DesignText(txtOK), this);
+    btnOK->setObjectName("btnOK");
+    btnOK->setGeometry(414, 283, 75, 25);
+    btnOK->setDefault(true);
+
+    btnCancel = new QPushButton(DesignText(txtCancel), this);
+    btnCancel->setObjectName("btnCancel");
+    btnCancel->setGeometry(494, 283, 75, 25);
+
+    // Check boxes report programmatic changes too, so that selecting another zone also refreshes
+    // which controls are usable.
+    connect(chkUseMotionVideoLogger, &QCheckBox::toggled, this,
+            &TAlarmsSetupForm::chkUseMotionVideoLoggerClick);
+    connect(chkUseConstantVideoLogger, &QCheckBox::toggled, this,
+            &TAlarmsSetupForm::chkUseConstantVideoLoggerClick);
+    connect(cbEnableSoundVideoAlarm, &QCheckBox::toggled, this,
+            &TAlarmsSetupForm::cbEnableSoundVideoAlarmClick);
+    connect(lbxZones, &QListWidget::currentRowChanged, this, &TAlarmsSetupForm::lbxZonesClick);
+    connect(btnSelectSoundVideoAlarmFile, &QPushButton::clicked, this,
+            &TAlarmsSetupForm::btnSelectSoundVideoAlarmFileClick);
+    connect(btnOpenMotionDetectionVideoFolder, &QPushButton::clicked, this,
+            &TAlarmsSetupForm::btnOpenMotionDetectionVideoFolderClick);
+    connect(btnOpenContinuallyVideoFolder, &QPushButton::clicked, this,
+            &TAlarmsSetupForm::btnOpenContinuallyVideoFolderClick);
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TAlarmsSetupForm::SetTabOrder() {
+    // btnOK, btnCancel, lbxZones, then the alarm properties, then the video logger settings.
+    QWidget* const order[] = {btnOK,
+                              btnCancel,
+                              lbxZones,
+                              cbEnableSoundVideoAlarm,
+                              lbedSoundVideoAlarmFile,
+                              btnSelectSoundVideoAlarmFile,
+                              chkUseMotionVideoLogger,
+                              chkUseConstantVideoLogger,
+                              btnOpenMotionDetectionVideoFolder,
+                              btnOpenContinuallyVideoFolder};
+    for (size_t i = 1; i < std::size(order); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
+}
+
+void TAlarmsSetupForm::SetLogFolders(const QString& MotionLogFolder,
+                                     const QString& ConstantLogFolder) {
+    FMotionLogFolder = MotionLogFolder;
+    FConstantLogFolder = ConstantLogFolder;
+}
+
+void TAlarmsSetupForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!FShown) {
+        FShown = true;
+        FormShow();
+    }
+}
+
+bool TAlarmsSetupForm::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        if (FormKeyDown(static_cast<QKeyEvent*>(event)->key())) {
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+TZoneAlarmSettings* TAlarmsSetupForm::SelectedZone() {
+    return FAlarmSettings->Zone(lbxZones->currentRow());
+}
+
+int TAlarmsSetupForm::TextWidth(const QString& text) const {
+    return QFontMetrics(font()).horizontalAdvance(text);
+}
+
+void TAlarmsSetupForm::FormShow() {
+    try {
+        // 1. One entry per zone: "Zone1", "Zone2", ...
+        const int count = FAlarmSettings->ZoneCount();
+        for (int i = 0; i < count; ++i) {
+            lbxZones->addItem(UiText(txtZone) + QString::number(i + 1));
+        }
+        // 2. The first zone is shown; without zones there is no alarm to enable.
+        if (count == 0) {
+            cbEnableSoundVideoAlarm->setEnabled(false);
+        } else {
+            {
+                const QSignalBlocker blocker(lbxZones);
+                lbxZones->setCurrentRow(0);
+            }
+            lbxZonesClick();
+        }
+        // 3. - 4.
+        chkUseMotionVideoLogger->setChecked(FAlarmSettings->UseMotionVideoLogger());
+        chkUseConstantVideoLogger->setChecked(FAlarmSettings->UseConstantVideoLogger());
+        RefreshTexts();
+        GeneralRefresh();
+    } catch (...) {
+        LogMessage("Error in TAlarmsSetupForm.FormShow call...");
+    }
+}
+
+void TAlarmsSetupForm::lbxZonesClick() {
+    try {
+        const TZoneAlarmSettings* zone = SelectedZone();
+        if (zone == nullptr) {
+            return;
+        }
+        cbEnableSoundVideoAlarm->setChecked(zone->SoundVideoAlarmEnabled);
+        lbedSoundVideoAlarmFile->setText(QString::fromStdString(zone->SoundVideoAlarmFileName));
+    } catch (...) {
+    }
+}
+
+void TAlarmsSetupForm::cbEnableSoundVideoAlarmClick() {
+    try {
+        if (TZoneAlarmSettings* zone = SelectedZone()) {
+            zone->SoundVideoAlarmEnabled = cbEnableSoundVideoAlarm->isChecked();
+        }
+        GeneralRefresh();
+    } catch (...) {
+    }
+}
+
+void TAlarmsSetupForm::GeneralRefresh() {
+    try {
+        const bool enabled = cbEnableSoundVideoAlarm->isChecked();
+        lbedSoundVideoAlarmFile->setEnabled(enabled);
+        lbedSoundVideoAlarmFileLabel->setEnabled(enabled);
+        btnSelectSoundVideoAlarmFile->setEnabled(enabled);
+    } catch (...) {
+    }
+}
+
+void TAlarmsSetupForm::btnSelectSoundVideoAlarmFileClick() {
+    try {
+        // The open dialog remembers its last file name, like a dialog component kept on the form.
+        if (!lbedSoundVideoAlarmFile->text().isEmpty()) {
+            FOpenDialogFileName = lbedSoundVideoAlarmFile->text();
+        }
+        const QString fileName = RunOpenDialog(this, FOpenDialogFileName);
+        if (fileName.isEmpty()) {
+            return;
+        }
+        FOpenDialogFileName = fileName;
+        if (!IsExistingFile(fileName)) {
+            return;
+        }
+        if (CanFileRender(fileName.toStdString())) {
+            lbedSoundVideoAlarmFile->setText(fileName);
+            if (TZoneAlarmSettings* zone = SelectedZone()) {
+                zone->SoundVideoAlarmFileName = fileName.toStdString();
+            }
+        } else {
+            ShowMessageDialog(UiText(txtFileCannotBePlayed), TMsgDlgType::mtInformation,
+                              {TMsgDlgBtn::mbOK}, UiText(txtProductName), {UiText(txtOK)});
+        }
+    } catch (...) {
+    }
+}
+
+void TAlarmsSetupForm::chkUseMotionVideoLoggerClick() {
+    try {
+        FAlarmSettings->SetUseMotionVideoLogger(chkUseMotionVideoLogger->isChecked());
+    } catch (...) {
+    }
+}
+
+void TAlarmsSetupForm::chkUseConstantVideoLoggerClick() {
+    try {
+        FAlarmSettings->SetUseConstantVideoLogger(chkUseConstantVideoLogger->isChecked());
+    } catch (...) {
+    }
+}
+
+void TAlarmsSetupForm::btnOpenMotionDetectionVideoFolderClick() {
+    try {
+        OpenFolder(FMotionLogFolder);
+    } catch (...) {
+        LogMessage("Error in TAlarmsSetupForm.btnOpenMotionDetectionVideoFolderClick call...");
+    }
+}
+
+void TAlarmsSetupForm::btnOpenContinuallyVideoFolderClick() {
+    try {
+        OpenFolder(FConstantLogFolder);
+    } catch (...) {
+        LogMessage("Error in TAlarmsSetupForm.btnOpenContinuallyVideoFolderClick call...");
+    }
+}
+
+bool TAlarmsSetupForm::FormKeyDown(int Key) {
+    try {
+        if (Key == Qt::Key_Return || Key == Qt::Key_Enter) {
+            btnOK->click();
+            return true;
+        }
+        if (Key == Qt::Key_Escape) {
+            btnCancel->click();
+            return true;
+        }
+    } catch (...) {
+        LogMessage("Error in TAlarmsSetupForm.FormKeyDown call...");
+    }
+    return false;
+}
+
+void TAlarmsSetupForm::RefreshTexts() {
+    try {
+        setWindowTitle(UiText(txtAlarms));
+        lbZones->setText(UiText(txtZones));
+        lbZones->adjustSize();
+        chkUseMotionVideoLogger->setText(UiText(txtUseMotionDetectionVideoLogger));
+        chkUseConstantVideoLogger->setText(UiText(txtUseContinuallyRunningVideoLogger));
+        gbAlarmProperties->setTitle(UiText(txtAlarmProperties));
+
+        lbedSoundVideoAlarmFileLabel->setText(UiText(txtSoundVideoAlarmFile));
+        lbedSoundVideoAlarmFileLabel->adjustSize();
+        lbedSoundVideoAlarmFileLabel->move(lbedSoundVideoAlarmFile->x(),
+                                           lbedSoundVideoAlarmFile->y() -
+                                               lbedSoundVideoAlarmFileLabel->height() -
+                                               kEditLabelSpacing);
+
+        btnOK->setText(UiText(txtOK));
+        btnCancel->setText(UiText(txtCancel));
+        GroupBox1->setTitle(UiText(txtVideoLoggerSettings));
+
+        // The alarm check box grows or shrinks with its caption.
+        const QString enableText = UiText(txtEnableSoundVideoAlarm);
+        const int widthChange = TextWidth(enableText) - TextWidth(cbEnableSoundVideoAlarm->text());
+        cbEnableSoundVideoAlarm->resize(std::max(0, cbEnableSoundVideoAlarm->width() + widthChange),
+                                        cbEnableSoundVideoAlarm->height());
+        cbEnableSoundVideoAlarm->setText(enableText);
+
+        // The "Open Folder" buttons only grow, to the left, keeping their right edges.
+        const QString openFolderText = UiText(txtOpenFolder);
+        const int growth =
+            TextWidth(openFolderText) - TextWidth(btnOpenMotionDetectionVideoFolder->text());
+        for (QPushButton* button :
+             {btnOpenMotionDetectionVideoFolder, btnOpenContinuallyVideoFolder}) {
+            if (growth > 0) {
+                const QRect r = button->geometry();
+                button->setGeometry(r.x() - growth, r.y(), r.width() + growth, r.height());
+            }
+            button->setText(openFolderText);
+        }
+    } catch (...) {
+    }
+}
+
+bool ShowAlarmsSetupForm(TAlarmSettings& AlarmSettings, const QString& MotionLogFolder,
+                         const QString& ConstantLogFolder, QWidget* parent) {
+    try {
+        // Held by a guarded pointer: should the parent go away while the dialog runs, it takes
+        // the dialog with it and nothing is assigned back.
+        QPointer<TAlarmsSetupForm> form = new TAlarmsSetupForm(parent);
+        const auto destroyForm = qScopeGuard([&form] { delete form.data(); });
+        form->AlarmSettings().Assign(AlarmSettings);
+        form->SetLogFolders(MotionLogFolder, ConstantLogFolder);
+        const int result = gRunHook ? gRunHook(*form) : form->exec();
+        if (form.isNull() || result != QDialog::Accepted) {
+            return false;
+        }
+        AlarmSettings.Assign(form->AlarmSettings());
+        return true;
+    } catch (...) {
+        LogMessage("Error in ShowAlarmsSetupForm call...");
+        return false;
+    }
+}
+
+TAlarmsSetupFormRunHook SetAlarmsSetupFormRunHook(TAlarmsSetupFormRunHook hook) {
+    TAlarmsSetupFormRunHook previous = std::move(gRunHook);
+    gRunHook = std::move(hook);
+    return previous;
+}
+
+TAlarmsOpenDialogHook SetAlarmsOpenDialogHook(TAlarmsOpenDialogHook hook) {
+    TAlarmsOpenDialogHook previous = std::move(gOpenDialogHook);
+    gOpenDialogHook = std::move(hook);
+    return previous;
+}
+
+TAlarmsOpenFolderHook SetAlarmsOpenFolderHook(TAlarmsOpenFolderHook hook) {
+    TAlarmsOpenFolderHook previous = std::move(gOpenFolderHook);
+    gOpenFolderHook = std::move(hook);
+    return previous;
+}
