@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -43,6 +44,29 @@ public:
     // Renders every stream of a local file (IGraphBuilder.RenderFile): uridecodebin plus
     // converters and default sinks for the decoded streams, completed while prerolling.
     HRESULT RenderFile(const std::string& FileName);
+
+    // Makes the element that ends a rendered video stream instead of the default video sink.
+    using TVideoSinkFactory = std::function<TGstElementHandle()>;
+    // RenderFile for a graph that plays the file again after Stop. Stop takes the decoder's
+    // outputs away; here the sink chains stay in the graph and take the outputs again on the
+    // next start (plain RenderFile would add a second set of sinks that never prerolls).
+    // VideoSink, when set, makes the video sink; an empty element from it fails that stream.
+    HRESULT RenderFileForReplay(const std::string& FileName, TVideoSinkFactory VideoSink = {});
+
+    // IMediaControl.GetState with a time-out: the state (the one the graph is heading for
+    // while it changes, also while it prerolls again after a seek) and S_OK,
+    // VFW_S_STATE_INTERMEDIATE or E_FAIL.
+    using TGraphCommon::GetState;
+    HRESULT GetState(int32_t TimeoutMs, TFilterState& State);
+    // Flushing seek to the start: S_OK; S_FALSE while stopped (a start begins there anyway);
+    // E_FAIL when refused.
+    HRESULT SetPositionToStart();
+    // IMediaEvent.WaitForCompletion: waits up to TimeoutMs for the end of the stream or an
+    // error on the bus, discarding every other message. S_OK with EvCode EC_COMPLETE or
+    // EC_ERRORABORT; VFW_E_TIMEOUT (EvCode 0) when neither came.
+    static constexpr int32_t EC_COMPLETE = 0x01;
+    static constexpr int32_t EC_ERRORABORT = 0x03;
+    HRESULT WaitForCompletion(int32_t TimeoutMs, int32_t& EvCode);
 
     GstElement* MediaFilter() const { return FGraphBuilder.Get(); }
     GstElement* VideoWindow() const { return FVideoWindow.Get(); }

@@ -6,6 +6,8 @@
 // Sizes are in bytes. The packed kernels work on 8 bytes (two pixels) per step and make
 // Size div 8 steps, so with an odd pixel count the last pixel is never examined.
 //
+// Sizes <= 0 and null pointers do nothing (counts come out 0). Pointers need no alignment.
+//
 // Each kernel has a portable scalar reference (namespace PixelKernelsScalar) and vectorised
 // versions (SSE2 on x86-64, AVX2 picked at run time); the public entry points below dispatch to
 // the fastest one the CPU supports. All versions give bit-identical results.
@@ -33,11 +35,13 @@ void MaskEnvelope32(void* Frame, const void* Min, const void* Max, int32_t Size)
 // Count = number of pixels of Frame that are not entirely zero.
 void CountNonZeroPixels32(const void* Frame, int32_t Size, uint32_t& Count);
 
-// 3 x 3 convolution of the first three bytes of every interior pixel into Dst (see
-// Convolution.h for the full rule); Dst is distinct from Src.
-// (Declared in detection/Convolution.h.)
+// ConvolveRGB32 (3 x 3 convolution of the colour bytes) is declared in detection/Convolution.h
+// and dispatched together with these kernels.
 
-// Which implementation the dispatcher uses: "avx2", "sse2" or "scalar".
+// Which implementation the dispatcher uses: "avx2", "sse2" or "scalar". All kernels are
+// stateless and may be called from any number of threads at once.
 const char* PixelKernelsImplementationName();
 // Tests and benchmarks force an implementation; a name the CPU cannot run is ignored (false).
+// "default" (or nullptr) goes back to the automatic choice. The switch is atomic, so kernels
+// running on other threads meanwhile finish with either implementation (same results).
 bool SelectPixelKernelsImplementation(const char* name);
