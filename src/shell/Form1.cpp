@@ -8,6 +8,8 @@
 #include <QMenuBar>
 #include <QTimer>
 
+#include "alarms/AlarmVideoPresenter.h"
+#include "alarms/AlarmVideoWindow.h"
 #include "localisation/LanguageFile.h"
 #include "localisation/LanguageList.h"
 #include "localisation/UiText.h"
@@ -63,6 +65,9 @@ TForm1::~TForm1() {
     if (!FClosed && !FTerminating && FShown) {
         FormClose();
     }
+    if (FAlarmVideoWindow) {
+        SetAlarmVideoPresenter(nullptr);
+    }
 }
 
 void TForm1::CreateMenu() {
@@ -116,6 +121,8 @@ void TForm1::FormShow() {
         RefreshMenuTexts();
         // 8. The camera controller is created once the update gate lets start-up go on.
         if (InitializationAndUpdate()) {
+            FAlarmVideoWindow = std::make_unique<TAlarmVideoWindow>();
+            SetAlarmVideoPresenter(FAlarmVideoWindow.get());
             FStartedUp = true;
         }
     } catch (...) {
@@ -140,6 +147,9 @@ void TForm1::FormClose() {
     FClosed = true;
     SaveRegistrySettings();
     try {
+        // After the camera controller (and with it every alarm thread) is gone.
+        SetAlarmVideoPresenter(nullptr);
+        FAlarmVideoWindow.reset();
         FLanguageList.reset();
         FSingleInstanceMutexHandle.Release();
     } catch (...) {

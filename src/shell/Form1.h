@@ -12,6 +12,7 @@
 class QAction;
 class QMenu;
 class QTimer;
+class TAlarmVideoWindow;
 class TLanguageList;
 class TTerminationSignals;
 
@@ -74,6 +75,8 @@ private:
     QAction* About1 = nullptr;
     QTimer* RestartTimer = nullptr;
     TTerminationSignals* FTerminationSignals = nullptr;
+    // Shows zones' video alarms full screen while the program runs.
+    std::unique_ptr<TAlarmVideoWindow> FAlarmVideoWindow;
 
     TDateTime FStartDateTime = 0;
     TSingleInstanceLock FSingleInstanceMutexHandle;
