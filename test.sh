@@ -15,4 +15,4 @@ fi
 cmake --build build-tsan --parallel "$(nproc)" --target tandrel_core_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build-tsan --output-on-failure --parallel "$(nproc)" \
-    -R "^(NeuralMotionDetection|MotionDetectionManager|Sync)"
+    -R "^(NeuralMotionDetection|MotionDetectionManager|PixelKernelsConcurrency|Sync)"
