@@ -164,7 +164,7 @@ bool TSoundNotificationThread::OpenGraph(const std::string& FileName) {
         const auto owner = reinterpret_cast<uintptr_t>(this);
         videoSink = [owner] { return CreatePresenterSink(owner); };
     }
-    if (!FGraph->Valid() || FAILED(FGraph->RenderFileForReplay(FileName, std::move(videoSink)))) {
+    if (!FGraph->Valid() || FAILED(FGraph->RenderFile(FileName, std::move(videoSink)))) {
         return false;
     }
     // The decoder completes the graph while it prerolls; only then is it known whether the

@@ -2,12 +2,9 @@
 
 #include <gst/audio/streamvolume.h>
 
-#include <mutex>
 #include <stdexcept>
-#include <utility>
 #include <vector>
 
-#include "capture/DefaultSinks.h"
 #include "capture/GraphFunctions.h"
 #include "capture/GraphRender.h"
 #include "platform/DebugOutput.h"
@@ -48,98 +45,6 @@ std::vector<TGstElementHandle> AllElements(GstBin* bin) {
     }
     g_value_unset(&item);
     return elements;
-}
-
-TGstElementHandle MakeElement(const char* factory) {
-    return TGstElementHandle::Adopt(gst_element_factory_make(factory, nullptr));
-}
-
-// The sink chains of a graph rendered for replay: one per decoded stream, kept across Stop
-// so that the decoder's outputs, which come back on every start, find them again.
-struct TReplayChains {
-    TGraph::TVideoSinkFactory VideoSink;
-    std::mutex Lock;  // outputs appear on the decoder's streaming threads
-    std::vector<std::pair<GraphPads::TStreamKind, TGstElementHandle>> Heads;
-};
-
-void DeleteReplayChains(gpointer chains, GClosure*) {
-    delete static_cast<TReplayChains*>(chains);
-}
-
-// Adds a converter chain ending in a sink for a raw stream of `kind`, links `pad` to it and
-// brings it to the graph's state; the chain's first element, or empty (graph unchanged).
-TGstElementHandle AddSinkChain(GstBin* bin, GstPad* pad, GraphPads::TStreamKind kind,
-                               const TGraph::TVideoSinkFactory& videoSink) {
-    std::vector<TGstElementHandle> chain;
-    if (kind == GraphPads::TStreamKind::RawVideo) {
-        chain = {MakeElement("videoconvert"), videoSink ? videoSink() : CreateDefaultVideoSink()};
-    } else {
-        chain = {MakeElement("audioconvert"), MakeElement("audioresample"),
-                 CreateDefaultAudioSink()};
-    }
-    for (const auto& e : chain) {
-        if (!e) {
-            return {};
-        }
-    }
-    std::vector<TGstElementHandle> added;
-    bool ok = true;
-    for (const auto& e : chain) {
-        if (!gst_bin_add(bin, e.Get())) {
-            ok = false;
-            break;
-        }
-        added.push_back(e);
-    }
-    for (size_t i = 1; ok && i < chain.size(); ++i) {
-        ok = gst_element_link(chain[i - 1].Get(), chain[i].Get());
-    }
-    if (ok) {
-        TGstPadHandle input =
-            TGstPadHandle::Adopt(gst_element_get_static_pad(chain.front().Get(), "sink"));
-        ok = SUCCEEDED(GraphPads::LinkPads(pad, input.Get()));
-    }
-    if (!ok) {
-        for (const auto& e : added) {
-            gst_element_set_state(e.Get(), GST_STATE_NULL);
-            gst_bin_remove(bin, e.Get());
-        }
-        return {};
-    }
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-        gst_element_sync_state_with_parent(it->Get());
-    }
-    return chain.front();
-}
-
-// "pad-added" of the replay decoder: a raw stream takes a free chain of its kind, else a new one.
-void OnReplayPadAdded(GstElement* decoder, GstPad* pad, gpointer data) {
-    auto* chains = static_cast<TReplayChains*>(data);
-    TGstCapsHandle caps = TGstCapsHandle::Adopt(gst_pad_get_current_caps(pad));
-    if (!caps) {
-        caps = TGstCapsHandle::Adopt(gst_pad_query_caps(pad, nullptr));
-    }
-    const GraphPads::TStreamKind kind = GraphPads::KindOfCaps(caps.Get());
-    if (kind == GraphPads::TStreamKind::Other) {
-        return;
-    }
-    std::lock_guard lock(chains->Lock);
-    for (const auto& [headKind, head] : chains->Heads) {
-        TGstPadHandle input = TGstPadHandle::Adopt(gst_element_get_static_pad(head.Get(), "sink"));
-        if (headKind == kind && input && !gst_pad_is_linked(input.Get()) &&
-            SUCCEEDED(GraphPads::LinkPads(pad, input.Get()))) {
-            return;
-        }
-    }
-    GstObject* parent = gst_object_get_parent(GST_OBJECT(decoder));
-    if (parent == nullptr) {
-        return;
-    }
-    TGstElementHandle head = AddSinkChain(GST_BIN(parent), pad, kind, chains->VideoSink);
-    gst_object_unref(parent);
-    if (head) {
-        chains->Heads.emplace_back(kind, std::move(head));
-    }
 }
 
 }  // namespace
@@ -357,45 +262,11 @@ bool TGraph::RetrieveBasicAudio() {
     }
 }
 
-HRESULT TGraph::RenderFile(const std::string& FileName) {
+HRESULT TGraph::RenderFile(const std::string& FileName, TVideoSinkFactory VideoSink) {
     try {
-        return GraphRender::RenderFile(Bin(), FileName);
+        return GraphRender::RenderFile(Bin(), FileName, VideoSink);
     } catch (...) {
         CallFailed("RenderFile");
-        return E_FAIL;
-    }
-}
-
-HRESULT TGraph::RenderFileForReplay(const std::string& FileName, TVideoSinkFactory VideoSink) {
-    try {
-        GstBin* bin = Bin();
-        if (bin == nullptr) {
-            return E_POINTER;
-        }
-        if (FileName.empty() || !g_file_test(FileName.c_str(), G_FILE_TEST_IS_REGULAR)) {
-            return VFW_E_NOT_FOUND;
-        }
-        gchar* uri = gst_filename_to_uri(FileName.c_str(), nullptr);
-        if (uri == nullptr) {
-            return VFW_E_NOT_FOUND;
-        }
-        TGstElementHandle decoder = MakeElement("uridecodebin");
-        if (!decoder) {
-            g_free(uri);
-            return VFW_E_CANNOT_RENDER;
-        }
-        g_object_set(decoder.Get(), "uri", uri, nullptr);
-        g_free(uri);
-        if (!gst_bin_add(bin, decoder.Get())) {
-            return VFW_E_CANNOT_RENDER;
-        }
-        g_signal_connect_data(decoder.Get(), "pad-added", G_CALLBACK(OnReplayPadAdded),
-                              new TReplayChains{std::move(VideoSink), {}, {}}, DeleteReplayChains,
-                              GConnectFlags(0));
-        gst_element_sync_state_with_parent(decoder.Get());
-        return S_OK;
-    } catch (...) {
-        CallFailed("RenderFileForReplay");
         return E_FAIL;
     }
 }

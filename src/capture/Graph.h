@@ -1,10 +1,10 @@
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 
 #include "capture/GraphCommon.h"
+#include "capture/GraphRender.h"
 
 // The filter-graph wrapper of the encoding graph, the alarm playback and CanFileRender.
 // Its lines go straight to OutputDebugString, tagged "gkt: " (except the renderer queries);
@@ -41,17 +41,13 @@ public:
     // element, else the audio sink) in BasicAudio; false when the graph has none.
     bool RetrieveVideoWindow();
     bool RetrieveBasicAudio();
-    // Renders every stream of a local file (IGraphBuilder.RenderFile): uridecodebin plus
-    // converters and default sinks for the decoded streams, completed while prerolling.
-    HRESULT RenderFile(const std::string& FileName);
-
     // Makes the element that ends a rendered video stream instead of the default video sink.
-    using TVideoSinkFactory = std::function<TGstElementHandle()>;
-    // RenderFile for a graph that plays the file again after Stop. Stop takes the decoder's
-    // outputs away; here the sink chains stay in the graph and take the outputs again on the
-    // next start (plain RenderFile would add a second set of sinks that never prerolls).
-    // VideoSink, when set, makes the video sink; an empty element from it fails that stream.
-    HRESULT RenderFileForReplay(const std::string& FileName, TVideoSinkFactory VideoSink = {});
+    using TVideoSinkFactory = GraphRender::TVideoSinkFactory;
+    // Renders every stream of a local file (IGraphBuilder.RenderFile): uridecodebin plus
+    // converters and default sinks for the decoded streams, completed while prerolling. The
+    // graph plays again after Stop with the same sinks. VideoSink, when set, makes the video
+    // sink; an empty element from it fails that stream.
+    HRESULT RenderFile(const std::string& FileName, TVideoSinkFactory VideoSink = {});
 
     // IMediaControl.GetState with a time-out: the state (the one the graph is heading for
     // while it changes, also while it prerolls again after a seek) and S_OK,

@@ -1,9 +1,12 @@
 #include "capture/GraphRender.h"
 
 #include <initializer_list>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 #include "capture/DefaultSinks.h"
+#include "shell/Diagnostics.h"
 
 namespace GraphRender {
 
@@ -73,16 +76,23 @@ HRESULT AddChain(GstBin* bin, GstPad* src, const std::vector<TGstElementHandle>&
     return S_OK;
 }
 
-HRESULT RenderRaw(GstBin* bin, GstPad* src, TStreamKind kind) {
+// Ends a raw stream in a converter chain and a sink (made by `videoSink` for video when set);
+// `head` is the chain's first element. On failure the graph is unchanged.
+HRESULT AddSinkChain(GstBin* bin, GstPad* src, TStreamKind kind, const TVideoSinkFactory& videoSink,
+                     TGstElementHandle& head) {
+    std::vector<TGstElementHandle> chain;
     if (kind == TStreamKind::RawVideo) {
-        return AddChain(bin, src, {Make("videoconvert"), CreateDefaultVideoSink()}, nullptr);
+        chain = {Make("videoconvert"), videoSink ? videoSink() : CreateDefaultVideoSink()};
+    } else if (kind == TStreamKind::RawAudio) {
+        chain = {Make("audioconvert"), Make("audioresample"), CreateDefaultAudioSink()};
+    } else {
+        return VFW_E_CANNOT_RENDER;
     }
-    if (kind == TStreamKind::RawAudio) {
-        return AddChain(bin, src,
-                        {Make("audioconvert"), Make("audioresample"), CreateDefaultAudioSink()},
-                        nullptr);
+    const HRESULT hr = AddChain(bin, src, chain, nullptr);
+    if (SUCCEEDED(hr)) {
+        head = chain.front();
     }
-    return VFW_E_CANNOT_RENDER;
+    return hr;
 }
 
 TStreamKind PadKind(GstPad* pad) {
@@ -93,18 +103,72 @@ TStreamKind PadKind(GstPad* pad) {
     return GraphPads::KindOfCaps(caps.Get());
 }
 
-// "pad-added" of a decoder that renders: every raw video or audio stream gets its sink;
-// other streams (subtitles, streams without a decoder) stay unconnected.
-void OnDecodedPadRender(GstElement* decoder, GstPad* pad, gpointer) {
-    GstObject* parent = gst_object_get_parent(GST_OBJECT(decoder));
-    if (parent == nullptr) {
-        return;
+// The sink chains a rendering decoder made, one per decoded stream. Stop takes the decoder's
+// outputs away (their links go with them) and every start adds them again; they take the
+// free chains of their kind instead of new ones, which would be a second set of sinks that
+// never prerolls. Owned by the decoder's "pad-added" handler.
+struct TDecodedChains {
+    TVideoSinkFactory VideoSink;
+    std::mutex Lock;  // outputs appear on the decoder's streaming threads
+    std::vector<std::pair<TStreamKind, TGstElementHandle>> Heads;
+};
+
+void DeleteDecodedChains(gpointer chains, GClosure*) {
+    delete static_cast<TDecodedChains*>(chains);
+}
+
+// Links `pad` to a chain of `kind` that is still in `bin` and whose input is free; chains
+// taken out of the graph since are forgotten.
+bool RelinkFreeChain(TDecodedChains& chains, GstBin* bin, GstPad* pad, TStreamKind kind) {
+    std::erase_if(chains.Heads, [bin](const auto& head) {
+        return !gst_object_has_as_parent(GST_OBJECT(head.second.Get()), GST_OBJECT(bin));
+    });
+    for (const auto& [headKind, head] : chains.Heads) {
+        if (headKind != kind) {
+            continue;
+        }
+        TGstPadHandle input = TGstPadHandle::Adopt(gst_element_get_static_pad(head.Get(), "sink"));
+        if (input && !gst_pad_is_linked(input.Get()) &&
+            SUCCEEDED(GraphPads::LinkPads(pad, input.Get()))) {
+            return true;
+        }
     }
-    const TStreamKind kind = PadKind(pad);
-    if (kind != TStreamKind::Other) {
-        RenderRaw(GST_BIN(parent), pad, kind);
+    return false;
+}
+
+// "pad-added" of a decoder that renders: every raw video or audio stream goes to a free chain
+// of its kind, else to a new one; other streams (subtitles, streams without a decoder) stay
+// unconnected.
+void OnDecodedPadRender(GstElement* decoder, GstPad* pad, gpointer data) {
+    try {
+        auto& chains = *static_cast<TDecodedChains*>(data);
+        const TStreamKind kind = PadKind(pad);
+        if (kind == TStreamKind::Other) {
+            return;
+        }
+        GstObject* parent = gst_object_get_parent(GST_OBJECT(decoder));
+        if (parent == nullptr) {
+            return;
+        }
+        const TGstHandle<GstBin> bin = TGstHandle<GstBin>::Adopt(GST_BIN(parent));
+        std::lock_guard lock(chains.Lock);
+        if (RelinkFreeChain(chains, bin.Get(), pad, kind)) {
+            return;
+        }
+        TGstElementHandle head;
+        if (SUCCEEDED(AddSinkChain(bin.Get(), pad, kind, chains.VideoSink, head))) {
+            chains.Heads.emplace_back(kind, std::move(head));
+        }
+    } catch (...) {
+        LogMessage("Error in GraphRender.OnDecodedPadRender call...");
     }
-    gst_object_unref(parent);
+}
+
+// Has `decoder` end its decoded streams in sinks, keeping the chains across restarts.
+void RenderDecodedPads(GstElement* decoder, const TVideoSinkFactory& videoSink) {
+    g_signal_connect_data(decoder, "pad-added", G_CALLBACK(OnDecodedPadRender),
+                          new TDecodedChains{videoSink, {}, {}}, DeleteDecodedChains,
+                          GConnectFlags(0));
 }
 
 // "pad-added" of a decoder inserted by ConnectIntelligent: the first decoded stream that
@@ -121,14 +185,6 @@ void UnrefConverter(gpointer converter, GClosure*) {
     gst_object_unref(converter);
 }
 
-TGstElementHandle AddDecoder(GstBin* bin, GstPad* src) {
-    TGstElementHandle decoder = Make("decodebin");
-    if (!decoder || FAILED(AddChain(bin, src, {decoder}, nullptr))) {
-        return {};
-    }
-    return decoder;
-}
-
 bool Accepts(GstPad* pad, const char* mediaType) {
     TGstCapsHandle caps = TGstCapsHandle::Adopt(gst_pad_query_caps(pad, nullptr));
     TGstCapsHandle wanted = TGstCapsHandle::Adopt(gst_caps_new_empty_simple(mediaType));
@@ -137,7 +193,7 @@ bool Accepts(GstPad* pad, const char* mediaType) {
 
 }  // namespace
 
-HRESULT RenderPad(GstBin* bin, GstPad* src) {
+HRESULT RenderPad(GstBin* bin, GstPad* src, const TVideoSinkFactory& videoSink) {
     if (bin == nullptr || src == nullptr) {
         return E_POINTER;
     }
@@ -149,14 +205,16 @@ HRESULT RenderPad(GstBin* bin, GstPad* src) {
     }
     const TStreamKind kind = PadKind(src);
     if (kind != TStreamKind::Other) {
-        return RenderRaw(bin, src, kind);
+        TGstElementHandle head;
+        return AddSinkChain(bin, src, kind, videoSink, head);
     }
-    TGstElementHandle decoder = AddDecoder(bin, src);
+    // Connected before the decoder runs: it may expose its outputs as soon as it starts.
+    TGstElementHandle decoder = Make("decodebin");
     if (!decoder) {
         return VFW_E_CANNOT_RENDER;
     }
-    g_signal_connect(decoder.Get(), "pad-added", G_CALLBACK(OnDecodedPadRender), nullptr);
-    return S_OK;
+    RenderDecodedPads(decoder.Get(), videoSink);
+    return AddChain(bin, src, {decoder}, nullptr);
 }
 
 HRESULT ConnectIntelligent(GstBin* bin, GstPad* src, GstPad* sink) {
@@ -213,7 +271,7 @@ HRESULT ConnectIntelligent(GstBin* bin, GstPad* src, GstPad* sink) {
     return S_OK;
 }
 
-HRESULT RenderFile(GstBin* bin, const std::string& fileName) {
+HRESULT RenderFile(GstBin* bin, const std::string& fileName, const TVideoSinkFactory& videoSink) {
     if (bin == nullptr) {
         return E_POINTER;
     }
@@ -234,7 +292,7 @@ HRESULT RenderFile(GstBin* bin, const std::string& fileName) {
     if (!gst_bin_add(bin, decoder.Get())) {
         return VFW_E_CANNOT_RENDER;
     }
-    g_signal_connect(decoder.Get(), "pad-added", G_CALLBACK(OnDecodedPadRender), nullptr);
+    RenderDecodedPads(decoder.Get(), videoSink);
     gst_element_sync_state_with_parent(decoder.Get());
     return S_OK;
 }

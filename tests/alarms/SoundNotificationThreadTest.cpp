@@ -253,12 +253,12 @@ GstState SettledGraphState(TGraph& graph) {
 TEST_F(SoundNotificationThreadGraphTest, ReplayGraphPlaysAgainAfterEveryStop) {
     TGraph graph;
     int made = 0;
-    ASSERT_EQ(graph.RenderFileForReplay(Video(),
-                                        [&made] {
-                                            ++made;
-                                            return TGstElementHandle::Adopt(
-                                                gst_element_factory_make("fakesink", nullptr));
-                                        }),
+    ASSERT_EQ(graph.RenderFile(Video(),
+                               [&made] {
+                                   ++made;
+                                   return TGstElementHandle::Adopt(
+                                       gst_element_factory_make("fakesink", nullptr));
+                               }),
               S_OK);
     EXPECT_EQ(graph.SetPositionToStart(), S_FALSE);  // stopped: a start begins there anyway
     for (int round = 0; round < 3; ++round) {
@@ -284,8 +284,8 @@ TEST_F(SoundNotificationThreadGraphTest, ReplayGraphPlaysAgainAfterEveryStop) {
 
 TEST_F(SoundNotificationThreadGraphTest, ReplayRenderRefusesMissingFiles) {
     TGraph graph;
-    EXPECT_EQ(graph.RenderFileForReplay(gMedia->File("deleted.wav")), VFW_E_NOT_FOUND);
-    EXPECT_EQ(graph.RenderFileForReplay(""), VFW_E_NOT_FOUND);
+    EXPECT_EQ(graph.RenderFile(gMedia->File("deleted.wav")), VFW_E_NOT_FOUND);
+    EXPECT_EQ(graph.RenderFile(""), VFW_E_NOT_FOUND);
     EXPECT_EQ(GST_BIN_NUMCHILDREN(GST_BIN(graph.MediaControl())), 0);
 }
 

@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "capture/DirectShowGraph.h"
 #include "capture/Graph.h"
+#include "capture/GraphPads.h"
 #include "capture/GraphTestSupport.h"
 #include "support/LogCapture.h"
 
@@ -91,6 +93,101 @@ TEST_F(CanFileRenderTest, AnswersFalseForFilesThatDoNotRender) {
     for (const auto& file :
          {garbage, text, empty, File("missing.wav"), gFolder.string(), std::string()}) {
         EXPECT_FALSE(CanFileRender(file)) << file;
+    }
+}
+
+// Graphs that end decoded streams in sinks: Stop takes the decoder's outputs away and the
+// next start brings them back, when they have to find the sinks of the first start again
+// instead of a second set that never prerolls.
+using GraphRenderTest = CanFileRenderTest;
+
+struct TSinkCount {
+    int Audio = 0;  // by the caps of their input, so only meaningful while data flows
+    int Video = 0;
+    int All = 0;
+};
+
+TSinkCount CountSinks(const TGraphCommon& graph) {
+    GstBin* bin = GST_BIN(graph.GraphBuilder());
+    std::vector<TGstElementHandle> sinks;
+    GST_OBJECT_LOCK(bin);
+    for (GList* l = GST_BIN_CHILDREN(bin); l != nullptr; l = l->next) {
+        if (GST_OBJECT_FLAG_IS_SET(l->data, GST_ELEMENT_FLAG_SINK)) {
+            sinks.push_back(TGstElementHandle::Ref(GST_ELEMENT(l->data)));
+        }
+    }
+    GST_OBJECT_UNLOCK(bin);
+    TSinkCount count;
+    for (const auto& sink : sinks) {
+        ++count.All;
+        TGstPadHandle input = TGstPadHandle::Adopt(gst_element_get_static_pad(sink.Get(), "sink"));
+        TGstCapsHandle caps = GraphPads::ConnectionCaps(input.Get());
+        switch (GraphPads::KindOfCaps(caps.Get())) {
+            case GraphPads::TStreamKind::RawAudio:
+                ++count.Audio;
+                break;
+            case GraphPads::TStreamKind::RawVideo:
+                ++count.Video;
+                break;
+            default:
+                break;
+        }
+    }
+    return count;
+}
+
+// The state a graph settles in; a graph whose sinks never preroll stays short of PLAYING.
+GstState SettledState(const TGraphCommon& graph) {
+    GstState current = GST_STATE_VOID_PENDING;
+    gst_element_get_state(GST_ELEMENT(graph.GraphBuilder()), &current, nullptr, 10 * GST_SECOND);
+    return current;
+}
+
+TEST_F(GraphRenderTest, RenderedGraphsPlayAgainAfterStopWithOneSinkPerStream) {
+    const std::string wav = File("replay.wav");
+    const std::string avi = File("replay.avi");
+    const std::string mkv = File("replay.mkv");
+    ASSERT_TRUE(RunToEnd("audiotestsrc num-buffers=10 ! wavenc ! filesink location=" + wav));
+    ASSERT_TRUE(
+        RunToEnd("videotestsrc num-buffers=5 ! video/x-raw,width=160,height=120 ! "
+                 "jpegenc ! avimux ! filesink location=" +
+                 avi));
+    ASSERT_TRUE(
+        RunToEnd("videotestsrc num-buffers=5 ! video/x-raw,width=160,height=120 ! "
+                 "jpegenc ! mux. audiotestsrc num-buffers=5 ! audioconvert ! mux. "
+                 "matroskamux name=mux ! filesink location=" +
+                 mkv));
+    struct {
+        std::string file;
+        bool throughPin;  // filesrc's encoded output via RenderPinOnFilter, else RenderFile
+        int audio;
+        int video;
+    } const cases[] = {
+        {wav, false, 1, 0}, {avi, false, 0, 1}, {mkv, false, 1, 1},
+        {wav, true, 1, 0},  {avi, true, 0, 1},  {mkv, true, 1, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file + (c.throughPin ? " through the source's pin" : " as a file"));
+        TGraph graph;
+        if (c.throughPin) {
+            TGstElementHandle source = AddOrFail(graph, "filesrc", "Source");
+            g_object_set(source.Get(), "location", c.file.c_str(), nullptr);
+            ASSERT_EQ(graph.RenderPinOnFilter(source.Get(), "src", PINDIR_OUTPUT), S_OK);
+        } else {
+            ASSERT_EQ(graph.RenderFile(c.file), S_OK);
+        }
+        for (int round = 0; round < 3; ++round) {
+            SCOPED_TRACE(round);
+            ASSERT_EQ(graph.Play(), S_OK);
+            EXPECT_EQ(SettledState(graph), GST_STATE_PLAYING);
+            EXPECT_EQ(graph.GetState(), State_Running);
+            const TSinkCount running = CountSinks(graph);
+            EXPECT_EQ(running.Audio, c.audio);
+            EXPECT_EQ(running.Video, c.video);
+            EXPECT_EQ(running.All, c.audio + c.video);
+            EXPECT_EQ(graph.Stop(), S_OK);
+            EXPECT_EQ(CountSinks(graph).All, c.audio + c.video);
+        }
     }
 }
 

@@ -1,0 +1,270 @@
+#include "capture/CaptureDevices.h"
+
+#include "capture/CaptureDeviceTypes.h"
+#include "capture/CapturePins.h"
+#include "capture/CaptureSourceBin.h"
+#include "capture/FrameGrabCaptureGraph.h"
+#include "shell/Diagnostics.h"
+
+namespace CaptureDevices {
+
+namespace {
+
+std::string StructureString(const GstStructure* s, const char* field) {
+    const char* value = s != nullptr ? gst_structure_get_string(s, field) : nullptr;
+    return value != nullptr ? value : "";
+}
+
+TDeviceMoniker MonikerOfDevice(GstDevice* device) {
+    TDeviceMoniker moniker;
+    moniker.Device = TGstDeviceHandle::Ref(device);
+    gchar* name = gst_device_get_display_name(device);
+    moniker.FriendlyName = name != nullptr ? name : "";
+    g_free(name);
+    GstStructure* props = gst_device_get_properties(device);
+    for (const char* field : {"device.path", "api.v4l2.path", "object.path"}) {
+        moniker.DevicePath = StructureString(props, field);
+        if (!moniker.DevicePath.empty()) {
+            break;
+        }
+    }
+    std::string provider = StructureString(props, "device.api");
+    if (provider.empty()) {
+        provider = G_OBJECT_TYPE_NAME(device);
+    }
+    if (props != nullptr) {
+        gst_structure_free(props);
+    }
+    if (!moniker.DevicePath.empty()) {
+        moniker.DisplayName = provider + ":" + moniker.DevicePath;
+    }
+    return moniker;
+}
+
+}  // namespace
+
+HRESULT EnumerateVideoInputDevices(const std::vector<std::string>& fileCameras,
+                                   std::vector<TDeviceMoniker>& monikers) {
+    monikers.clear();
+    GstDeviceMonitor* monitor = gst_device_monitor_new();
+    if (monitor != nullptr) {
+        gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
+        GList* devices = gst_device_monitor_get_devices(monitor);
+        for (GList* l = devices; l != nullptr; l = l->next) {
+            monikers.push_back(MonikerOfDevice(GST_DEVICE(l->data)));
+        }
+        g_list_free_full(devices, gst_object_unref);
+        gst_object_unref(monitor);
+    }
+    for (auto& device : VirtualDevices::ListVirtualDevices(fileCameras)) {
+        TDeviceMoniker moniker;
+        moniker.FriendlyName = device.FriendlyName;
+        moniker.DisplayName = device.DisplayName;
+        moniker.DevicePath = device.DevicePath;
+        moniker.Virtual = std::move(device);
+        monikers.push_back(std::move(moniker));
+    }
+    return monikers.empty() ? S_FALSE : S_OK;
+}
+
+TGstElementHandle BindToFilter(const TDeviceMoniker& moniker) {
+    if (!moniker.Device) {
+        return VirtualDevices::CreateVirtualDeviceFilter(moniker.Virtual);
+    }
+    TGstElementHandle source =
+        TGstElementHandle::Adopt(gst_device_create_element(moniker.Device.Get(), nullptr));
+    TGstCapsHandle offered = TGstCapsHandle::Adopt(gst_device_get_caps(moniker.Device.Get()));
+    if (!source || !offered) {
+        return {};
+    }
+    return CaptureSourceBin::MakeFormatSource(moniker.FriendlyName, source, offered.Get());
+}
+
+}  // namespace CaptureDevices
+
+using CaptureDevices::TDeviceMoniker;
+
+void TFrameGrabCaptureGraph::EnumSupportedDevices() {
+    auto& list = FCaptureDeviceDescriptionList;
+    list.DevicesCount = 0;
+    try {
+        std::vector<TDeviceMoniker> monikers;
+        if (CaptureDevices::EnumerateVideoInputDevices(FFileCameras, monikers) != S_OK) {
+            LogMessage(
+                "Error in TFrameGrabCaptureGraph.EnumSupportedDevices - cannot "
+                "CreateClassEnumerator "
+                "CLSID_VideoInputDeviceCategory.");
+            return;
+        }
+        for (const TDeviceMoniker& moniker : monikers) {
+            // A device without a name takes no entry; more than the list holds are ignored.
+            if (moniker.FriendlyName.empty() || list.DevicesCount >= kMaxCaptureDevices) {
+                continue;
+            }
+            TCaptureDeviceDescription& entry = list.Devices[static_cast<size_t>(list.DevicesCount)];
+            entry.FriendlyName = moniker.FriendlyName;
+            entry.DisplayName = moniker.DisplayName;
+            entry.DevicePath = moniker.DevicePath;
+            entry.DeviceType = CaptureDeviceType_Unrecognised;
+            TGstElementHandle filter = CaptureDevices::BindToFilter(moniker);
+            if (filter) {
+                GetCaptureDeviceType(filter.Get(), entry.FriendlyName, entry.DeviceType);
+                gst_element_set_state(filter.Get(), GST_STATE_NULL);
+            }
+            list.DevicesCount = list.DevicesCount + 1;
+        }
+    } catch (...) {
+        LogMessage("Error in TFrameGrabCaptureGraph.EnumDeviceIntoList call...");
+    }
+}
+
+HRESULT TFrameGrabCaptureGraph::GetCaptureDeviceType(GstElement* CaptureFilter,
+                                                     const std::string& FriendlyName,
+                                                     int32_t& DeviceType) {
+    DeviceType = CaptureDeviceType_Unrecognised;
+    try {
+        if (CaptureFilter == nullptr) {
+            LogMessage(
+                "Error in TFrameGrabCaptureGraph.GetCaptureDeviceType - CaptureFilter = nil.");
+            return E_FAIL;
+        }
+        if (IsDeckLinkName(FriendlyName)) {
+            DeviceType = CaptureDeviceType_BMD;
+            return S_OK;
+        }
+        for (auto& pin : GraphPads::ElementPads(CaptureFilter)) {
+            if (GST_PAD_DIRECTION(pin.Get()) != GST_PAD_SRC) {
+                continue;
+            }
+            for (const TMediaType& mt : CapturePins::PinMediaTypes(pin.Get())) {
+                const int32_t type = DeviceTypeOfMediaType(mt);
+                if (type != CaptureDeviceType_Unrecognised) {
+                    DeviceType = type;
+                    return S_OK;
+                }
+                LogMessage(
+                    "Error in TFrameGrabCaptureGraph.GetCaptureDeviceType - unknown device.");
+                LogMessage(DescribeMediaType(mt));
+            }
+        }
+        return S_OK;
+    } catch (...) {
+        LogMessage("Error in TFrameGrabCaptureGraph.GetCaptureDeviceType call...");
+        return E_FAIL;
+    }
+}
+
+HRESULT TFrameGrabCaptureGraph::CreateDevice(TGstElementHandle& Filter, const TGUID& Category,
+                                             const std::string& FriendlyName,
+                                             const std::string& DevicePath,
+                                             const std::string& DisplayName) {
+    Filter.Reset();
+    try {
+        std::vector<TDeviceMoniker> monikers;
+        if (!(Category == CLSID_VideoInputDeviceCategory)) {
+            return S_FALSE;  // no other category has devices here
+        }
+        HRESULT hr = CaptureDevices::EnumerateVideoInputDevices(FFileCameras, monikers);
+        for (const TDeviceMoniker& moniker : monikers) {
+            if ((!FriendlyName.empty() && FriendlyName != moniker.FriendlyName) ||
+                (!DisplayName.empty() && DisplayName != moniker.DisplayName) ||
+                (!DevicePath.empty() && DevicePath != moniker.DevicePath)) {
+                continue;
+            }
+            Filter = CaptureDevices::BindToFilter(moniker);
+            return Filter ? S_OK : E_FAIL;
+        }
+        return hr;
+    } catch (...) {
+        LogMessage("Error in CreateDevice call...");
+        return E_FAIL;
+    }
+}
+
+namespace {
+
+bool ValidIndex(const TCaptureDeviceDescriptionList& list, int32_t index) {
+    return index >= 0 && index < list.DevicesCount;
+}
+
+}  // namespace
+
+HRESULT TFrameGrabCaptureGraph::GetSupportedDevicesCount(int32_t& Count) {
+    try {
+        Count = FCaptureDeviceDescriptionList.DevicesCount;
+        return S_OK;
+    } catch (...) {
+        LogMessage("Error in TFrameGrabCaptureGraph.GetSupportedDevicesCount call...");
+        return E_FAIL;
+    }
+}
+
+HRESULT TFrameGrabCaptureGraph::GetSupportedDeviceFriendlyName(int32_t DeviceIndex,
+                                                               const std::string*& FriendlyName) {
+    try {
+        if (!ValidIndex(FCaptureDeviceDescriptionList, DeviceIndex)) {
+            LogMessage(
+                "Error in TFrameGrabCaptureGraph.GetSupportedDeviceFriendlyName - invalid device "
+                "index.");
+            return E_FAIL;
+        }
+        FriendlyName =
+            &FCaptureDeviceDescriptionList.Devices[static_cast<size_t>(DeviceIndex)].FriendlyName;
+        return S_OK;
+    } catch (...) {
+        LogMessage("Error in TFrameGrabCaptureGraph.GetSupportedDeviceFriendlyName call...");
+        return E_FAIL;
+    }
+}
+
+HRESULT TFrameGrabCaptureGraph::GetSupportedDeviceDisplayName(int32_t DeviceIndex,
+                                                              const std::string*& DisplayName) {
+    try {
+        if (!ValidIndex(FCaptureDeviceDescriptionList, DeviceIndex)) {
+            LogMessage(
+                "Error in TFrameGrabCaptureGraph.GetSupportedDeviceDisplayName - invalid device "
+                "index.");
+            return E_FAIL;
+        }
+        DisplayName =
+            &FCaptureDeviceDescriptionList.Devices[static_cast<size_t>(DeviceIndex)].DisplayName;
+        return S_OK;
+    } catch (...) {
+        LogMessage("Error in TFrameGrabCaptureGraph.GetSupportedDeviceDisplayName call...");
+        return E_FAIL;
+    }
+}
+
+HRESULT TFrameGrabCaptureGraph::GetSupportedDeviceDevicePath(int32_t DeviceIndex,
+                                                             const std::string*& DevicePath) {
+    try {
+        if (!ValidIndex(FCaptureDeviceDescriptionList, DeviceIndex)) {
+            LogMessage(
+                "Error in TFrameGrabCaptureGraph.GetSupportedDeviceDevicePath - invalid device "
+                "index.");
+            return E_FAIL;
+        }
+        DevicePath =
+            &FCaptureDeviceDescriptionList.Devices[static_cast<size_t>(DeviceIndex)].DevicePath;
+        return S_OK;
+    } catch (...) {
+        LogMessage("Error in TFrameGrabCaptureGraph.GetSupportedDeviceDevicePath call...");
+        return E_FAIL;
+    }
+}
+
+HRESULT TFrameGrabCaptureGraph::GetSupportedDeviceType(int32_t DeviceIndex, int32_t& DeviceType) {
+    try {
+        if (!ValidIndex(FCaptureDeviceDescriptionList, DeviceIndex)) {
+            LogMessage(
+                "Error in TFrameGrabCaptureGraph.GetSupportedDeviceType - invalid device index.");
+            return E_FAIL;
+        }
+        DeviceType =
+            FCaptureDeviceDescriptionList.Devices[static_cast<size_t>(DeviceIndex)].DeviceType;
+        return S_OK;
+    } catch (...) {
+        LogMessage("Error in TFrameGrabCaptureGraph.GetSupportedDeviceType call...");
+        return E_FAIL;
+    }
+}

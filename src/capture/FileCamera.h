@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+#include "platform/GstHandle.h"
+
+// A video file played as a camera, in real time and looping. It offers what the file holds:
+// a raw DV stream is a DV camcorder (pin "DV A/V Out"), an MPEG-2 transport stream an HDV
+// camcorder (pin "MPEG2 TS Out"), an MPEG-2 program stream an analog card with hardware encoder
+// (pin "MPEG PS Out"), anything else a webcam whose capture pin offers the decoded picture in
+// YUY2 and RGB32 at the file's own size and frame rate.
+namespace FileCamera {
+
+enum class TKind { Unusable, DV, TransportStream, ProgramStream, Decoded };
+
+struct TInfo {
+    TKind Kind = TKind::Unusable;
+    int Width = 0;
+    int Height = 0;
+    int RateNum = 0;  // frame rate as a fraction; 0/1 when the file does not say
+    int RateDen = 1;
+};
+
+// Looks into the file (bounded wait); Unusable when it cannot be read or holds no video.
+TInfo Discover(const std::string& path);
+
+// The capture filter of the file camera named `name`; a filter without pins for an unusable
+// file (the device is then listed as unrecognised).
+TGstElementHandle MakeFilter(const std::string& name, const std::string& path);
+
+}  // namespace FileCamera

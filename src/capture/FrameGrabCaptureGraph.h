@@ -1,0 +1,199 @@
+#pragma once
+
+#include <gst/gst.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/CaptureDeviceControls.h"
+#include "capture/CaptureDeviceDescription.h"
+#include "capture/CaptureStreamConfig.h"
+#include "capture/DirectShowGraph.h"
+#include "capture/NextFrameDataFunction.h"
+#include "capture/VirtualDevices.h"
+#include "platform/GstHandle.h"
+#include "platform/HResult.h"
+#include "platform/MediaType.h"
+
+class IVideoFrameGrabFilterControl;
+class TVideoFrameGrabFilter;
+
+// {860BB310-5D01-11D0-BD3B-00A0C911CE86}
+constexpr TGUID CLSID_VideoInputDeviceCategory = {
+    0x860BB310, 0x5D01, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
+// {AFB6C280-2C41-11D3-8A60-0000F81E0E4A}
+constexpr TGUID CLSID_MPEG2Demultiplexer = {
+    0xAFB6C280, 0x2C41, 0x11D3, {0x8A, 0x60, 0x00, 0x00, 0xF8, 0x1E, 0x0E, 0x4A}};
+// {4EB31670-9FC6-11CF-AF6E-00AA00B67A42}
+constexpr TGUID CLSID_DVSplitter = {
+    0x4EB31670, 0x9FC6, 0x11CF, {0xAF, 0x6E, 0x00, 0xAA, 0x00, 0xB6, 0x7A, 0x42}};
+// {B1B77C00-C3E4-11CF-AF79-00AA00B67A42}
+constexpr TGUID CLSID_DVVideoCodec = {
+    0xB1B77C00, 0xC3E4, 0x11CF, {0xAF, 0x79, 0x00, 0xAA, 0x00, 0xB6, 0x7A, 0x42}};
+// {212690FB-83E5-4526-8FD7-74478B7939CD}: the MPEG-2 video decoder class; avdec_mpeg2video here.
+constexpr TGUID CLSID_CMPEG2VidDecoderDS = {
+    0x212690FB, 0x83E5, 0x4526, {0x8F, 0xD7, 0x74, 0x47, 0x8B, 0x79, 0x39, 0xCD}};
+
+// The capture graph: a listed capture device (real, or one of the virtual devices) turned into
+// a running graph that ends in the frame grab filter, which hands RGB32 frames to the stored
+// frame callback. Built in two steps: ActivateMainGraph creates the device part according to
+// the device type; RenderOutput adds the output part (DV splitter and decoder, MPEG-2
+// demultiplexer and decoder, or converters) and the frame grab filter. The output format is
+// chosen between the two steps.
+//
+// Every operation runs on the thread that created the graph; frames leave on a streaming
+// thread. The pipeline's bus is drained by the graph itself (errors are logged).
+class TFrameGrabCaptureGraph : public TDirectShowGraph {
+public:
+    // `FileCameras` are the video files listed as file cameras after the Test Pattern (the
+    // settings' list plus TANDREL_FILE_CAMERAS; the environment's alone by default).
+    explicit TFrameGrabCaptureGraph(
+        std::vector<std::string> FileCameras = VirtualDevices::FileCamerasFromEnvironment());
+    ~TFrameGrabCaptureGraph() override;
+
+    // Device list. Text pointers stay valid while the graph lives.
+    HRESULT GetSupportedDevicesCount(int32_t& Count);
+    HRESULT GetSupportedDeviceFriendlyName(int32_t DeviceIndex, const std::string*& FriendlyName);
+    HRESULT GetSupportedDeviceDisplayName(int32_t DeviceIndex, const std::string*& DisplayName);
+    HRESULT GetSupportedDeviceDevicePath(int32_t DeviceIndex, const std::string*& DevicePath);
+    HRESULT GetSupportedDeviceType(int32_t DeviceIndex, int32_t& DeviceType);
+
+    // Graph construction.
+    HRESULT ActivateMainGraph(int32_t DeviceIndex);
+    HRESULT RenderOutput();
+    HRESULT ResetMainGraph();
+    HRESULT DeactivateMainGraph();
+
+    // Frame callback and frame time, kept for every frame grab filter of this graph.
+    HRESULT SetNextFrameDataFunction(TNextFrameDataFunction Func);
+    HRESULT SetFrameTime(int64_t FrameTime);
+    HRESULT GetFrameTime(int64_t& FrameTime);
+    HRESULT SetVideoDecoder(const TGUID* Guid);
+    HRESULT SetDemultiplexer(const TGUID* Guid);
+
+    int32_t DeviceIndex() const { return FDeviceIndex; }
+    int32_t OutputMediaTypeIndex() const { return FOutputMediaTypeIndex; }
+
+    // Output formats of the activated device. A handed-out media type belongs to the graph
+    // and stays valid until the next query or the deactivation.
+    HRESULT GetOutputTypesCount(int32_t& Count);
+    HRESULT GetOutputType(int32_t Index, const TMediaType*& OutputType, int32_t& MinWidth,
+                          int32_t& MinHeight, int32_t& MaxWidth, int32_t& MaxHeight,
+                          int32_t& GranularityWidth, int32_t& GranularityHeight,
+                          int64_t& MinFrameInterval, int64_t& MaxFrameInterval);
+    HRESULT GetOutputType(int32_t Index, int32_t& Width, int32_t& Height, int64_t& FrameInterval);
+    HRESULT SelectOutputType(int32_t Index, int32_t NewWidth, int32_t NewHeight,
+                             int64_t NewFrameInterval);
+    HRESULT GetSelectedOutputType(int32_t& Index, int32_t& Width, int32_t& Height,
+                                  int64_t& FrameInterval);
+    HRESULT GetSelectedOutputType(int32_t& Index);
+    HRESULT GetCurrentOutputType(const TMediaType*& OutputType);
+
+    // Finds a device of `category` again: the first one whose friendly name, display name and
+    // device path equal the given non-empty ones; its capture filter comes back in `Filter`.
+    HRESULT CreateDevice(TGstElementHandle& Filter, const TGUID& Category,
+                         const std::string& FriendlyName, const std::string& DevicePath,
+                         const std::string& DisplayName);
+
+    // The type a capture filter's output pins stand for (device-type rules, DeckLink first).
+    static HRESULT GetCaptureDeviceType(GstElement* CaptureFilter, const std::string& FriendlyName,
+                                        int32_t& DeviceType);
+
+    // What is built right now (for callers that look into the graph, e.g. tests).
+    bool MainGraphActive() const { return FMainGraphActive; }
+    GstElement* VideoCaptureFilter() const { return FVideoCapture.Get(); }
+    GstElement* VideoFrameGrabFilter() const { return FVideoFrameGrabFilter.Get(); }
+
+protected:
+    // The device controls (crossbar inputs, tuner, property pages) build on these.
+    TCaptureDeviceDescriptionList FCaptureDeviceDescriptionList;
+    bool FMainGraphActive = false;
+    TVideoFrameGrabFilter* FVideoFrameGrabFilterClass = nullptr;  // not owned
+    TGstElementHandle FVideoFrameGrabFilter;
+    IVideoFrameGrabFilterControl* FVideoFrameGrabFilterControl = nullptr;  // lives with the element
+    TGstElementHandle FVideoCapture;
+    TGstElementHandle FDemultiplexer;
+    TGstElementHandle FVideoDecoder;
+    TCaptureStreamConfigPtr FAMStreamConfig;
+    TCaptureStreamConfigPtr FPreviewAMStreamConfig;
+    CaptureDeviceControls::TDeviceControlPtr FAMCrossbar;
+    CaptureDeviceControls::TDeviceControlPtr FAMCrossbar2;
+    CaptureDeviceControls::TDeviceControlPtr FAMTVTuner;
+    CaptureDeviceControls::TDeviceControlPtr FAMTVAudio;
+    CaptureDeviceControls::TDeviceControlPtr FAMAnalogVideoDecoder;
+    TGUID FVideoDecoderGUID = GUID_NULL;
+    TGUID FDemultiplexerGUID = CLSID_MPEG2Demultiplexer;
+    TGstPadHandle FVCFMPEGPin;
+    TGstPadHandle FVCFDVPin;
+    TGstPadHandle FVCFVideoCapturePin;
+    TGstPadHandle FVCFVideoPreviewPin;
+    int32_t FDeviceIndex = -1;
+    int32_t FDeviceType = CaptureDeviceType_Unrecognised;
+    int32_t FOutputMediaTypeIndex = -1;
+    int32_t FOutputVideoWidth = -1;
+    int32_t FOutputVideoHeight = -1;
+    int64_t FOutputFrameInterval = -1;
+    std::unique_ptr<TMediaType> FPAMMediaType;
+    TNextFrameDataFunction FNextFrameDataFunction;
+    int64_t FFrameTime = 0;
+    std::vector<CaptureDeviceControls::TAnalogCardInput> FAnalogCardInputs;
+
+private:
+    void EnumSupportedDevices();
+
+    // Device part, one builder per device type.
+    HRESULT BuildMainGraph_Analog();
+    HRESULT BuildMainGraph_AnalogHW();
+    HRESULT BuildMainGraph_BMD();
+    HRESULT BuildMainGraph_DV();
+    HRESULT BuildMainGraph_DVVideo();
+    HRESULT BuildMainGraph_HDV();
+    // Shared start of every builder: index check and the capture filter; false after logging
+    // "Error in TFrameGrabCaptureGraph.<builder> - ..." lines.
+    bool CreateCaptureFilter(const char* builder);
+    HRESULT AddCaptureFilter();
+    // BuildMainGraph_DV, _DVVideo and _HDV: one stream pin and the capture filter.
+    HRESULT BuildStreamDevice(const char* builder, const TGUID& majorType, bool anyCategory,
+                              TGstPadHandle& pin, const char* missingLine, const char* foundLine);
+    void LookUpAnalogPins(bool logOutcome);
+    void LookUpAnalogInterfaces(bool logRetries);
+    void ProposeFixedAnalogFormat();
+
+    // Output part, one variant per device type.
+    HRESULT RenderOutput_Analog();
+    HRESULT RenderOutput_AnalogHW();
+    HRESULT RenderOutput_BMD();
+    HRESULT RenderOutput_DV();
+    HRESULT RenderOutput_DVVideo();
+    HRESULT RenderOutput_HDV();
+    HRESULT RenderCapturePin(const char* variant);
+    HRESULT RenderMpegPin(const char* variant, bool programStream);
+    HRESULT RenderDVDecoder(const char* variant);
+    HRESULT AddFrameGrabFilter();
+    // Adds an element we made ourselves (device, splitter, demultiplexer) under `name`.
+    HRESULT AddOwnFilter(TGstElementHandle& filter, const std::string& name);
+    // Render as the graph builder does: into the frame grab filter when a chain of decoders
+    // and converters gets there, else into the default renderers.
+    HRESULT RenderToFrameGrabFilter(GstPad* pin);
+    bool FrameGrabFilterConnected();
+    TGstPadHandle FrameGrabFilterInputPin();
+    // Removes every element but the capture filter.
+    void RemoveOutputPart();
+
+    HRESULT CreateDemultiplexerPSOutputVideoPin();
+    HRESULT CreateDemultiplexerTSOutputVideoPin();
+
+    // Format probes of DV, DVVideo and HDV devices: a fresh FPAMMediaType and its picture size.
+    HRESULT GetOutputType_DV(int32_t& Width, int64_t& FrameInterval, int32_t& Height);
+    HRESULT GetOutputType_DVVideo(int32_t& Width, int64_t& FrameInterval, int32_t& Height);
+    HRESULT GetOutputType_HDV(int32_t& Width, int64_t& FrameInterval, int32_t& Height);
+    HRESULT ProbeFirstMediaType(GstPad* pin, const char* probe, int32_t& Width,
+                                int64_t& FrameInterval, int32_t& Height);
+    // The media type of the activated device's format query into FPAMMediaType.
+    HRESULT QueryOutputType(int32_t Index, const char* method, TVideoStreamConfigCaps* configCaps,
+                            int32_t& Width, int32_t& Height, int64_t& FrameInterval);
+
+    std::vector<std::string> FFileCameras;
+};

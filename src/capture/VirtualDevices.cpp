@@ -1,0 +1,113 @@
+#include "capture/VirtualDevices.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "capture/CaptureSourceBin.h"
+#include "capture/FileCamera.h"
+
+namespace VirtualDevices {
+
+namespace {
+
+constexpr const char* kVirtualProvider = "tandrel-virtual";
+constexpr const char* kFileProvider = "tandrel-file";
+constexpr const char* kTestPatternPath = "test-pattern";
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string AbsolutePath(const std::string& path) {
+    if (path.empty() || path.front() == '/') {
+        return path;
+    }
+    char* absolute = realpath(path.c_str(), nullptr);
+    if (absolute == nullptr) {
+        return path;
+    }
+    std::string result(absolute);
+    std::free(absolute);
+    return result;
+}
+
+TGstCapsHandle TestPatternOffer() {
+    struct TSize {
+        int Width;
+        int Height;
+    };
+    GstCaps* caps = gst_caps_new_empty();
+    for (const TSize size : {TSize{320, 240}, TSize{640, 480}, TSize{1280, 720}}) {
+        for (const char* format : {"YUY2", "BGRx"}) {
+            for (const int fps : {30, 15, 10}) {
+                gst_caps_append_structure(
+                    caps,
+                    gst_structure_new("video/x-raw", "format", G_TYPE_STRING, format, "width",
+                                      G_TYPE_INT, size.Width, "height", G_TYPE_INT, size.Height,
+                                      "framerate", GST_TYPE_FRACTION, fps, 1, "pixel-aspect-ratio",
+                                      GST_TYPE_FRACTION, 1, 1, nullptr));
+            }
+        }
+    }
+    return TGstCapsHandle::Adopt(caps);
+}
+
+}  // namespace
+
+std::vector<std::string> FileCamerasFromEnvironment() {
+    std::vector<std::string> files;
+    const char* value = std::getenv("TANDREL_FILE_CAMERAS");
+    if (value == nullptr) {
+        return files;
+    }
+    std::stringstream list(value);
+    std::string path;
+    while (std::getline(list, path, ':')) {
+        if (!path.empty()) {
+            files.push_back(path);
+        }
+    }
+    return files;
+}
+
+bool TestPatternHidden() {
+    const char* value = std::getenv("TANDREL_TEST_PATTERN");
+    return value != nullptr && std::strcmp(value, "0") == 0;
+}
+
+std::vector<TVirtualDevice> ListVirtualDevices(const std::vector<std::string>& FileCameras) {
+    std::vector<TVirtualDevice> devices;
+    if (!TestPatternHidden()) {
+        devices.push_back({kTestPatternName, std::string(kVirtualProvider) + ":" + kTestPatternPath,
+                           kTestPatternPath, true});
+    }
+    for (const std::string& file : FileCameras) {
+        const std::string path = AbsolutePath(file);
+        devices.push_back({BaseName(path), std::string(kFileProvider) + ":" + path, path, false});
+    }
+    return devices;
+}
+
+TGstElementHandle CreateVirtualDeviceFilter(const TVirtualDevice& Device) {
+    if (Device.TestPattern) {
+        return MakeTestPatternFilter(Device.FriendlyName);
+    }
+    return FileCamera::MakeFilter(Device.FriendlyName, Device.DevicePath);
+}
+
+TGstElementHandle MakeTestPatternFilter(const std::string& name) {
+    TGstElementHandle source =
+        TGstElementHandle::Adopt(gst_element_factory_make("videotestsrc", "Pattern"));
+    if (!source) {
+        return {};
+    }
+    // A live source like a camera: pictures are made at the negotiated rate, never ahead.
+    g_object_set(source.Get(), "is-live", TRUE, nullptr);
+    gst_util_set_object_arg(G_OBJECT(source.Get()), "pattern", "ball");
+    TGstCapsHandle offer = TestPatternOffer();
+    return CaptureSourceBin::MakeFormatSource(name, source, offer.Get());
+}
+
+}  // namespace VirtualDevices

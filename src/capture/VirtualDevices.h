@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/GstHandle.h"
+
+// The built-in devices listed after the machine's real cameras: the "Test Pattern" (a live
+// moving ball; hidden when TANDREL_TEST_PATTERN=0) and one file camera per video file named in
+// the settings or in TANDREL_FILE_CAMERAS.
+namespace VirtualDevices {
+
+constexpr const char* kTestPatternName = "Test Pattern";
+
+struct TVirtualDevice {
+    std::string FriendlyName;
+    std::string DisplayName;  // provider + ":" + path, stable across runs
+    std::string DevicePath;
+    bool TestPattern = false;
+};
+
+// The files of TANDREL_FILE_CAMERAS (paths separated by ":"; empty entries skipped).
+std::vector<std::string> FileCamerasFromEnvironment();
+
+// Whether the environment hides the Test Pattern.
+bool TestPatternHidden();
+
+// Test Pattern (unless hidden), then the file cameras in the given order.
+std::vector<TVirtualDevice> ListVirtualDevices(const std::vector<std::string>& FileCameras);
+
+// The capture filter of a listed virtual device.
+TGstElementHandle CreateVirtualDeviceFilter(const TVirtualDevice& Device);
+
+// The Test Pattern's filter: pin "Capture" offering 320 x 240, 640 x 480 and 1280 x 720, each
+// in YUY2 and RGB32, each at 30, 15 and 10 frames per second, in that order.
+TGstElementHandle MakeTestPatternFilter(const std::string& name);
+
+}  // namespace VirtualDevices

@@ -1,0 +1,334 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "capture/CaptureFormats.h"
+#include "capture/CaptureTestFiles.h"
+#include "capture/FrameGrabCaptureGraph.h"
+#include "capture/VideoFrameGrabFilter.h"
+#include "support/LogCapture.h"
+
+namespace {
+
+constexpr int64_t kFrameTime = 1'000'000;  // ten frames a second
+
+// A capture graph over the Test Pattern and the test files, the Test Pattern first.
+class FrameGrabCaptureGraphTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        unsetenv("TANDREL_TEST_PATTERN");
+        const auto& f = TCaptureTestFiles::Get();
+        FGraph = std::make_unique<TFrameGrabCaptureGraph>(
+            std::vector<std::string>{f.DV, f.HDV, f.AnalogHW, f.Webcam, f.Text});
+        FGraph->SetNextFrameDataFunction(
+            [this](uint8_t* data, int32_t size) { return FFrames.OnFrame(data, size); });
+        FGraph->SetFrameTime(kFrameTime);
+    }
+    void TearDown() override {
+        if (FGraph) {
+            FGraph->Stop();
+            FGraph->DeactivateMainGraph();
+        }
+    }
+
+    int Index(const std::string& name) {
+        int32_t count = 0;
+        FGraph->GetSupportedDevicesCount(count);
+        for (int32_t i = 0; i < count; ++i) {
+            const std::string* friendly = nullptr;
+            if (FGraph->GetSupportedDeviceFriendlyName(i, friendly) == S_OK && *friendly == name) {
+                return i;
+            }
+        }
+        ADD_FAILURE() << name << " not listed";
+        return -1;
+    }
+
+    bool HasFilter(const char* name) {
+        GstElement* e = gst_bin_get_by_name(GST_BIN(FGraph->GraphBuilder()), name);
+        if (e != nullptr) {
+            gst_object_unref(e);
+        }
+        return e != nullptr;
+    }
+
+    // The picture size the frame grab filter was connected with.
+    std::pair<int32_t, int32_t> DeliveredSize() {
+        TVideoFrameGrabFilter* filter =
+            VideoFrameGrabFilterFromElement(FGraph->VideoFrameGrabFilter());
+        return filter != nullptr ? std::make_pair(filter->Width(), filter->Height())
+                                 : std::make_pair(0, 0);
+    }
+
+    // Selects what GetOutputType says for `index`, renders, plays and waits for frames.
+    void RunDevice(const std::string& name, int32_t width, int32_t height) {
+        const int before = FFrames.Frames();
+        ASSERT_EQ(FGraph->ActivateMainGraph(Index(name)), S_OK) << name;
+        int32_t w = 0;
+        int32_t h = 0;
+        int64_t interval = 0;
+        ASSERT_EQ(FGraph->GetOutputType(0, w, h, interval), S_OK);
+        ASSERT_EQ(FGraph->SelectOutputType(0, w, h, interval), S_OK);
+        ASSERT_EQ(FGraph->RenderOutput(), S_OK) << name;
+        ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
+        ASSERT_TRUE(FFrames.WaitFor(before + 3)) << name << ": no frames";
+        EXPECT_EQ(DeliveredSize(), std::make_pair(width, height)) << name;
+        EXPECT_EQ(FFrames.LastSize(), width * height * 4) << name;
+    }
+
+    std::unique_ptr<TFrameGrabCaptureGraph> FGraph;
+    TFrameCounter FFrames;
+};
+
+TEST_F(FrameGrabCaptureGraphTest, TestPatternOffersItsFormatList) {
+    ASSERT_EQ(FGraph->ActivateMainGraph(Index("Test Pattern")), S_OK);
+    int32_t count = 0;
+    ASSERT_EQ(FGraph->GetOutputTypesCount(count), S_OK);
+    EXPECT_EQ(count, 18);
+    // Index 9: 640 x 480 RGB32 at 30 frames per second (sizes, then YUY2/RGB32, then rates).
+    const TMediaType* mt = nullptr;
+    int32_t minW = 0, minH = 0, maxW = 0, maxH = 0, gw = 0, gh = 0;
+    int64_t minI = 0, maxI = 0;
+    ASSERT_EQ(FGraph->GetOutputType(9, mt, minW, minH, maxW, maxH, gw, gh, minI, maxI), S_OK);
+    ASSERT_NE(mt, nullptr);
+    EXPECT_TRUE(mt->subtype == MEDIASUBTYPE_RGB32);
+    EXPECT_EQ(minW, 640);
+    EXPECT_EQ(maxH, 480);
+    EXPECT_EQ(minI, 333333);
+    EXPECT_EQ(maxI, 333333);
+    EXPECT_EQ(gw, 1);
+    EXPECT_EQ(FormatDescription(*mt), "Resolution: 640 x 480, Frames per second: 30.00");
+    int32_t w = 0, h = 0;
+    int64_t interval = 0;
+    ASSERT_EQ(FGraph->GetOutputType(17, w, h, interval), S_OK);
+    EXPECT_EQ(std::make_tuple(w, h, interval), std::make_tuple(1280, 720, int64_t{1000000}));
+}
+
+TEST_F(FrameGrabCaptureGraphTest, TestPatternDeliversFramesAtTheSelectedSize) {
+    ASSERT_EQ(FGraph->ActivateMainGraph(Index("Test Pattern")), S_OK);
+    int32_t index = 0, w = 0, h = 0;
+    int64_t interval = 0;
+    FGraph->GetSelectedOutputType(index, w, h, interval);
+    EXPECT_EQ(std::make_tuple(index, w, h, interval), std::make_tuple(-1, -1, -1, int64_t{-1}));
+    // 640 x 480 YUY2 at 30 frames per second.
+    ASSERT_EQ(FGraph->GetOutputType(6, w, h, interval), S_OK);
+    ASSERT_EQ(FGraph->SelectOutputType(6, w, h, interval), S_OK);
+    FGraph->GetSelectedOutputType(index, w, h, interval);
+    EXPECT_EQ(std::make_tuple(index, w, h, interval),
+              std::make_tuple(6, 640, 480, int64_t{333333}));
+    const TMediaType* current = nullptr;
+    ASSERT_EQ(FGraph->GetCurrentOutputType(current), S_OK);
+    ASSERT_NE(current, nullptr);
+    EXPECT_TRUE(current->subtype == MEDIASUBTYPE_YUY2);
+    ASSERT_EQ(FGraph->RenderOutput(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
+    ASSERT_TRUE(FFrames.WaitFor(3));
+    EXPECT_EQ(DeliveredSize(), std::make_pair(640, 480));
+    EXPECT_EQ(FFrames.LastSize(), 640 * 480 * 4);
+}
+
+TEST_F(FrameGrabCaptureGraphTest, FileCameraDVRendersThroughSplitterAndDecoder) {
+    ASSERT_EQ(FGraph->ActivateMainGraph(Index("camcorder.dv")), S_OK);
+    int32_t count = 0;
+    ASSERT_EQ(FGraph->GetOutputTypesCount(count), S_OK);
+    EXPECT_EQ(count, 1);
+    int32_t w = 0, h = 0;
+    int64_t interval = 0;
+    ASSERT_EQ(FGraph->GetOutputType(0, w, h, interval), S_OK);
+    EXPECT_EQ(std::make_tuple(w, h, interval), std::make_tuple(720, 576, int64_t{400000}));
+    EXPECT_FALSE(HasFilter("DV Splitter")) << "the probe leaves nothing behind";
+    ASSERT_EQ(FGraph->SelectOutputType(0, w, h, interval), S_OK);
+    int32_t index = 0;
+    FGraph->GetSelectedOutputType(index, w, h, interval);
+    EXPECT_EQ(std::make_tuple(index, w, h, interval), std::make_tuple(0, -1, -1, int64_t{-1}));
+    ASSERT_EQ(FGraph->RenderOutput(), S_OK);
+    EXPECT_TRUE(HasFilter("DV Splitter"));
+    EXPECT_TRUE(HasFilter("DV Video Decoder"));
+    ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
+    ASSERT_TRUE(FFrames.WaitFor(3));
+    EXPECT_EQ(DeliveredSize(), std::make_pair(720, 576));
+}
+
+TEST_F(FrameGrabCaptureGraphTest, FileCameraHDVRendersThroughTransportDemultiplexer) {
+    ASSERT_EQ(FGraph->ActivateMainGraph(Index("hdv.ts")), S_OK);
+    int32_t count = 0;
+    ASSERT_EQ(FGraph->GetOutputTypesCount(count), S_OK);
+    EXPECT_EQ(count, 1);
+    int32_t w = 0, h = 0;
+    int64_t interval = -1;
+    ASSERT_EQ(FGraph->GetOutputType(0, w, h, interval), S_OK);
+    EXPECT_EQ(std::make_tuple(w, h, interval), std::make_tuple(1440, 1080, int64_t{0}));
+    ASSERT_EQ(FGraph->RenderOutput(), S_OK);
+    EXPECT_TRUE(HasFilter("MPEG Demultiplexer"));
+    ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
+    ASSERT_TRUE(FFrames.WaitFor(3));
+    EXPECT_EQ(DeliveredSize(), std::make_pair(352, 288));
+}
+
+TEST_F(FrameGrabCaptureGraphTest, FileCameraAnalogHWRendersThroughProgramDemultiplexer) {
+    LogCapture log;
+    ASSERT_EQ(FGraph->ActivateMainGraph(Index("encoder.mpg")), S_OK);
+    for (const char* line :
+         {"MPEG pin found.", "DV pin can not be found.", "Video Capture pin can not be found.",
+          "Video Preview pin can not be found."}) {
+        EXPECT_TRUE(log.Contains(line)) << line;
+    }
+    int32_t count = -1;
+    ASSERT_EQ(FGraph->GetOutputTypesCount(count), S_OK);
+    EXPECT_EQ(count, 0);
+    const TMediaType* mt = reinterpret_cast<const TMediaType*>(1);
+    int32_t minW = 1, minH = 1, maxW = 1, maxH = 1, gw = 1, gh = 1;
+    int64_t minI = 1, maxI = 1;
+    ASSERT_EQ(FGraph->GetOutputType(0, mt, minW, minH, maxW, maxH, gw, gh, minI, maxI), S_OK);
+    EXPECT_EQ(mt, nullptr);
+    EXPECT_EQ(minW + minH + maxW + maxH + gw + gh, 0);
+    EXPECT_EQ(minI + maxI, 0);
+    ASSERT_EQ(FGraph->SelectOutputType(0, 720, 576, 400000), S_OK);
+    int32_t index = 0;
+    FGraph->GetSelectedOutputType(index);
+    EXPECT_EQ(index, -1);
+    ASSERT_EQ(FGraph->RenderOutput(), S_OK);
+    EXPECT_TRUE(HasFilter("MPEG Demultiplexer"));
+    ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
+    ASSERT_TRUE(FFrames.WaitFor(3));
+    EXPECT_EQ(DeliveredSize(), std::make_pair(352, 288));
+}
+
+TEST_F(FrameGrabCaptureGraphTest, FileCameraWebcamOffersDecodedPictures) {
+    ASSERT_EQ(FGraph->ActivateMainGraph(Index("webcam.avi")), S_OK);
+    int32_t count = 0;
+    ASSERT_EQ(FGraph->GetOutputTypesCount(count), S_OK);
+    EXPECT_EQ(count, 2);  // YUY2 and RGB32 at the file's size
+    int32_t w = 0, h = 0;
+    int64_t interval = 0;
+    ASSERT_EQ(FGraph->GetOutputType(1, w, h, interval), S_OK);
+    EXPECT_EQ(std::make_tuple(w, h, interval), std::make_tuple(320, 240, int64_t{666667}));
+    ASSERT_EQ(FGraph->SelectOutputType(1, w, h, interval), S_OK);
+    ASSERT_EQ(FGraph->RenderOutput(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
+    ASSERT_TRUE(FFrames.WaitFor(3));
+    EXPECT_EQ(DeliveredSize(), std::make_pair(320, 240));
+}
+
+TEST_F(FrameGrabCaptureGraphTest, FileCamerasLoopPastTheirEnd) {
+    // Each file holds one second of pictures; 25 frames at ten a second need the loop.
+    // (The program-stream camera plays its file once: its demultiplexer stops at the loop.)
+    const std::tuple<const char*, int32_t, int32_t> cameras[] = {
+        {"webcam.avi", 320, 240}, {"camcorder.dv", 720, 576}, {"hdv.ts", 352, 288}};
+    for (const auto& [name, width, height] : cameras) {
+        const int before = FFrames.Frames();
+        RunDevice(name, width, height);
+        EXPECT_TRUE(FFrames.WaitFor(before + 25, std::chrono::seconds(30))) << name;
+        FGraph->Stop();
+        FGraph->DeactivateMainGraph();
+    }
+}
+
+TEST_F(FrameGrabCaptureGraphTest, ActivatingTwiceIsRefusedAndKeepsTheFirstGraph) {
+    ASSERT_EQ(FGraph->ActivateMainGraph(Index("Test Pattern")), S_OK);
+    GstElement* capture = FGraph->VideoCaptureFilter();
+    LogCapture log;
+    EXPECT_EQ(FGraph->ActivateMainGraph(Index("webcam.avi")), E_FAIL);
+    EXPECT_TRUE(
+        log.Contains("Error in TFrameGrabCaptureGraph.ActivateMainGraph - graph already active."));
+    EXPECT_TRUE(FGraph->MainGraphActive());
+    EXPECT_EQ(FGraph->VideoCaptureFilter(), capture);
+    EXPECT_EQ(FGraph->DeviceIndex(), Index("Test Pattern"));
+}
+
+TEST_F(FrameGrabCaptureGraphTest, UnrecognisedDeviceIsRefused) {
+    LogCapture log;
+    EXPECT_EQ(FGraph->ActivateMainGraph(Index("notes.txt")), E_FAIL);
+    EXPECT_TRUE(
+        log.Contains("Error in TFrameGrabCaptureGraph.ActivateMainGraph - unknown device type."));
+    EXPECT_FALSE(FGraph->MainGraphActive());
+    EXPECT_EQ(FGraph->DeviceIndex(), -1);
+    EXPECT_EQ(FGraph->RenderOutput(), E_FAIL);
+}
+
+TEST_F(FrameGrabCaptureGraphTest, InvalidIndexIsRefused) {
+    LogCapture log;
+    EXPECT_EQ(FGraph->ActivateMainGraph(32), E_FAIL);
+    EXPECT_TRUE(
+        log.Contains("Error in TFrameGrabCaptureGraph.ActivateMainGraph - invalid device index."));
+    EXPECT_FALSE(FGraph->MainGraphActive());
+}
+
+TEST_F(FrameGrabCaptureGraphTest, DeactivatingAnInactiveGraphIsHarmless) {
+    EXPECT_EQ(FGraph->DeactivateMainGraph(), S_OK);
+    EXPECT_EQ(FGraph->DeactivateMainGraph(), S_OK);
+    EXPECT_FALSE(FGraph->MainGraphActive());
+}
+
+TEST_F(FrameGrabCaptureGraphTest, DeactivationRemovesEverythingAndAllowsAnotherDevice) {
+    RunDevice("Test Pattern", 320, 240);
+    ASSERT_EQ(FGraph->Stop(), S_OK);
+    ASSERT_EQ(FGraph->DeactivateMainGraph(), S_OK);
+    EXPECT_EQ(GST_BIN_NUMCHILDREN(GST_BIN(FGraph->GraphBuilder())), 0);
+    int32_t index = 0, w = 0, h = 0;
+    int64_t interval = 0;
+    FGraph->GetSelectedOutputType(index, w, h, interval);
+    EXPECT_EQ(std::make_tuple(w, h, interval), std::make_tuple(-1, -1, int64_t{-1}));
+    const int before = FFrames.Frames();
+    // The stored callback and frame time reach the next device's frame grab filter by themselves.
+    ASSERT_EQ(FGraph->ActivateMainGraph(Index("webcam.avi")), S_OK);
+    ASSERT_EQ(FGraph->RenderOutput(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
+    EXPECT_TRUE(FFrames.WaitFor(before + 3));
+    int64_t frameTime = 0;
+    ASSERT_NE(VideoFrameGrabFilterControl(FGraph->VideoFrameGrabFilter()), nullptr);
+    VideoFrameGrabFilterControl(FGraph->VideoFrameGrabFilter())->GetFrameTime(frameTime);
+    EXPECT_EQ(frameTime, kFrameTime);
+}
+
+TEST_F(FrameGrabCaptureGraphTest, ResetMainGraphKeepsTheCallback) {
+    RunDevice("Test Pattern", 320, 240);
+    ASSERT_EQ(FGraph->ResetMainGraph(), S_OK);
+    EXPECT_EQ(FGraph->VideoFrameGrabFilter(), nullptr);
+    EXPECT_EQ(GST_BIN_NUMCHILDREN(GST_BIN(FGraph->GraphBuilder())), 1) << "device part only";
+    EXPECT_TRUE(FGraph->MainGraphActive());
+    const int before = FFrames.Frames();
+    ASSERT_EQ(FGraph->RenderOutput(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
+    EXPECT_TRUE(FFrames.WaitFor(before + 3));
+}
+
+TEST_F(FrameGrabCaptureGraphTest, FailedRenderLeavesTheDeviceReadyForAnotherRender) {
+    ASSERT_EQ(FGraph->ActivateMainGraph(Index("encoder.mpg")), S_OK);
+    FGraph->SetDemultiplexer(nullptr);
+    LogCapture log;
+    EXPECT_EQ(FGraph->RenderOutput(), E_FAIL);
+    EXPECT_TRUE(log.Contains(
+        "Error in TFrameGrabCaptureGraph.RenderOutput_AnalogHW - cannot add MPEG-2 Demultiplexer "
+        "filter."));
+    EXPECT_TRUE(FGraph->MainGraphActive());
+    EXPECT_EQ(GST_BIN_NUMCHILDREN(GST_BIN(FGraph->GraphBuilder())), 1);
+    int64_t frameTime = 0;
+    FGraph->GetFrameTime(frameTime);
+    EXPECT_EQ(frameTime, kFrameTime);
+    FGraph->SetDemultiplexer(&CLSID_MPEG2Demultiplexer);
+    ASSERT_EQ(FGraph->RenderOutput(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
+    EXPECT_TRUE(FFrames.WaitFor(3));
+}
+
+TEST_F(FrameGrabCaptureGraphTest, FormatQueriesWithoutUnknownTypeAnswerFail) {
+    // Before any activation the device type is the unrecognised one.
+    LogCapture log;
+    int32_t count = 0;
+    EXPECT_EQ(FGraph->GetOutputTypesCount(count), E_FAIL);
+    EXPECT_TRUE(
+        log.Contains("Error in TFrameGrabCaptureGraph.GetOutputTypesCount - unknown device type."));
+    EXPECT_EQ(FGraph->SelectOutputType(0, 1, 1, 1), E_FAIL);
+    EXPECT_TRUE(
+        log.Contains("Error in TFrameGrabCaptureGraph.SelectOutputType - unknown device type."));
+    const TMediaType* mt = nullptr;
+    EXPECT_EQ(FGraph->GetCurrentOutputType(mt), E_FAIL);
+    EXPECT_TRUE(log.Contains(
+        "Error in TFrameGrabCaptureGraph.GetCurrentOutputType - unknown device type."));
+}
+
+}  // namespace

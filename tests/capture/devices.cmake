@@ -1,0 +1,13 @@
+# Device-type rules and format arithmetic need no GStreamer; device lists, formats of real
+# devices and capture graphs run real graphs.
+target_sources(tandrel_core_tests PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CaptureDeviceTypesTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/CaptureFormatsTest.cpp
+)
+
+if(NOT TANDREL_CORE_ONLY)
+  target_sources(tandrel_media_tests PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/CaptureDevicesTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FrameGrabCaptureGraphTest.cpp
+  )
+endif()
