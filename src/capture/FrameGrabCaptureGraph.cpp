@@ -274,8 +274,7 @@ HRESULT TFrameGrabCaptureGraph::BuildMainGraph_Analog() {
         CheckDXError(AddCaptureFilter(), "Error adding FVideoCapture filter.");
         LookUpAnalogPins(false);
         LookUpAnalogInterfaces(false);
-        CaptureDeviceControls::SetupAnalogFrontEnd(FAMTVTuner, FAMCrossbar, FAMCrossbar2,
-                                                   FAMAnalogVideoDecoder, FAnalogCardInputs);
+        SetupAnalogFrontEnd();
         if (FAMStreamConfig) {
             ProposeFixedAnalogFormat();
         }
@@ -295,8 +294,7 @@ HRESULT TFrameGrabCaptureGraph::BuildMainGraph_AnalogHW() {
         LookUpAnalogPins(true);
         LookUpAnalogInterfaces(true);
         // The TV format is part of the front-end set-up and needs the analog video decoder.
-        CaptureDeviceControls::SetupAnalogFrontEnd(FAMTVTuner, FAMCrossbar, FAMCrossbar2,
-                                                   FAMAnalogVideoDecoder, FAnalogCardInputs);
+        SetupAnalogFrontEnd();
         return S_OK;
     } catch (...) {
         LogMessage("Error in TFrameGrabCaptureGraph.BuildMainGraph_AnalogHW call...");

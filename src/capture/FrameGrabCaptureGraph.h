@@ -101,6 +101,45 @@ public:
     static HRESULT GetCaptureDeviceType(GstElement* CaptureFilter, const std::string& FriendlyName,
                                         int32_t& DeviceType);
 
+    // Analog card inputs. The index the select and get operations take and give is the
+    // crossbar's input pin index (TAnalogCardInput::InputPinIndex), not a list position.
+    HRESULT AnalogCardGetInputsCount(int32_t& Count);
+    HRESULT AnalogCardGetInputName(int32_t Index, std::string& InputName);
+    HRESULT AnalogCardSelectInput(int32_t Index);
+    HRESULT AnalogCardGetSelectedInput(int32_t& Index);
+
+    // Device control interfaces; usable until the graph is deactivated.
+    HRESULT GetAMCrossBarInterface(CaptureDeviceControls::TDeviceControlPtr& AMCrossbar);
+    HRESULT GetAMTVTunerInterface(CaptureDeviceControls::TDeviceControlPtr& AMTVTuner);
+    HRESULT GetAMTVAudioInterface(CaptureDeviceControls::TDeviceControlPtr& AMTVAudio);
+    HRESULT GetVideoCaptureAMAnalogVideoDecoderInterface(
+        CaptureDeviceControls::TDeviceControlPtr& AMAnalogVideoDecoder);
+    HRESULT GetVideoCaptureAMStreamConfigInterface(TCaptureStreamConfigPtr& AMStreamConfig);
+    HRESULT GetVideoPreviewAMStreamConfigInterface(TCaptureStreamConfigPtr& AMStreamConfig);
+    // DeckLink cards only; no GStreamer DeckLink source offers the driver's IO control, so an
+    // active DeckLink graph answers E_NOINTERFACE.
+    HRESULT GetDeckLinkIOControlInterface(
+        CaptureDeviceControls::TDeviceControlPtr& DecklinkIOControl);
+
+    // Property pages, shown modally with the caption "Settings". The capture filter's page is
+    // the dialog of its V4L2 device's controls; pins and front-end controls have none.
+    HRESULT ShowVideoCaptureFilterPropertyPage();
+    bool IsVideoCaptureFilterPropertyPageAvailable();
+    HRESULT ShowVideoCaptureFilterCapturePinPropertyPage();
+    bool IsVideoCaptureFilterCapturePinPropertyPageAvailable();
+    HRESULT ShowVideoCaptureFilterPreviewPinPropertyPage();
+    bool IsVideoCaptureFilterPreviewPinPropertyPageAvailable();
+    HRESULT ShowCrossBarFilterPropertyPage();
+    bool IsCrossBarFilterPropertyPageAvailable();
+    HRESULT ShowTVAudioFilterPropertyPage();
+    bool IsTVAudioFilterPropertyPageAvailable();
+    HRESULT ShowTVTunerFilterPropertyPage();
+    bool IsTVTunerFilterPropertyPageAvailable();
+    HRESULT ShowVideoDecoderPropertyPage();
+    bool IsVideoDecoderPropertyPageAvailable();
+    HRESULT ShowDemultiplexerPropertyPage();
+    bool IsDemultiplexerPropertyPageAvailable();
+
     // What is built right now (for callers that look into the graph, e.g. tests).
     bool MainGraphActive() const { return FMainGraphActive; }
     GstElement* VideoCaptureFilter() const { return FVideoCapture.Get(); }
@@ -140,6 +179,12 @@ protected:
     int64_t FFrameTime = 0;
     std::vector<CaptureDeviceControls::TAnalogCardInput> FAnalogCardInputs;
 
+    // Front end of an analog card (end of BuildMainGraph_Analog and _AnalogHW): tuner to TV,
+    // both crossbars to the tuner, the input list, the decoder to PAL B.
+    void SetupAnalogFrontEnd();
+    HRESULT SetCrossBar(const CaptureDeviceControls::TDeviceControlPtr& Crossbar);
+    HRESULT EnumAnalogCardInputs();
+
 private:
     void EnumSupportedDevices();
 
@@ -160,6 +205,15 @@ private:
     void LookUpAnalogPins(bool logOutcome);
     void LookUpAnalogInterfaces(bool logRetries);
     void ProposeFixedAnalogFormat();
+
+    // Graph active and an Analog or AnalogHW device.
+    bool AnalogCardActive() const;
+    // FAMCrossbar as a crossbar; throws when there is none.
+    CaptureDeviceControls::TCrossbar& AnalogCardCrossbar() const;
+    HRESULT ShowPropertyPage(const char* method, bool present, GstElement* object);
+    bool IsPageAvailable(const char* method, bool present, GstElement* object);
+    // The element behind a capture filter pin (its capsfilter); empty when unknown.
+    static TGstElementHandle PinObject(GstPad* pin);
 
     // Output part, one variant per device type.
     HRESULT RenderOutput_Analog();

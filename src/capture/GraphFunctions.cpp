@@ -1,8 +1,5 @@
 #include "capture/GraphFunctions.h"
 
-#include <fcntl.h>
-#include <linux/videodev2.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +11,7 @@
 
 #include "capture/Graph.h"
 #include "capture/MediaTypeCaps.h"
+#include "capture/V4l2Source.h"
 #include "platform/DebugOutput.h"
 #include "shell/Diagnostics.h"
 
@@ -40,28 +38,15 @@ bool DotDumpEnabled() {
 std::mutex gPageMutex;
 TPropertyPageHandler gPageHandler;
 
+// A V4L2 source, or a capture filter (bin) around one.
 bool IsV4L2Source(GstElement* element) {
-    GstElementFactory* factory = gst_element_get_factory(element);
-    return factory != nullptr &&
-           std::strcmp(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "v4l2src") == 0;
+    return static_cast<bool>(V4l2Source::Find(element));
 }
 
-bool DeviceHasControls(GstElement* source) {
-    gchar* device = nullptr;
-    g_object_get(source, "device", &device, nullptr);
-    if (device == nullptr) {
-        return false;
-    }
-    const int fd = ::open(device, O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    g_free(device);
-    if (fd < 0) {
-        return false;
-    }
-    v4l2_queryctrl query{};
-    query.id = V4L2_CTRL_FLAG_NEXT_CTRL;
-    const bool any = ::ioctl(fd, VIDIOC_QUERYCTRL, &query) == 0;
-    ::close(fd);
-    return any;
+// At least one user control (brightness, contrast, gain, ...) on the device.
+bool DeviceHasControls(GstElement* object) {
+    std::vector<TV4l2Control> controls;
+    return V4l2Source::ReadControls(object, controls) && !controls.empty();
 }
 
 // ---- renderers ----

@@ -7,7 +7,6 @@ target_sources(tandrel_core PRIVATE
 
 if(NOT TANDREL_CORE_ONLY)
   target_sources(tandrel_media PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/CaptureDeviceControls.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CaptureDevices.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CapturePins.cpp
     ${CMAKE_CURRENT_LIST_DIR}/CaptureSourceBin.cpp

@@ -10,6 +10,7 @@
 
 #include "alarms/AlarmVideoPresenter.h"
 #include "alarms/AlarmVideoWindow.h"
+#include "capture/DevicePropertiesDialog.h"
 #include "localisation/LanguageFile.h"
 #include "localisation/LanguageList.h"
 #include "localisation/UiText.h"
@@ -123,6 +124,7 @@ void TForm1::FormShow() {
         if (InitializationAndUpdate()) {
             FAlarmVideoWindow = std::make_unique<TAlarmVideoWindow>();
             SetAlarmVideoPresenter(FAlarmVideoWindow.get());
+            InstallDevicePropertiesDialog();
             FStartedUp = true;
         }
     } catch (...) {
