@@ -3,8 +3,11 @@
 #include <gst/app/gstappsrc.h>
 #include <gst/pbutils/pbutils.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "capture/CaptureSourceBin.h"
 #include "capture/GraphPads.h"
@@ -32,11 +35,240 @@ bool IsSystemStream(const GstCaps* caps) {
 struct TLoopingReader {
     std::FILE* File = nullptr;
     size_t Chunk = 0;
-    ~TLoopingReader() {
+    virtual ~TLoopingReader() {
         if (File != nullptr) {
             std::fclose(File);
         }
     }
+    // Fills `data` with up to `size` bytes; fewer (0 at worst) only when the file cannot go on.
+    virtual size_t Read(uint8_t* data, size_t size) {
+        size_t got = std::fread(data, 1, size, File);
+        if (got < size) {
+            // Loop: the rest comes from the beginning of the file. The DV and transport-stream
+            // demultiplexers take the restarting clock references in their stride.
+            std::rewind(File);
+            got += std::fread(data + got, 1, size - got, File);
+        }
+        return got;
+    }
+};
+
+// MPEG program streams: the program-stream demultiplexer does not survive its clock references
+// jumping back when the file starts again (it stops delivering after the first pass). So the
+// stream is read one pack header, system header or PES packet at a time, and every clock
+// reference (SCR, PTS, DTS) of a pass is moved on by the play time of the passes before it: the
+// demultiplexer sees one endless recording, as from a hardware encoder. Program end codes are
+// left out, as they would end the stream in the middle.
+class TProgramStreamReader : public TLoopingReader {
+public:
+    explicit TProgramStreamReader(uint64_t frameTicks) : FFrameTicks(frameTicks) {}
+
+    size_t Read(uint8_t* data, size_t size) override {
+        size_t got = 0;
+        while (got < size) {
+            if (FUnit.size() > FUnitPos) {
+                const size_t n = std::min(size - got, FUnit.size() - FUnitPos);
+                std::memcpy(data + got, FUnit.data() + FUnitPos, n);
+                got += n;
+                FUnitPos += n;
+                continue;
+            }
+            if (!NextUnit()) {
+                break;
+            }
+        }
+        return got;
+    }
+
+private:
+    static constexpr uint64_t kClockMask = (uint64_t{1} << 33) - 1;
+
+    // PTS, DTS and an MPEG-1 pack's SCR: 33 bits in 5 bytes with marker bits.
+    static uint64_t ReadTimestamp(const uint8_t* p) {
+        return (uint64_t{p[0]} >> 1 & 7) << 30 | uint64_t{p[1]} << 22 |
+               (uint64_t{p[2]} >> 1) << 15 | uint64_t{p[3]} << 7 | uint64_t{p[4]} >> 1;
+    }
+    static void WriteTimestamp(uint8_t* p, uint64_t v) {
+        v &= kClockMask;
+        p[0] = static_cast<uint8_t>((p[0] & 0xF1) | ((v >> 30 & 7) << 1));
+        p[1] = static_cast<uint8_t>(v >> 22);
+        p[2] = static_cast<uint8_t>(((v >> 15 & 0x7F) << 1) | 1);
+        p[3] = static_cast<uint8_t>(v >> 7);
+        p[4] = static_cast<uint8_t>(((v & 0x7F) << 1) | 1);
+    }
+    // An MPEG-2 pack's SCR base (the 9-bit extension is left as it is).
+    static uint64_t ReadScr(const uint8_t* p) {
+        return (uint64_t{p[0]} >> 3 & 7) << 30 | (uint64_t{p[0]} & 3) << 28 | uint64_t{p[1]} << 20 |
+               (uint64_t{p[2]} >> 3) << 15 | (uint64_t{p[2]} & 3) << 13 | uint64_t{p[3]} << 5 |
+               uint64_t{p[4]} >> 3;
+    }
+    static void WriteScr(uint8_t* p, uint64_t v) {
+        v &= kClockMask;
+        p[0] = static_cast<uint8_t>((p[0] & 0xC4) | ((v >> 30 & 7) << 3) | (v >> 28 & 3));
+        p[1] = static_cast<uint8_t>(v >> 20);
+        p[2] = static_cast<uint8_t>((p[2] & 0x04) | ((v >> 15 & 0x1F) << 3) | (v >> 13 & 3));
+        p[3] = static_cast<uint8_t>(v >> 5);
+        p[4] = static_cast<uint8_t>((p[4] & 0x07) | ((v & 0x1F) << 3));
+    }
+
+    bool ReadBytes(size_t n) {
+        const size_t at = FUnit.size();
+        FUnit.resize(at + n);
+        return std::fread(FUnit.data() + at, 1, n, File) == n;
+    }
+
+    // The next unit into FUnit, its clock references moved on; at the end of the file the next
+    // pass starts. False when a whole pass gave nothing (nothing to play).
+    bool NextUnit() {
+        FUnit.clear();
+        FUnitPos = 0;
+        for (int attempts = 0; attempts < 2; ++attempts) {
+            while (true) {
+                const int result = ReadUnit();
+                if (result > 0) {
+                    FPassHadUnits = true;
+                    return true;
+                }
+                if (result < 0) {
+                    break;
+                }
+                FUnit.clear();  // skipped (end code or damaged data): look further
+            }
+            if (!FPassHadUnits) {
+                return false;
+            }
+            StartNextPass();
+        }
+        return false;
+    }
+
+    void StartNextPass() {
+        // A pass lasts from its first picture to the end of its last one.
+        const uint64_t span = FMaxPts >= FMinPts && FMinPts >= 0
+                                  ? static_cast<uint64_t>(FMaxPts - FMinPts) + FFrameTicks
+                                  : FFrameTicks;
+        FOffset += span;
+        FMinPts = -1;
+        FMaxPts = -1;
+        FPassHadUnits = false;
+        FUnit.clear();
+        std::rewind(File);
+    }
+
+    // 1: a unit is in FUnit; 0: skipped; -1: end of the file.
+    int ReadUnit() {
+        // Start code 00 00 01 xx (anything before it is dropped).
+        int zeros = 0;
+        while (true) {
+            const int c = std::fgetc(File);
+            if (c == EOF) {
+                return -1;
+            }
+            if (c == 0) {
+                ++zeros;
+            } else if (c == 1 && zeros >= 2) {
+                break;
+            } else {
+                zeros = 0;
+            }
+        }
+        const int code = std::fgetc(File);
+        if (code == EOF) {
+            return -1;
+        }
+        FUnit = {0, 0, 1, static_cast<uint8_t>(code)};
+        if (code <= 0xB9) {
+            return 0;  // program end code, or not a system-level unit
+        }
+        if (code == 0xBA) {
+            if (!ReadBytes(1)) {
+                return -1;
+            }
+            if ((FUnit[4] & 0xC0) == 0x40) {  // MPEG-2 pack header, then its stuffing
+                if (!ReadBytes(9) || !ReadBytes(FUnit[13] & 7)) {
+                    return -1;
+                }
+                WriteScr(&FUnit[4], ReadScr(&FUnit[4]) + FOffset);
+            } else if ((FUnit[4] & 0xF0) == 0x20) {  // MPEG-1 pack header
+                if (!ReadBytes(7)) {
+                    return -1;
+                }
+                WriteTimestamp(&FUnit[4], ReadTimestamp(&FUnit[4]) + FOffset);
+            } else {
+                return 0;
+            }
+            return 1;
+        }
+        if (!ReadBytes(2) || !ReadBytes(size_t{FUnit[4]} << 8 | FUnit[5])) {
+            return -1;
+        }
+        MovePesTimestamps();
+        return 1;
+    }
+
+    void MovePesTimestamps() {
+        switch (FUnit[3]) {
+            case 0xBB:  // system header
+            case 0xBC:  // program stream map
+            case 0xBE:  // padding
+            case 0xBF:  // private stream 2
+            case 0xF0:  // ECM
+            case 0xF1:  // EMM
+            case 0xF2:  // DSM-CC
+            case 0xF8:  // H.222.1 type E
+            case 0xFF:  // directory
+                return;
+            default:
+                break;
+        }
+        const size_t size = FUnit.size();
+        size_t pts = 0;
+        bool dts = false;
+        if (size >= 9 && (FUnit[6] & 0xC0) == 0x80) {  // MPEG-2 PES header
+            const int flags = FUnit[7] >> 6;
+            if ((flags & 2) == 0) {
+                return;
+            }
+            pts = 9;
+            dts = flags == 3;
+        } else {  // MPEG-1: stuffing, optional buffer size, then the time stamps
+            size_t p = 6;
+            while (p < size && FUnit[p] == 0xFF) {
+                ++p;
+            }
+            if (p < size && (FUnit[p] & 0xC0) == 0x40) {
+                p += 2;
+            }
+            if (p >= size || (FUnit[p] & 0xE0) != 0x20) {
+                return;
+            }
+            pts = p;
+            dts = (FUnit[p] & 0xF0) == 0x30;
+        }
+        if (pts + (dts ? 10 : 5) > size) {
+            return;
+        }
+        const uint64_t original = ReadTimestamp(&FUnit[pts]);
+        const auto value = static_cast<int64_t>(original);
+        if (FMinPts < 0 || value < FMinPts) {
+            FMinPts = value;
+        }
+        if (value > FMaxPts) {
+            FMaxPts = value;
+        }
+        WriteTimestamp(&FUnit[pts], original + FOffset);
+        if (dts) {
+            WriteTimestamp(&FUnit[pts + 5], ReadTimestamp(&FUnit[pts + 5]) + FOffset);
+        }
+    }
+
+    const uint64_t FFrameTicks;  // one picture in 90 kHz ticks
+    uint64_t FOffset = 0;        // added to every clock reference of this pass
+    int64_t FMinPts = -1;        // presentation time stamps of this pass, as in the file
+    int64_t FMaxPts = -1;
+    bool FPassHadUnits = false;
+    std::vector<uint8_t> FUnit;  // the unit being handed on
+    size_t FUnitPos = 0;
 };
 
 void OnNeedData(GstAppSrc* src, guint, gpointer data) {
@@ -50,14 +282,7 @@ void OnNeedData(GstAppSrc* src, guint, gpointer data) {
         gst_app_src_end_of_stream(src);
         return;
     }
-    size_t got = std::fread(map.data, 1, reader->Chunk, reader->File);
-    if (got < reader->Chunk) {
-        // Loop: the rest of the chunk comes from the beginning of the file. Demultiplexers
-        // take the restarting clock references as a discontinuity (DV and transport streams
-        // play on; the program-stream demultiplexer stops after the first pass).
-        std::rewind(reader->File);
-        got += std::fread(map.data + got, 1, reader->Chunk - got, reader->File);
-    }
+    const size_t got = reader->Read(map.data, reader->Chunk);
     gst_buffer_unmap(buffer, &map);
     if (got == 0) {
         gst_buffer_unref(buffer);
@@ -72,10 +297,10 @@ void DeleteReader(gpointer data) {
     delete static_cast<TLoopingReader*>(data);
 }
 
-// The camera's byte stream: the file looped, with `caps`. Not a live source: the renderer's
-// clock paces it, so it plays in real time.
-TGstElementHandle MakeLoopingByteSource(const std::string& path, GstCaps* caps, size_t chunk) {
-    auto* reader = new TLoopingReader;
+// The camera's byte stream: the file looped by `reader`, with `caps`. Not a live source: the
+// renderer's clock paces it, so it plays in real time.
+TGstElementHandle MakeLoopingByteSource(const std::string& path, GstCaps* caps, size_t chunk,
+                                        TLoopingReader* reader) {
     reader->File = std::fopen(path.c_str(), "rb");
     reader->Chunk = chunk;
     TGstElementHandle src = TGstElementHandle::Adopt(gst_element_factory_make("appsrc", "File"));
@@ -280,7 +505,7 @@ TGstElementHandle MakeFilter(const std::string& name, const std::string& path) {
                 "video/x-dv", "systemstream", G_TYPE_BOOLEAN, TRUE, "width", G_TYPE_INT, info.Width,
                 "height", G_TYPE_INT, info.Height, "framerate", GST_TYPE_FRACTION, info.RateNum,
                 info.RateDen, nullptr);
-            TGstElementHandle src = MakeLoopingByteSource(path, caps, frame);
+            TGstElementHandle src = MakeLoopingByteSource(path, caps, frame, new TLoopingReader);
             TGstElementHandle filter =
                 CaptureSourceBin::MakeStreamSource(name, src, caps, "DV A/V Out");
             gst_caps_unref(caps);
@@ -289,7 +514,7 @@ TGstElementHandle MakeFilter(const std::string& name, const std::string& path) {
         case TKind::TransportStream: {
             GstCaps* caps = gst_caps_new_simple("video/mpegts", "systemstream", G_TYPE_BOOLEAN,
                                                 TRUE, "packetsize", G_TYPE_INT, 188, nullptr);
-            TGstElementHandle src = MakeLoopingByteSource(path, caps, 188 * 64);
+            TGstElementHandle src = MakeLoopingByteSource(path, caps, 188 * 64, new TLoopingReader);
             TGstElementHandle filter =
                 CaptureSourceBin::MakeStreamSource(name, src, caps, "MPEG2 TS Out");
             gst_caps_unref(caps);
@@ -298,7 +523,13 @@ TGstElementHandle MakeFilter(const std::string& name, const std::string& path) {
         case TKind::ProgramStream: {
             GstCaps* caps = gst_caps_new_simple("video/mpeg", "mpegversion", G_TYPE_INT, 2,
                                                 "systemstream", G_TYPE_BOOLEAN, TRUE, nullptr);
-            TGstElementHandle src = MakeLoopingByteSource(path, caps, 65536);
+            // One picture in 90 kHz ticks (25 a second when the file does not say).
+            const uint64_t frameTicks = info.RateNum > 0
+                                            ? 90000ull * static_cast<uint64_t>(info.RateDen) /
+                                                  static_cast<uint64_t>(info.RateNum)
+                                            : 3600;
+            TGstElementHandle src =
+                MakeLoopingByteSource(path, caps, 65536, new TProgramStreamReader(frameTicks));
             TGstElementHandle filter =
                 CaptureSourceBin::MakeStreamSource(name, src, caps, "MPEG PS Out");
             gst_caps_unref(caps);

@@ -6,10 +6,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <string>
 
-// Media files that act as cameras, made once per test run with the installed encoders.
+// Media files that act as cameras, made once per test run with the installed encoders in a
+// fresh folder under /tmp, which is removed with everything in it when the test program ends.
 struct TCaptureTestFiles {
     std::string Dir;
     std::string DV;        // raw DV stream, PAL 720 x 576 at 25 frames per second
@@ -24,6 +28,25 @@ struct TCaptureTestFiles {
     }
 
 private:
+    // Owns the folder for the whole run: a function-local static, so it is destroyed (and the
+    // folder removed) at program exit, after every test.
+    struct TFolderOwner {
+        std::string Dir;
+        TFolderOwner() = default;
+        TFolderOwner(const TFolderOwner&) = delete;
+        TFolderOwner& operator=(const TFolderOwner&) = delete;
+        ~TFolderOwner() {
+            if (!Dir.empty()) {
+                std::error_code ignored;
+                std::filesystem::remove_all(Dir, ignored);
+            }
+        }
+    };
+    static TFolderOwner& FolderOwner() {
+        static TFolderOwner owner;
+        return owner;
+    }
+
     static bool Run(const std::string& description) {
         GError* error = nullptr;
         GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
@@ -48,7 +71,13 @@ private:
     static TCaptureTestFiles Make() {
         TCaptureTestFiles f;
         char dirTemplate[] = "/tmp/tandrel-capture-XXXXXX";
-        f.Dir = mkdtemp(dirTemplate);
+        const char* dir = mkdtemp(dirTemplate);
+        EXPECT_NE(dir, nullptr) << "cannot create a folder under /tmp";
+        if (dir == nullptr) {
+            return f;
+        }
+        f.Dir = dir;
+        FolderOwner().Dir = f.Dir;
         f.DV = f.Dir + "/camcorder.dv";
         f.HDV = f.Dir + "/hdv.ts";
         f.AnalogHW = f.Dir + "/encoder.mpg";

@@ -214,10 +214,11 @@ TEST_F(FrameGrabCaptureGraphTest, FileCameraWebcamOffersDecodedPictures) {
 }
 
 TEST_F(FrameGrabCaptureGraphTest, FileCamerasLoopPastTheirEnd) {
-    // Each file holds one second of pictures; 25 frames at ten a second need the loop.
-    // (The program-stream camera plays its file once: its demultiplexer stops at the loop.)
-    const std::tuple<const char*, int32_t, int32_t> cameras[] = {
-        {"webcam.avi", 320, 240}, {"camcorder.dv", 720, 576}, {"hdv.ts", 352, 288}};
+    // Each file holds one second of pictures; 25 frames at ten a second need two loops.
+    const std::tuple<const char*, int32_t, int32_t> cameras[] = {{"webcam.avi", 320, 240},
+                                                                 {"camcorder.dv", 720, 576},
+                                                                 {"hdv.ts", 352, 288},
+                                                                 {"encoder.mpg", 352, 288}};
     for (const auto& [name, width, height] : cameras) {
         const int before = FFrames.Frames();
         RunDevice(name, width, height);
