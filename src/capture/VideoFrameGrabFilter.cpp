@@ -303,6 +303,8 @@ HRESULT TVideoFrameGrabFilter::SetMediaType(const TMediaType* MediaType) {
         if (width <= 0 || height <= 0 || width * height > kMaxFramePixels) {
             return E_INVALIDARG;
         }
+        // A format change while connected restarts the grid mid-stream.
+        const bool renegotiated = FWidth > 0;
         FRGB32Frame.resize(static_cast<size_t>(width * height * 4));
         FIsRGB32ColorSpace = rgb32;
         FWidth = static_cast<int32_t>(width);
@@ -310,6 +312,7 @@ HRESULT TVideoFrameGrabFilter::SetMediaType(const TMediaType* MediaType) {
         // GStreamer's default layouts: BGRx rows of width * 4 bytes, YUY2 rows padded to 4.
         FSourceStride = static_cast<int32_t>(rgb32 ? width * 4 : (width * 2 + 3) / 4 * 4);
         FNextFrameTime = 0;
+        FGridRestarted = renegotiated;
         return S_OK;
     } catch (...) {
         LogMessage("Error in TVideoFrameGrabFilter.SetMediaType call...");
@@ -404,6 +407,12 @@ HRESULT TVideoFrameGrabFilter::DoRenderSample(GstBuffer* MediaSample) {
                 DeliverSample(MediaSample);
             }
             return S_OK;
+        }
+        if (std::exchange(FGridRestarted, false)) {
+            std::lock_guard lock(FCriticalSection);
+            if (FFrameTime > 0 && times.Start > FNextFrameTime) {
+                FNextFrameTime = times.Start - times.Start % FFrameTime;
+            }
         }
         while (FNextFrameTime < times.End) {
             DeliverSample(MediaSample);

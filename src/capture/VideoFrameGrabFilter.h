@@ -106,6 +106,10 @@ private:
     GstElement* FElement;  // the element that owns this filter
 
     int64_t FNextFrameTime = 0;
+    // Set when a format change restarts the grid at 0 in the middle of a stream: the next timed
+    // sample moves the due point to the grid point at or before its start, so the picture is
+    // not repeated for every grid point since the stream began.
+    bool FGridRestarted = false;
     bool FIsRGB32ColorSpace = false;
     int32_t FWidth = 0;
     int32_t FHeight = 0;

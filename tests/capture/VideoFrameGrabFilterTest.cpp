@@ -5,6 +5,8 @@
 #include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cctype>
 #include <cstdint>
 #include <cstring>
@@ -122,6 +124,7 @@ public:
     ~TPushGraph() { gst_element_set_state(FPipeline.Get(), GST_STATE_NULL); }
 
     TVideoFrameGrabFilter& Filter() { return *VideoFrameGrabFilterFromElement(FGrab.Get()); }
+    GstElement* Source() { return FSource.Get(); }
 
     void Start() {
         ASSERT_NE(gst_element_set_state(FPipeline.Get(), GST_STATE_PLAYING),
@@ -454,6 +457,28 @@ INSTANTIATE_TEST_SUITE_P(, VideoFrameGrabFilterGrid, ::testing::ValuesIn(kGridCa
                              }
                              return name;
                          });
+
+// A new format in the middle of a long stream restarts the grid at 0; the next picture is then
+// delivered once for its own grid point, not once for every grid point since the stream began.
+TEST(VideoFrameGrabFilterGridRestart, FormatChangeMidStreamDoesNotRepeatThePictureSinceTimeZero) {
+    TPushGraph graph(kTinyBgrx);
+    TFrameRecorder recorder;
+    ASSERT_EQ(graph.Filter().SetNextFrameDataFunction(recorder.Callback()), S_OK);
+    ASSERT_EQ(graph.Filter().SetFrameTime(100 * kUnitsPerMs), S_OK);
+    graph.Start();
+    graph.Push(MakeSample(kTinyBgrxBytes, 1, 0, 33));
+    graph.Push(MakeSample(kTinyBgrxBytes, 2, 60'000, 33));  // one minute later: 600 repeats
+    GstCaps* wider =
+        gst_caps_from_string("video/x-raw,format=BGRx,width=4,height=2,framerate=30/1");
+    g_object_set(graph.Source(), "caps", wider, nullptr);
+    gst_caps_unref(wider);
+    graph.Push(MakeSample(2 * kTinyBgrxBytes, 3, 60'100, 33));
+    ASSERT_TRUE(graph.Finish());
+    const std::vector<int> samples = recorder.Samples();
+    ASSERT_FALSE(samples.empty());
+    EXPECT_EQ(std::count(samples.begin(), samples.end(), 3), 1);
+    EXPECT_EQ(std::count(samples.begin(), samples.end(), 2), 600) << "the grid rule itself stays";
+}
 
 TEST_P(VideoFrameGrabFilterGrid, DeliversTheSamplesOfTheGridPoints) {
     const TGridCase& c = GetParam();
