@@ -11,7 +11,7 @@ packages=(
   gstreamer1.0-plugins-ugly gstreamer1.0-libav gstreamer1.0-tools
   libcurl4-openssl-dev libminizip-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth fonts-dejavu-core fonts-wine
+  xvfb xauth xdotool fonts-dejavu-core fonts-wine
 )
 
 missing=()

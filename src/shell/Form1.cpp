@@ -11,6 +11,7 @@
 #include "alarms/AlarmVideoPresenter.h"
 #include "alarms/AlarmVideoWindow.h"
 #include "capture/DevicePropertiesDialog.h"
+#include "controller/CameraManager.h"
 #include "localisation/LanguageFile.h"
 #include "localisation/LanguageList.h"
 #include "localisation/UiText.h"
@@ -42,6 +43,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setWindowIcon(ProductIcon());
     setMinimumSize(kMinimumWidth, kMinimumHeight);
     CreateMenu();
+    // The camera panel lives in the client area below the menu bar.
+    setCentralWidget(new QWidget(this));
     resize(kDesignClientWidth, kDesignClientHeight + menuBar()->sizeHint().height());
     move(kDesignLeft, kDesignTop);
 
@@ -125,6 +128,8 @@ void TForm1::FormShow() {
             FAlarmVideoWindow = std::make_unique<TAlarmVideoWindow>();
             SetAlarmVideoPresenter(FAlarmVideoWindow.get());
             InstallDevicePropertiesDialog();
+            FCameraManager = std::make_unique<TCameraManager>(this, 100);
+            FCameraManager->InitializeCamera();
             FStartedUp = true;
         }
     } catch (...) {
@@ -149,6 +154,8 @@ void TForm1::FormClose() {
     FClosed = true;
     SaveRegistrySettings();
     try {
+        // The controller saves its settings and zones as it goes.
+        FCameraManager.reset();
         // After the camera controller (and with it every alarm thread) is gone.
         SetAlarmVideoPresenter(nullptr);
         FAlarmVideoWindow.reset();
@@ -283,7 +290,9 @@ void TForm1::LanguageItemClick(QAction* sender) {
         FLanguageIndex = sender->data().toInt();
         SelectLanguage(FLanguageIndex);
         RefreshMenuTexts();
-        // The camera panel's texts follow once the camera controller exists.
+        if (FCameraManager) {
+            FCameraManager->RefreshTexts();
+        }
         RefreshLanguageMenuLater();
     } catch (...) {
         LogMessage("Error in TForm1.LanguageItemClick call...");
@@ -331,7 +340,13 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::FormResize() {
-    // The camera panel is laid out again here once the camera controller exists.
+    try {
+        if (FCameraManager) {
+            FCameraManager->Reposition();
+        }
+    } catch (...) {
+        LogMessage("Error in TForm1.FormResize call...");
+    }
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
@@ -346,8 +361,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::FormKeyDown(int key) {
     try {
-        if (key == Qt::Key_Delete) {
-            // Removes the selected zone once the camera controller exists.
+        if (key == Qt::Key_Delete && FCameraManager) {
+            FCameraManager->RemoveSelectedZone();
         }
     } catch (...) {
         LogMessage("Error in TForm1.FormKeyDown call...");

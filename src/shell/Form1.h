@@ -13,6 +13,7 @@ class QAction;
 class QMenu;
 class QTimer;
 class TAlarmVideoWindow;
+class TCameraManager;
 class TLanguageList;
 class TTerminationSignals;
 
@@ -50,6 +51,7 @@ public:
     bool StartedUp() const { return FStartedUp; }
     QMenu* LanguageMenu() const { return Language1; }
     TDateTime StartDateTime() const { return FStartDateTime; }
+    TCameraManager* CameraManager() const { return FCameraManager.get(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -77,6 +79,8 @@ private:
     TTerminationSignals* FTerminationSignals = nullptr;
     // Shows zones' video alarms full screen while the program runs.
     std::unique_ptr<TAlarmVideoWindow> FAlarmVideoWindow;
+    // The one camera controller; absent until the update gate lets start-up go on.
+    std::unique_ptr<TCameraManager> FCameraManager;
 
     TDateTime FStartDateTime = 0;
     TSingleInstanceLock FSingleInstanceMutexHandle;

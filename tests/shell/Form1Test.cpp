@@ -12,10 +12,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "controller/CameraManager.h"
 #include "localisation/LanguageFile.h"
 #include "localisation/TandrelTexts.h"
 #include "platform/DateTime.h"
 #include "support/LogCapture.h"
+#include "zones/SelectorObjectManager.h"
 
 namespace {
 
@@ -33,8 +35,26 @@ protected:
         FLanguages = FHome.path() + "/Language";
         QDir().mkpath(FLanguages);
         LoadLanguageFile("");
+        // A machine without cameras: the camera controller comes up without a graph, and the
+        // recording folders (not created then) would land in the settings home anyway.
+        FTestPattern = qgetenv("TANDREL_TEST_PATTERN");
+        FDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("TANDREL_TEST_PATTERN", "0");
+        qputenv("XDG_DATA_HOME", FHome.path().toUtf8() + "/data/");
     }
-    void TearDown() override { LoadLanguageFile(""); }
+    void TearDown() override {
+        LoadLanguageFile("");
+        RestoreEnvironment("TANDREL_TEST_PATTERN", FTestPattern);
+        RestoreEnvironment("XDG_DATA_HOME", FDataHome);
+    }
+
+    static void RestoreEnvironment(const char* name, const QByteArray& value) {
+        if (value.isNull()) {
+            qunsetenv(name);
+        } else {
+            qputenv(name, value);
+        }
+    }
 
     void WriteLanguage(const QString& fileName, const QString& name, const QString& activate) {
         QFile file(FLanguages + "/" + fileName);
@@ -66,6 +86,8 @@ protected:
 
     QTemporaryDir FHome;
     QString FLanguages;
+    QByteArray FTestPattern;
+    QByteArray FDataHome;
 };
 
 }  // namespace
@@ -221,4 +243,33 @@ TEST_F(Form1Test, UpdateGateRunsHourlyOnlyAfterFifteenDaysOfUptime) {
         form.close();
     }
     SetDateTimeClock({});
+}
+
+TEST_F(Form1Test, CameraControllerIsCreatedWiredAndDestroyedWithTheWindow) {
+    qunsetenv("TANDREL_TEST_PATTERN");  // the Test Pattern is the camera
+    WriteLanguage("a_german.lng", "Deutsch", "Aktivieren");
+    {
+        TForm1 form;
+        Start(form);
+        TCameraManager* manager = form.CameraManager();
+        ASSERT_NE(manager, nullptr);
+        ASSERT_NE(manager->ActivateButton(), nullptr);
+        // The panel fills the client area below the menu bar and follows resizing.
+        form.resize(1200, 700);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(manager->FrameScrollBox()->width(), form.centralWidget()->width());
+        EXPECT_EQ(manager->FrameScrollBox()->height(), form.centralWidget()->height() - 35);
+        // Delete removes the selected zone.
+        manager->OnAddZoneClick();
+        ASSERT_EQ(manager->SelectorObjectManager()->Count(), 1);
+        QTest::keyClick(&form, Qt::Key_Delete);
+        EXPECT_EQ(manager->SelectorObjectManager()->Count(), 0);
+        // A language switch reaches the panel.
+        form.LanguageMenu()->actions().at(1)->trigger();
+        EXPECT_EQ(manager->ActivateButton()->text(), "Aktivieren");
+        form.close();
+        EXPECT_EQ(form.CameraManager(), nullptr);
+    }
+    // The controller wrote its settings on the way out.
+    EXPECT_EQ(Stored().value("CameraManager/MotionDetectionSensitivity").toInt(), 70);
 }

@@ -1,0 +1,277 @@
+#include "controller/CameraManager.h"
+
+#include <QPushButton>
+
+#include <filesystem>
+#include <system_error>
+
+#include "alarms/AlarmSettings.h"
+#include "capture/FrameGrabCaptureGraph.h"
+#include "controller/CameraPicture.h"
+#include "controller/FrameScrollBox.h"
+#include "detection/MotionDetectionListManager.h"
+#include "localisation/UiText.h"
+#include "platform/Paths.h"
+#include "shell/Diagnostics.h"
+#include "zones/SelectorObjectManager.h"
+
+namespace {
+
+constexpr int32_t kMaxZones = 10;
+constexpr int32_t kButtonStripHeight = 35;
+constexpr int64_t kFrameTime = 1000000;  // one frame every 100 ms, in 100-ns units
+
+// Creates the folder with every missing level; true when it exists afterwards.
+bool ForceFolder(const std::string& folder) {
+    std::error_code error;
+    const std::filesystem::path path(folder.empty() ? std::string(".") : folder);
+    std::filesystem::create_directories(path, error);
+    return std::filesystem::is_directory(path, error);
+}
+
+}  // namespace
+
+TCameraManager::TCameraManager(QWidget* MainForm, int32_t TimePerFrameMS) {
+    try {
+        FTimePerFrameMS = TimePerFrameMS;
+        FMainForm = MainForm;
+        FFrameGrabCaptureGraph = std::make_unique<TFrameGrabCaptureGraph>();
+        FSelectorObjectManager = std::make_unique<TSelectorObjectManager>(kMaxZones);
+        FSelectorObjectManager->SetDefaultObjectIDString(UiText(txtZone) + " %d");
+        FKeepVideoAspectRatio = true;
+        FAlarmSettings = std::make_unique<TAlarmSettings>();
+        FAlarmSettings->SetUseMotionVideoLogger(true);
+        FAlarmSettings->SetUseConstantVideoLogger(false);
+        FMotionDetectionSensitivity = 70;
+        FMotionDetectionMode = 3;
+        FFrameCounter = 0;
+        FWaitMinMotionDuration = false;
+        FMotionStartTime = 0;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.Create call...");
+    }
+}
+
+TCameraManager::~TCameraManager() {
+    try {
+        // Frame delivery ends first, so nothing below is torn down under a running frame step.
+        if (FFrameGrabCaptureGraph) {
+            FFrameGrabCaptureGraph->Stop();
+        }
+        // Stored zones are only rewritten when they were loaded: a start without the camera
+        // must not wipe the zones the user drew for it.
+        if (FSelectorsLoaded) {
+            ClearRegistrySettings();
+        }
+        SaveRegistrySettings();
+        SaveRegistrySelectors();
+        {
+            std::lock_guard<std::mutex> guard(FLock);
+            StopWMEncoderGraph(1);
+            StopWMEncoderGraph(0);
+        }
+        FAlarmSettings.reset();
+        DestroyDetector();
+        FSelectorObjectManager.reset();
+        DeinitializeCamera();
+        FFrameGrabCaptureGraph.reset();
+    } catch (...) {
+        LogMessage("Error in TCameraManager.Destroy call...");
+    }
+}
+
+std::string TCameraManager::ConstantLogFolderOf(const std::string& DataFolder) {
+    return DataFolder + "Vantrelle/Tandrel/AutoRec/";
+}
+
+std::string TCameraManager::MotionLogFolderOf(const std::string& DataFolder) {
+    return DataFolder + "Vantrelle/Tandrel/MotionDetection/";
+}
+
+bool TCameraManager::InitializeCamera() {
+    try {
+        FFirstFrame = true;
+        QWidget* host = PanelHost();
+        auto* scrollBox = new TFrameScrollBox(host);
+        scrollBox->setGeometry(0, 0, host->width(), host->height() - kButtonStripHeight);
+        scrollBox->SetClickHandler([this] { OnImageClick(); });
+        scrollBox->show();
+        FFrameScrollBox = scrollBox;
+        {
+            std::lock_guard<std::mutex> guard(FLock);
+            FFramePreviewImage = new TCameraPicture(FLock, scrollBox);
+        }
+        FFramePreviewImage->show();
+
+        LoadRegistrySettings();
+
+        int32_t devices = 0;
+        FFrameGrabCaptureGraph->GetSupportedDevicesCount(devices);
+        if (FCameraIndex < 0 || FCameraIndex >= devices) {
+            LogMessageFmt("TCameraManager.InitializeCamera - no camera %d among %d devices.",
+                          FCameraIndex, devices);
+            return false;
+        }
+        FFrameGrabCaptureGraph->ActivateMainGraph(FCameraIndex);
+        FFrameGrabCaptureGraph->SetNextFrameDataFunction(
+            [this](uint8_t* Data, int32_t Size) { return NextFrameDataFunction(Data, Size); });
+        FFrameGrabCaptureGraph->SetFrameTime(kFrameTime);
+
+        int32_t formats = 0;
+        FFrameGrabCaptureGraph->GetOutputTypesCount(formats);
+        if (formats <= 0) {
+            FFrameGrabCaptureGraph->DeactivateMainGraph();
+            LogMessage("TCameraManager.InitializeCamera - the camera offers no format.");
+            return false;
+        }
+        int32_t width = 0;
+        int32_t height = 0;
+        int64_t interval = 0;
+        FFrameGrabCaptureGraph->GetOutputType(FFormatIndex, width, height, interval);
+        FFrameGrabCaptureGraph->SelectOutputType(FFormatIndex, width, height, interval);
+
+        RepositionImage();
+        LoadRegistrySelectors();
+
+        {
+            std::lock_guard<std::mutex> guard(FLock);
+            FVideoWidth = width;
+            FVideoHeight = height;
+            FVideoFrameInterval = interval;
+            FFramePreviewImage->SetBitmapSize(width, height);
+        }
+        FFramePreviewImage->SetClickHandler([this] { OnImageClick(); });
+
+        CreateButtons();
+        Reposition();
+
+        FFrameGrabCaptureGraph->RenderOutput();
+
+        FConstantLogFolder = ConstantLogFolderOf(GetCommonAppDataPath());
+        FMotionLogFolder = MotionLogFolderOf(GetCommonAppDataPath());
+        for (const std::string* folder : {&FConstantLogFolder, &FMotionLogFolder}) {
+            if (!ForceFolder(*folder)) {
+                LogMessageFmt("Error in TCameraManager.InitializeCamera - cannot create folder %s",
+                              folder->c_str());
+                return false;
+            }
+        }
+
+        FFrameGrabCaptureGraph->Play();
+
+        if (FAlarmSettings->UseConstantVideoLogger()) {
+            std::lock_guard<std::mutex> guard(FLock);
+            StartWMEncoderGraph(0);
+        }
+        return true;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.InitializeCamera call...");
+        return false;
+    }
+}
+
+bool TCameraManager::DeinitializeCamera() {
+    try {
+        // Stopping waits for the streaming thread, so it happens without the lock; afterwards no
+        // frame arrives any more.
+        if (FFrameGrabCaptureGraph) {
+            FFrameGrabCaptureGraph->Stop();
+            FFrameGrabCaptureGraph->DeactivateMainGraph();
+        }
+        {
+            std::lock_guard<std::mutex> guard(FLock);
+            delete FFramePreviewImage.data();
+            FFramePreviewImage = nullptr;
+        }
+        delete FFrameScrollBox.data();
+        delete FAddZoneButton.data();
+        delete FRemoveZoneButton.data();
+        delete FActivateButton.data();
+        delete FSetupButton.data();
+        // Alarms, Reset Alarms and Show Videos List belong to the main window, which removes
+        // them with itself.
+        std::lock_guard<std::mutex> guard(FLock);
+        StopWMEncoderGraph(0);
+        StopWMEncoderGraph(1);
+        return true;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.DeinitializeCamera call...");
+        return false;
+    }
+}
+
+void TCameraManager::DestroyDetector() {
+    // The field is cleared under the lock, so the frame step either finished with the detector or
+    // never sees it again; the detector's threads are then ended outside the lock.
+    std::unique_ptr<TMotionDetectionListManager> detector;
+    {
+        std::lock_guard<std::mutex> guard(FLock);
+        detector = std::move(FMotionDetectionListManager);
+        FZoneFeedback.clear();
+    }
+    detector.reset();
+}
+
+// Motion recording and the video loggers: the recorder state kept here is what the panel and
+// the frame path rely on; the encoder threads themselves are added with the recorders.
+
+bool TCameraManager::MotionDetectedCallback(int32_t) {
+    try {
+        // Starts the motion recorder once the recorders exist.
+        return false;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.MotionDetectedCallback call...");
+        return false;
+    }
+}
+
+bool TCameraManager::NoMotionDetectedCallback(int32_t) {
+    try {
+        // Ends (or schedules the end of) the motion recording once the recorders exist.
+        return false;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.NoMotionDetectedCallback call...");
+        return false;
+    }
+}
+
+bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
+    try {
+        if (Kind != 0 && Kind != 1) {
+            return false;
+        }
+        // Creates the encoder thread of this kind once the recorders exist.
+        return true;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.StartWMEncoderGraph call...");
+        return false;
+    }
+}
+
+bool TCameraManager::StopWMEncoderGraph(int32_t Kind) {
+    try {
+        if (Kind == 1) {
+            FMotionStartTime = 0;
+        }
+        return true;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.StopWMEncoderGraph call...");
+        return false;
+    }
+}
+
+bool TCameraManager::RefreshVideoLoggers() {
+    try {
+        std::lock_guard<std::mutex> guard(FLock);
+        StopWMEncoderGraph(1);
+        if (!FAlarmSettings->UseConstantVideoLogger()) {
+            StopWMEncoderGraph(0);
+        } else {
+            StartWMEncoderGraph(0);
+        }
+        return true;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.RefreshVideoLoggers call...");
+        return false;
+    }
+}

@@ -1,0 +1,95 @@
+#include <cstring>
+
+#include "controller/CameraManager.h"
+#include "controller/CameraPicture.h"
+#include "detection/MotionDetectionListManager.h"
+#include "shell/Diagnostics.h"
+#include "zones/SelectorObjectManager.h"
+
+bool TCameraManager::NextFrameDataFunction(uint8_t* Data, int32_t Size) {
+    try {
+        std::lock_guard<std::mutex> guard(FLock);
+        // 1. The pending stop of a motion recording goes here once the recorders exist; when it
+        //    fires the frame is dropped.
+
+        TCameraPicture* picture = FFramePreviewImage.data();
+        const bool fits = picture != nullptr && Data != nullptr && Size > 0 &&
+                          picture->BitsSize() == static_cast<int64_t>(Size);
+        // 2. Detection against the previous frame, which the picture still holds.
+        if (FActivated && !FFirstFrame && FMotionDetectionListManager && fits &&
+            FDetectorFrameSize == static_cast<int64_t>(Size)) {
+            FMotionDetectionListManager->MotionDetection_CountDifferentPixelsBlock_RGB32(
+                Data, picture->Bits());
+        }
+        // 3. Display: the picture takes the bottom-up frame as it is.
+        if (fits) {
+            std::memcpy(picture->Bits(), Data, static_cast<size_t>(Size));
+            PostRepaint();
+        }
+        FFirstFrame = false;
+        // 4. - 5. Both recorders get the frame here once they exist.
+        ++FFrameCounter;
+        // 7. Zone feedback; zones still learning keep the caption activation gave them.
+        if (FMotionDetectionListManager) {
+            const auto count = static_cast<int32_t>(FZoneFeedback.size());
+            for (int32_t i = 0; i < count; ++i) {
+                TZoneFeedback& zone = FZoneFeedback[i];
+                zone.Ready = FMotionDetectionListManager->GetIsReadyToProcess(i);
+                if (zone.Ready) {
+                    zone.Flashing = FMotionDetectionListManager->GetIsAlarmOn(i);
+                    zone.Activity = FMotionDetectionListManager->GetMotionActivity(i);
+                }
+            }
+        }
+        return true;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.NextFrameDataFunction call...");
+        return false;
+    }
+}
+
+void TCameraManager::PostRepaint() {
+    // One repaint in flight at a time: while one is pending, later frames are painted by it.
+    if (FRepaintPending.exchange(true)) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            FRepaintPending = false;
+            if (FFramePreviewImage) {
+                FFramePreviewImage->update();
+            }
+            ApplyZoneFeedback();
+        },
+        Qt::QueuedConnection);
+}
+
+void TCameraManager::ApplyZoneFeedback() {
+    try {
+        std::vector<TZoneFeedback> feedback;
+        {
+            std::lock_guard<std::mutex> guard(FLock);
+            if (!FMotionDetectionListManager) {
+                return;
+            }
+            feedback = FZoneFeedback;
+        }
+        if (!FSelectorObjectManager) {
+            return;
+        }
+        const auto count = std::min<int32_t>(static_cast<int32_t>(feedback.size()),
+                                             FSelectorObjectManager->Count());
+        for (int32_t i = 0; i < count; ++i) {
+            TSelectorObject* zone = FSelectorObjectManager->GetSelectorObject(i);
+            if (zone == nullptr || !feedback[i].Ready) {
+                continue;
+            }
+            zone->SetFlashing(feedback[i].Flashing);
+            zone->SetCaption(QString::number(feedback[i].Activity) + " %");
+            zone->update();
+        }
+    } catch (...) {
+        LogMessage("Error in TCameraManager.ApplyZoneFeedback call...");
+    }
+}

@@ -1,0 +1,392 @@
+#include <QMainWindow>
+#include <QPushButton>
+
+#include "alarms/AlarmSettings.h"
+#include "alarms/AlarmsSetupForm.h"
+#include "capture/CameraManagerSetupForm.h"
+#include "capture/FrameGrabCaptureGraph.h"
+#include "controller/CameraManager.h"
+#include "controller/CameraPicture.h"
+#include "controller/PanelGlyphs.h"
+#include "controller/PictureLayout.h"
+#include "detection/MotionDetectionListManager.h"
+#include "localisation/UiText.h"
+#include "platform/Paths.h"
+#include "shell/Diagnostics.h"
+#include "shell/MessageDialog.h"
+#include "zones/SelectorObjectManager.h"
+#include "zones/ZoneGeometry.h"
+
+namespace {
+
+constexpr int32_t kMaxZones = 10;
+constexpr int32_t kButtonStripHeight = 35;
+constexpr int32_t kButtonWidth = 130;
+constexpr int32_t kButtonHeight = 30;
+constexpr int32_t kButtonGap = 2;
+
+}  // namespace
+
+QWidget* TCameraManager::PanelHost() const {
+    // The main window's central widget when it has one, so that the panel starts below the
+    // menu bar.
+    if (auto* window = qobject_cast<QMainWindow*>(FMainForm.data());
+        window != nullptr && window->centralWidget() != nullptr) {
+        return window->centralWidget();
+    }
+    return FMainForm;
+}
+
+QPushButton* TCameraManager::CreateButton(int Glyph, void (TCameraManager::*Handler)()) {
+    auto* button = new QPushButton(PanelHost());
+    button->resize(kButtonWidth, kButtonHeight);
+    button->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding-left: 5px; }"));
+    SetButtonGlyph(button, Glyph);
+    connect(button, &QPushButton::clicked, this, [this, Handler] { (this->*Handler)(); });
+    button->show();
+    return button;
+}
+
+void TCameraManager::SetButtonGlyph(QPushButton* Button, int Glyph) {
+    if (Button != nullptr) {
+        Button->setIcon(PanelGlyph(Glyph));
+        Button->setProperty("glyphIndex", Glyph);
+    }
+}
+
+void TCameraManager::CreateButtons() {
+    FAddZoneButton = CreateButton(kGlyphAddZone, &TCameraManager::OnAddZoneClick);
+    FRemoveZoneButton = CreateButton(kGlyphRemoveZone, &TCameraManager::OnRemoveZoneClick);
+    FActivateButton = CreateButton(kGlyphActivate, &TCameraManager::OnActivateClick);
+    FSetupButton = CreateButton(kGlyphCameraSetup, &TCameraManager::OnSetupClick);
+    FAlarmsButton = CreateButton(kGlyphAlarms, &TCameraManager::OnAlarmsClick);
+    FResetAlarmsButton = CreateButton(kGlyphResetAlarms, &TCameraManager::OnResetAlarmsClick);
+    FVideosListButton = CreateButton(kGlyphVideosList, &TCameraManager::OnVideosListClick);
+    RefreshTexts();
+}
+
+void TCameraManager::RefreshTexts() {
+    try {
+        const std::pair<QPushButton*, TTextIndex> texts[] = {
+            {FAddZoneButton, txtAddZone},
+            {FRemoveZoneButton, txtRemoveZone},
+            {FActivateButton, FActivated ? txtDeactivate : txtActivate},
+            {FSetupButton, txtCameraSetup},
+            {FAlarmsButton, txtAlarms},
+            {FResetAlarmsButton, txtResetAlarms},
+            {FVideosListButton, txtShowVideosList},
+        };
+        for (const auto& [button, text] : texts) {
+            if (button != nullptr) {
+                button->setText(UiText(text));
+            }
+        }
+    } catch (...) {
+        LogMessage("Error in TCameraManager.RefreshTexts call...");
+    }
+}
+
+bool TCameraManager::Reposition() {
+    try {
+        if (!FFrameScrollBox) {
+            return false;
+        }
+        QWidget* host = PanelHost();
+        FFrameScrollBox->setGeometry(0, 0, host->width(), host->height() - kButtonStripHeight);
+        RepositionImage();
+        const int32_t top = FFrameScrollBox->y() + FFrameScrollBox->height() + kButtonGap;
+        int32_t left = FFrameScrollBox->x();
+        for (QPushButton* button :
+             {FAddZoneButton.data(), FRemoveZoneButton.data(), FActivateButton.data(),
+              FSetupButton.data(), FAlarmsButton.data(), FResetAlarmsButton.data(),
+              FVideosListButton.data()}) {
+            if (button == nullptr) {
+                continue;
+            }
+            button->setGeometry(left, top, kButtonWidth, kButtonHeight);
+            left += kButtonWidth + kButtonGap;
+        }
+        return true;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.Reposition call...");
+        return false;
+    }
+}
+
+bool TCameraManager::RepositionImage() {
+    try {
+        if (!FFrameScrollBox || !FFramePreviewImage) {
+            return false;
+        }
+        int32_t index = 0;
+        int32_t width = 0;
+        int32_t height = 0;
+        int64_t interval = 0;
+        FFrameGrabCaptureGraph->GetSelectedOutputType(index, width, height, interval);
+        FARHorizontalBarHeight = 0;
+        FARVerticalBarWidth = 0;
+        // The box has no frame: its outer and client sizes are the same.
+        const int32_t boxWidth = FFrameScrollBox->width();
+        const int32_t boxHeight = FFrameScrollBox->height();
+        const TPicturePlacement p = PlacePicture(width, boxWidth, boxHeight, boxWidth, boxHeight);
+        FFramePreviewImage->setGeometry(p.Left, p.Top, p.Width, p.Height);
+        FARVerticalBarWidth = p.Left;
+        FARHorizontalBarHeight = p.Top;
+        if (FSelectorObjectManager) {
+            FSelectorObjectManager->Stretch(p.Left, p.Top, p.Width, p.Height);
+        }
+        return true;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.RepositionImage call...");
+        return false;
+    }
+}
+
+void TCameraManager::FlipRectVertically(int32_t Height, TRect& Rect) {
+    const int32_t top = Rect.Top;
+    Rect.Top = Height - Rect.Bottom;
+    Rect.Bottom = Height - top;
+}
+
+void TCameraManager::RemoveSelectedZone() {
+    OnRemoveZoneClick();
+}
+
+void TCameraManager::OnAddZoneClick() {
+    try {
+        if (FSelectorObjectManager->Count() < kMaxZones) {
+            FSelectorObjectManager->DeselectAll();
+            FSelectorObjectManager->AddSelector(FFramePreviewImage, 0, 0);
+            if (TZoneAlarmSettings* zone = FAlarmSettings->AddZone()) {
+                zone->SoundVideoAlarmEnabled = true;
+                zone->SoundVideoAlarmFileName =
+                    GetResourceFolder("SoundAlarms") + "Clock Alarm.wav";
+            }
+        } else {
+            ShowMessageDialog(UiText(txtMaximumZones), TMsgDlgType::mtInformation,
+                              {TMsgDlgBtn::mbOK}, UiText(txtProductName), {UiText(txtOK)});
+        }
+    } catch (...) {
+        LogMessage("Error in TCameraManager.OnAddZoneClick call..");
+    }
+}
+
+void TCameraManager::OnRemoveZoneClick() {
+    try {
+        // The alarm list runs parallel to the zones: drop the entries of the selected ones first.
+        for (int32_t i = FSelectorObjectManager->Count() - 1; i >= 0; --i) {
+            const TSelectorObject* zone = FSelectorObjectManager->GetSelectorObject(i);
+            if (zone != nullptr && zone->IsSelected()) {
+                FAlarmSettings->DeleteZone(i);
+            }
+        }
+        FSelectorObjectManager->RemoveSelectedSelectors();
+    } catch (...) {
+        LogMessage("Error in TCameraManager.OnRemoveZoneClick call..");
+    }
+}
+
+void TCameraManager::OnActivateClick() {
+    try {
+        if (!FActivateButton) {
+            return;
+        }
+        if (FActivateButton->text() != UiText(txtActivate)) {
+            // Deactivate.
+            FActivated = false;
+            FActivateButton->setText(UiText(txtActivate));
+            SetButtonGlyph(FActivateButton, kGlyphActivate);
+            for (QPushButton* button : {FAddZoneButton.data(), FRemoveZoneButton.data(),
+                                        FSetupButton.data(), FAlarmsButton.data()}) {
+                if (button != nullptr) {
+                    button->setEnabled(true);
+                }
+            }
+            DestroyDetector();
+            FSelectorObjectManager->LockAllSelectors(false);
+            {
+                std::lock_guard<std::mutex> guard(FLock);
+                StopWMEncoderGraph(1);
+            }
+            for (int32_t i = 0; i < FSelectorObjectManager->Count(); ++i) {
+                if (TSelectorObject* zone = FSelectorObjectManager->GetSelectorObject(i)) {
+                    zone->SetFlashing(false);
+                    zone->SetCaption(QString());
+                    zone->update();
+                }
+            }
+        } else if (FAlarmSettings->ZoneCount() > 0) {
+            // Activate.
+            int32_t index = 0;
+            int32_t frameWidth = 0;
+            int32_t frameHeight = 0;
+            int64_t interval = 0;
+            FFrameGrabCaptureGraph->GetSelectedOutputType(index, frameWidth, frameHeight, interval);
+            FActivateButton->setText(UiText(txtDeactivate));
+            SetButtonGlyph(FActivateButton, kGlyphDeactivate);
+            for (QPushButton* button : {FAddZoneButton.data(), FRemoveZoneButton.data(),
+                                        FSetupButton.data(), FAlarmsButton.data()}) {
+                if (button != nullptr) {
+                    button->setEnabled(false);
+                }
+            }
+            // The detector is built completely before the frame step can see it.
+            auto detector = std::make_unique<TMotionDetectionListManager>(FTimePerFrameMS);
+            detector->AddMotionDetectionCallback(
+                [this](int32_t ZoneIndex) { return MotionDetectedCallback(ZoneIndex); });
+            detector->AddNoMotionDetectionCallback(
+                [this](int32_t ZoneIndex) { return NoMotionDetectedCallback(ZoneIndex); });
+            FSelectorObjectManager->DeselectAll();
+            FSelectorObjectManager->LockAllSelectors(true);
+            detector->SetAlarmSettings(*FAlarmSettings);
+            detector->SetMotionDetectionSensitivity(FMotionDetectionSensitivity);
+            detector->SetMotionDetectionMode(FMotionDetectionMode);
+            int32_t bitmapWidth = 0;
+            int32_t bitmapHeight = 0;
+            {
+                std::lock_guard<std::mutex> guard(FLock);
+                if (FFramePreviewImage) {
+                    bitmapWidth = FFramePreviewImage->BitmapWidth();
+                    bitmapHeight = FFramePreviewImage->BitmapHeight();
+                }
+            }
+            const double pictureWidth = FFramePreviewImage ? FFramePreviewImage->width() : 0;
+            const double pictureHeight = FFramePreviewImage ? FFramePreviewImage->height() : 0;
+            const int32_t zones = FSelectorObjectManager->Count();
+            for (int32_t i = 0; i < zones; ++i) {
+                TRect rect;
+                FSelectorObjectManager->GetActualRectangle(i, rect, false);
+                if (pictureWidth > 0 && pictureHeight > 0) {
+                    const double sx = bitmapWidth / pictureWidth;
+                    const double sy = bitmapHeight / pictureHeight;
+                    rect.Left = RoundHalfEven(rect.Left * sx);
+                    rect.Right = RoundHalfEven(rect.Right * sx);
+                    rect.Top = RoundHalfEven(rect.Top * sy);
+                    rect.Bottom = RoundHalfEven(rect.Bottom * sy);
+                }
+                // Frames are stored bottom line first.
+                FlipRectVertically(frameHeight, rect);
+                detector->AddMotionDetector(frameWidth, frameHeight, rect);
+                if (FMotionDetectionMode > 1) {
+                    if (TSelectorObject* zone = FSelectorObjectManager->GetSelectorObject(i)) {
+                        zone->SetFlashing(true);
+                        zone->SetCaption(UiText(txtLearning) + "...");
+                        zone->update();
+                    }
+                }
+            }
+            {
+                std::lock_guard<std::mutex> guard(FLock);
+                FMotionDetectionListManager = std::move(detector);
+                FZoneFeedback.assign(static_cast<size_t>(zones), TZoneFeedback{});
+                FDetectorFrameSize = int64_t{frameWidth} * frameHeight * 4;
+                FActivated = true;
+            }
+        } else {
+            ShowMessageDialog(UiText(txtAddAtLeastOneZone), TMsgDlgType::mtError,
+                              {TMsgDlgBtn::mbOK}, UiText(txtError), {UiText(txtOK)});
+        }
+    } catch (...) {
+        LogMessage("Error in TCameraManager.OnActivateClick call..");
+    }
+}
+
+void TCameraManager::OnResetAlarmsClick() {
+    try {
+        if (FActivateButton && FActivateButton->text() == UiText(txtDeactivate)) {
+            OnActivateClick();
+            OnActivateClick();
+        }
+    } catch (...) {
+        LogMessage("Error in TCameraManager.OnResetAlarmsClick call..");
+    }
+}
+
+void TCameraManager::OnSetupClick() {
+    try {
+        const int32_t oldCamera = FCameraIndex;
+        const int32_t oldFormat = FFormatIndex;
+        if (!ShowCameraManagerSetupForm(FCameraIndex, FFormatIndex, FMotionDetectionSensitivity,
+                                        FMotionDetectionMode, FMainForm)) {
+            return;
+        }
+        if (!ReInitializeCameraAndFormat(FCameraIndex, FFormatIndex)) {
+            FCameraIndex = oldCamera;
+            FFormatIndex = oldFormat;
+            ReInitializeCameraAndFormat(FCameraIndex, FFormatIndex);
+            ShowMessageDialog(UiText(txtFormatCannotBeUsed), TMsgDlgType::mtInformation,
+                              {TMsgDlgBtn::mbOK}, UiText(txtProductName), {UiText(txtOK)});
+        }
+        Reposition();
+    } catch (...) {
+        LogMessage("Error in TCameraManager.OnSetupClick call..");
+    }
+}
+
+bool TCameraManager::ReInitializeCameraAndFormat(int32_t DeviceIndex, int32_t FormatIndex) {
+    try {
+        // Stopped without the lock: stopping waits for the streaming thread.
+        FFrameGrabCaptureGraph->Stop();
+        FFrameGrabCaptureGraph->DeactivateMainGraph();
+        if (FAILED(FFrameGrabCaptureGraph->ActivateMainGraph(DeviceIndex))) {
+            return false;
+        }
+        int32_t width = 0;
+        int32_t height = 0;
+        int64_t interval = 0;
+        if (FAILED(FFrameGrabCaptureGraph->GetOutputType(FormatIndex, width, height, interval)) ||
+            FAILED(
+                FFrameGrabCaptureGraph->SelectOutputType(FormatIndex, width, height, interval))) {
+            return false;
+        }
+        {
+            std::lock_guard<std::mutex> guard(FLock);
+            if (FFramePreviewImage) {
+                FFramePreviewImage->SetBitmapSize(width, height);
+            }
+            FVideoWidth = width;
+            FVideoHeight = height;
+            FVideoFrameInterval = interval;
+            // The fresh picture holds no previous frame to compare with.
+            FFirstFrame = true;
+            // The continually running recorder goes on in a new file with the new size once the
+            // recorders exist (stop and start kind 0 here).
+        }
+        if (FFrameGrabCaptureGraph->RenderOutput() != S_OK) {
+            return false;
+        }
+        FFrameGrabCaptureGraph->Play();
+        return true;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.ReInitializeCameraAndFormat call..");
+        return false;
+    }
+}
+
+void TCameraManager::OnAlarmsClick() {
+    try {
+        ShowAlarmsSetupForm(*FAlarmSettings, QString::fromStdString(FMotionLogFolder),
+                            QString::fromStdString(FConstantLogFolder), FMainForm);
+        RefreshVideoLoggers();
+    } catch (...) {
+        LogMessage("Error in TCameraManager.OnAlarmsClick call..");
+    }
+}
+
+void TCameraManager::OnVideosListClick() {
+    try {
+        // Opens the video log window on the motion folder ("Video Log") once it exists.
+    } catch (...) {
+        LogMessage("Error in TCameraManager.OnVideosListClick call..");
+    }
+}
+
+void TCameraManager::OnImageClick() {
+    try {
+        if (FSelectorObjectManager) {
+            FSelectorObjectManager->DeselectAll();
+        }
+    } catch (...) {
+        LogMessage("Error in TCameraManager.OnImageClick call..");
+    }
+}
