@@ -51,7 +51,7 @@ xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
   eval "$(xdotool getwindowgeometry --shell "$window")"
   xdotool mousemove --window "$window" 329 $((HEIGHT - 18)) click 1
   # Let the ball cross the middle zone a few times.
-  sleep 4
+  sleep "${TANDREL_SHOT_DELAY:-4}"
   gst-launch-1.0 -q ximagesrc num-buffers=1 use-damage=false ! videoconvert ! pngenc ! filesink location="'"$out"'"
   kill -TERM $app
   wait $app || true

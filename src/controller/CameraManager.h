@@ -2,7 +2,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QPushButton>
 #include <QString>
 
 #include <atomic>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "controller/CameraPicture.h"
+#include "controller/PanelButton.h"
 #include "detection/Rect.h"
 #include "platform/DateTime.h"
 
@@ -99,13 +99,13 @@ public:
     }
     TCameraPicture* FramePreviewImage() const { return FFramePreviewImage; }
     QWidget* FrameScrollBox() const { return FFrameScrollBox; }
-    QPushButton* AddZoneButton() const { return FAddZoneButton; }
-    QPushButton* RemoveZoneButton() const { return FRemoveZoneButton; }
-    QPushButton* ActivateButton() const { return FActivateButton; }
-    QPushButton* SetupButton() const { return FSetupButton; }
-    QPushButton* AlarmsButton() const { return FAlarmsButton; }
-    QPushButton* ResetAlarmsButton() const { return FResetAlarmsButton; }
-    QPushButton* VideosListButton() const { return FVideosListButton; }
+    TPanelButton* AddZoneButton() const { return FAddZoneButton; }
+    TPanelButton* RemoveZoneButton() const { return FRemoveZoneButton; }
+    TPanelButton* ActivateButton() const { return FActivateButton; }
+    TPanelButton* SetupButton() const { return FSetupButton; }
+    TPanelButton* AlarmsButton() const { return FAlarmsButton; }
+    TPanelButton* ResetAlarmsButton() const { return FResetAlarmsButton; }
+    TPanelButton* VideosListButton() const { return FVideosListButton; }
 
     // Applies the frame path's zone feedback to the overlays (GUI thread; also run by the
     // repaint the frame path posts).
@@ -128,8 +128,8 @@ private:
     // The widget the panel is placed on.
     QWidget* PanelHost() const;
     void CreateButtons();
-    QPushButton* CreateButton(int Glyph, void (TCameraManager::*Handler)());
-    void SetButtonGlyph(QPushButton* Button, int Glyph);
+    TPanelButton* CreateButton(int Glyph, void (TCameraManager::*Handler)());
+    void SetButtonGlyph(TPanelButton* Button, int Glyph);
     void DestroyDetector();
     void PostRepaint();
 
@@ -139,13 +139,13 @@ private:
     QPointer<QWidget> FFrameScrollBox;
     std::unique_ptr<TSelectorObjectManager> FSelectorObjectManager;
     std::unique_ptr<TMotionDetectionListManager> FMotionDetectionListManager;
-    QPointer<QPushButton> FAddZoneButton;
-    QPointer<QPushButton> FRemoveZoneButton;
-    QPointer<QPushButton> FActivateButton;
-    QPointer<QPushButton> FSetupButton;
-    QPointer<QPushButton> FAlarmsButton;
-    QPointer<QPushButton> FResetAlarmsButton;
-    QPointer<QPushButton> FVideosListButton;
+    QPointer<TPanelButton> FAddZoneButton;
+    QPointer<TPanelButton> FRemoveZoneButton;
+    QPointer<TPanelButton> FActivateButton;
+    QPointer<TPanelButton> FSetupButton;
+    QPointer<TPanelButton> FAlarmsButton;
+    QPointer<TPanelButton> FResetAlarmsButton;
+    QPointer<TPanelButton> FVideosListButton;
     bool FKeepVideoAspectRatio = true;
     std::atomic<bool> FFirstFrame{true};
     std::atomic<bool> FActivated{false};

@@ -1,5 +1,4 @@
 #include <QMainWindow>
-#include <QPushButton>
 
 #include "alarms/AlarmSettings.h"
 #include "alarms/AlarmsSetupForm.h"
@@ -37,17 +36,16 @@ QWidget* TCameraManager::PanelHost() const {
     return FMainForm;
 }
 
-QPushButton* TCameraManager::CreateButton(int Glyph, void (TCameraManager::*Handler)()) {
-    auto* button = new QPushButton(PanelHost());
+TPanelButton* TCameraManager::CreateButton(int Glyph, void (TCameraManager::*Handler)()) {
+    auto* button = new TPanelButton(PanelHost());
     button->resize(kButtonWidth, kButtonHeight);
-    button->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding-left: 5px; }"));
     SetButtonGlyph(button, Glyph);
     connect(button, &QPushButton::clicked, this, [this, Handler] { (this->*Handler)(); });
     button->show();
     return button;
 }
 
-void TCameraManager::SetButtonGlyph(QPushButton* Button, int Glyph) {
+void TCameraManager::SetButtonGlyph(TPanelButton* Button, int Glyph) {
     if (Button != nullptr) {
         Button->setIcon(PanelGlyph(Glyph));
         Button->setProperty("glyphIndex", Glyph);
@@ -67,7 +65,7 @@ void TCameraManager::CreateButtons() {
 
 void TCameraManager::RefreshTexts() {
     try {
-        const std::pair<QPushButton*, TTextIndex> texts[] = {
+        const std::pair<TPanelButton*, TTextIndex> texts[] = {
             {FAddZoneButton, txtAddZone},
             {FRemoveZoneButton, txtRemoveZone},
             {FActivateButton, FActivated ? txtDeactivate : txtActivate},
@@ -78,7 +76,7 @@ void TCameraManager::RefreshTexts() {
         };
         for (const auto& [button, text] : texts) {
             if (button != nullptr) {
-                button->setText(UiText(text));
+                button->SetCaption(UiText(text));
             }
         }
     } catch (...) {
@@ -96,7 +94,7 @@ bool TCameraManager::Reposition() {
         RepositionImage();
         const int32_t top = FFrameScrollBox->y() + FFrameScrollBox->height() + kButtonGap;
         int32_t left = FFrameScrollBox->x();
-        for (QPushButton* button :
+        for (TPanelButton* button :
              {FAddZoneButton.data(), FRemoveZoneButton.data(), FActivateButton.data(),
               FSetupButton.data(), FAlarmsButton.data(), FResetAlarmsButton.data(),
               FVideosListButton.data()}) {
@@ -191,12 +189,12 @@ void TCameraManager::OnActivateClick() {
         if (!FActivateButton) {
             return;
         }
-        if (FActivateButton->text() != UiText(txtActivate)) {
+        if (FActivateButton->Caption() != UiText(txtActivate)) {
             // Deactivate.
             FActivated = false;
-            FActivateButton->setText(UiText(txtActivate));
+            FActivateButton->SetCaption(UiText(txtActivate));
             SetButtonGlyph(FActivateButton, kGlyphActivate);
-            for (QPushButton* button : {FAddZoneButton.data(), FRemoveZoneButton.data(),
+            for (TPanelButton* button : {FAddZoneButton.data(), FRemoveZoneButton.data(),
                                         FSetupButton.data(), FAlarmsButton.data()}) {
                 if (button != nullptr) {
                     button->setEnabled(true);
@@ -222,9 +220,9 @@ void TCameraManager::OnActivateClick() {
             int32_t frameHeight = 0;
             int64_t interval = 0;
             FFrameGrabCaptureGraph->GetSelectedOutputType(index, frameWidth, frameHeight, interval);
-            FActivateButton->setText(UiText(txtDeactivate));
+            FActivateButton->SetCaption(UiText(txtDeactivate));
             SetButtonGlyph(FActivateButton, kGlyphDeactivate);
-            for (QPushButton* button : {FAddZoneButton.data(), FRemoveZoneButton.data(),
+            for (TPanelButton* button : {FAddZoneButton.data(), FRemoveZoneButton.data(),
                                         FSetupButton.data(), FAlarmsButton.data()}) {
                 if (button != nullptr) {
                     button->setEnabled(false);
@@ -293,7 +291,7 @@ void TCameraManager::OnActivateClick() {
 
 void TCameraManager::OnResetAlarmsClick() {
     try {
-        if (FActivateButton && FActivateButton->text() == UiText(txtDeactivate)) {
+        if (FActivateButton && FActivateButton->Caption() == UiText(txtDeactivate)) {
             OnActivateClick();
             OnActivateClick();
         }

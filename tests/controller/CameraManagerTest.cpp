@@ -258,9 +258,9 @@ TEST_F(CameraManagerPanelTest, RepositionPlacesBoxPictureAndTheSevenButtons) {
             EXPECT_EQ(buttons[i]->geometry(), QRect(i * 132, c.height - 35 + 2, 130, 30)) << i;
         }
     }
-    EXPECT_EQ(FManager->AddZoneButton()->text(), "Add Zone");
-    EXPECT_EQ(FManager->ActivateButton()->text(), "Activate");
-    EXPECT_EQ(FManager->VideosListButton()->text(), "Show Videos List");
+    EXPECT_EQ(FManager->AddZoneButton()->Caption(), "Add Zone");
+    EXPECT_EQ(FManager->ActivateButton()->Caption(), "Activate");
+    EXPECT_EQ(FManager->VideosListButton()->Caption(), "Show Videos List");
     EXPECT_EQ(FManager->ActivateButton()->property("glyphIndex").toInt(), 24);
     EXPECT_FALSE(FManager->ActivateButton()->icon().isNull());
 }
@@ -320,7 +320,7 @@ TEST_F(CameraManagerCommandsTest, ActivatingWithoutZonesShowsAnErrorAndStaysIdle
     EXPECT_EQ(messages.Captions, QStringList{"Error"});
     EXPECT_FALSE(FManager->Activated());
     EXPECT_EQ(FManager->MotionDetectionListManager(), nullptr);
-    EXPECT_EQ(FManager->ActivateButton()->text(), "Activate");
+    EXPECT_EQ(FManager->ActivateButton()->Caption(), "Activate");
 }
 
 TEST_F(CameraManagerCommandsTest, ActivateAndDeactivateFlipButtonsZonesAndDetector) {
@@ -335,7 +335,7 @@ TEST_F(CameraManagerCommandsTest, ActivateAndDeactivateFlipButtonsZonesAndDetect
     EXPECT_TRUE(FManager->Activated());
     ASSERT_NE(FManager->MotionDetectionListManager(), nullptr);
     EXPECT_EQ(FManager->MotionDetectionListManager()->Count(), 2);
-    EXPECT_EQ(FManager->ActivateButton()->text(), "Deactivate");
+    EXPECT_EQ(FManager->ActivateButton()->Caption(), "Deactivate");
     EXPECT_EQ(FManager->ActivateButton()->property("glyphIndex").toInt(), 25);
     for (QPushButton* b : toggled) {
         EXPECT_FALSE(b->isEnabled());
@@ -359,7 +359,7 @@ TEST_F(CameraManagerCommandsTest, ActivateAndDeactivateFlipButtonsZonesAndDetect
     FManager->OnActivateClick();
     EXPECT_FALSE(FManager->Activated());
     EXPECT_EQ(FManager->MotionDetectionListManager(), nullptr);
-    EXPECT_EQ(FManager->ActivateButton()->text(), "Activate");
+    EXPECT_EQ(FManager->ActivateButton()->Caption(), "Activate");
     EXPECT_EQ(FManager->ActivateButton()->property("glyphIndex").toInt(), 24);
     for (QPushButton* b : toggled) {
         EXPECT_TRUE(b->isEnabled());
@@ -387,11 +387,11 @@ TEST_F(CameraManagerCommandsTest, LanguageSwitchWhileActiveKeepsTheNextClickDeac
     out.close();
     ASSERT_TRUE(LoadLanguageFile(file.toStdString()));
     FManager->RefreshTexts();
-    EXPECT_EQ(FManager->ActivateButton()->text(), "Deaktivieren");
-    EXPECT_EQ(FManager->AddZoneButton()->text(), QString::fromUtf8("Zone hinzuf\xC3\xBCgen"));
+    EXPECT_EQ(FManager->ActivateButton()->Caption(), "Deaktivieren");
+    EXPECT_EQ(FManager->AddZoneButton()->Caption(), QString::fromUtf8("Zone hinzuf\xC3\xBCgen"));
     FManager->OnActivateClick();
     EXPECT_FALSE(FManager->Activated());
-    EXPECT_EQ(FManager->ActivateButton()->text(), "Aktivieren");
+    EXPECT_EQ(FManager->ActivateButton()->Caption(), "Aktivieren");
 }
 
 TEST_F(CameraManagerCommandsTest, AFormatThatCannotBeUsedRestoresThePreviousCamera) {

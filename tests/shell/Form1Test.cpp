@@ -266,7 +266,7 @@ TEST_F(Form1Test, CameraControllerIsCreatedWiredAndDestroyedWithTheWindow) {
         EXPECT_EQ(manager->SelectorObjectManager()->Count(), 0);
         // A language switch reaches the panel.
         form.LanguageMenu()->actions().at(1)->trigger();
-        EXPECT_EQ(manager->ActivateButton()->text(), "Aktivieren");
+        EXPECT_EQ(manager->ActivateButton()->Caption(), "Aktivieren");
         form.close();
         EXPECT_EQ(form.CameraManager(), nullptr);
     }
