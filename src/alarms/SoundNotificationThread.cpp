@@ -3,6 +3,7 @@
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,7 @@ using TSeconds = std::chrono::duration<double>;
 
 // The alarm stops this long after the instant-alarm flag was last seen set.
 constexpr TSeconds kAlarmTail{3.0};
+constexpr int64_t kPauseSliceMs = 20;
 // Bound of the preroll that tells whether the file renders, and its polling slice.
 constexpr auto kPrerollBound = std::chrono::seconds(5);
 constexpr GstClockTime kPrerollSlice = 20 * GST_MSECOND;
@@ -275,17 +277,21 @@ void TSoundNotificationThread::Execute() {
                     }
                 }
             }
-            // Pause of one cycle, watching for the exit request without waiting on it.
+            // Pause of one cycle, ended early by the exit request. The wait goes in short
+            // slices so that a new repeat time takes effect within one slice.
             pauseStart = TClock::now();
             for (;;) {
                 const TSeconds pause{FRepeatTimeMS.load(std::memory_order_relaxed) / 1000.0};
-                if (TClock::now() - pauseStart >= pause) {
+                const TSeconds left = pause - (TClock::now() - pauseStart);
+                if (left <= TSeconds::zero()) {
                     break;
                 }
-                if (FExitEvent.WaitFor(0) == WAIT_OBJECT_0) {
+                const auto slice = std::min<int64_t>(
+                    kPauseSliceMs,
+                    std::chrono::ceil<std::chrono::milliseconds>(left).count());
+                if (FExitEvent.WaitFor(static_cast<uint32_t>(slice)) == WAIT_OBJECT_0) {
                     return;  // the destructor frees the graph
                 }
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         }
     } catch (...) {

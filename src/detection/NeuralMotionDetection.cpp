@@ -17,6 +17,7 @@ constexpr uint32_t kStillLevel = 10;         // per-byte change still counted as
 constexpr int32_t kStillFramesToLearn = 10;  // state 0 -> 1
 constexpr int32_t kLearningFrames = 60;      // state 1 -> 2
 constexpr auto kPollInterval = std::chrono::milliseconds(1);
+constexpr uint32_t kIdleWaitMs = 100;
 
 }  // namespace
 
@@ -130,6 +131,7 @@ bool TNeuralMotionDetection::AddFrame(const void* Frame, int32_t FrameSize) {
         }
         std::memcpy(FFrameBlock1.data(), Frame, static_cast<size_t>(FrameSize));
         FProcessingState.store(1, std::memory_order_release);
+        FFrameEvent.SetEvent();
         return true;
     } catch (...) {
         LogMessage("Error in TNeuralMotionDetection.AddFrame call...");
@@ -152,7 +154,10 @@ void TNeuralMotionDetection::BrightnessDecrease(void* Source, int32_t Size, uint
 void TNeuralMotionDetection::Execute() {
     try {
         for (;;) {
-            if (FExitEvent.WaitFor(1) == WAIT_OBJECT_0) {
+            // Sleeps until a frame is handed over or the thread is asked to end; the timeout
+            // only bounds the wait should a hand-over ever go unsignalled.
+            if (WaitForMultipleObjects({&FExitEvent, &FFrameEvent}, kIdleWaitMs) ==
+                WAIT_OBJECT_0) {
                 break;
             }
             if (FProcessingState.load(std::memory_order_acquire) == 1) {
@@ -163,7 +168,6 @@ void TNeuralMotionDetection::Execute() {
                 FFrameBlockEdge1.swap(FFrameBlockEdge2);
                 FProcessingState.store(0, std::memory_order_release);
             }
-            std::this_thread::sleep_for(kPollInterval);
         }
     } catch (...) {
         LogMessage("Error in TNeuralMotionDetection.Execute call...");

@@ -80,6 +80,8 @@ private:
     void FreeBuffers();
 
     TEvent FExitEvent{false, false};
+    // Set by AddFrame after each hand-over; wakes the worker.
+    TEvent FFrameEvent{false, false};
     std::mutex FCriticalSection;
     std::atomic<bool> FInitialized{false};
     bool FFirstFrame = true;
