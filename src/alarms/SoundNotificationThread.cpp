@@ -287,8 +287,7 @@ void TSoundNotificationThread::Execute() {
                     break;
                 }
                 const auto slice = std::min<int64_t>(
-                    kPauseSliceMs,
-                    std::chrono::ceil<std::chrono::milliseconds>(left).count());
+                    kPauseSliceMs, std::chrono::ceil<std::chrono::milliseconds>(left).count());
                 if (FExitEvent.WaitFor(static_cast<uint32_t>(slice)) == WAIT_OBJECT_0) {
                     return;  // the destructor frees the graph
                 }

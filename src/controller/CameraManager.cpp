@@ -17,8 +17,6 @@
 
 namespace {
 
-constexpr int32_t kMaxZones = 10;
-constexpr int32_t kButtonStripHeight = 35;
 constexpr int64_t kFrameTime = 1000000;  // one frame every 100 ms, in 100-ns units
 
 // Creates the folder with every missing level; true when it exists afterwards.

@@ -43,6 +43,10 @@ struct TZoneFeedback {
 class TCameraManager : public QObject {
     Q_OBJECT
 public:
+    static constexpr int32_t kMaxZones = 10;
+    // The strip under the picture that holds the buttons.
+    static constexpr int32_t kButtonStripHeight = 35;
+
     // The main window hosts the panel; TimePerFrameMS is passed on to the detector.
     TCameraManager(QWidget* MainForm, int32_t TimePerFrameMS);
     ~TCameraManager() override;

@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr int32_t kMaxZones = 10;
-constexpr int32_t kButtonStripHeight = 35;
 constexpr int32_t kButtonWidth = 130;
 constexpr int32_t kButtonHeight = 30;
 constexpr int32_t kButtonGap = 2;
@@ -195,7 +193,7 @@ void TCameraManager::OnActivateClick() {
             FActivateButton->SetCaption(UiText(txtActivate));
             SetButtonGlyph(FActivateButton, kGlyphActivate);
             for (TPanelButton* button : {FAddZoneButton.data(), FRemoveZoneButton.data(),
-                                        FSetupButton.data(), FAlarmsButton.data()}) {
+                                         FSetupButton.data(), FAlarmsButton.data()}) {
                 if (button != nullptr) {
                     button->setEnabled(true);
                 }
@@ -223,7 +221,7 @@ void TCameraManager::OnActivateClick() {
             FActivateButton->SetCaption(UiText(txtDeactivate));
             SetButtonGlyph(FActivateButton, kGlyphDeactivate);
             for (TPanelButton* button : {FAddZoneButton.data(), FRemoveZoneButton.data(),
-                                        FSetupButton.data(), FAlarmsButton.data()}) {
+                                         FSetupButton.data(), FAlarmsButton.data()}) {
                 if (button != nullptr) {
                     button->setEnabled(false);
                 }

@@ -156,8 +156,7 @@ void TNeuralMotionDetection::Execute() {
         for (;;) {
             // Sleeps until a frame is handed over or the thread is asked to end; the timeout
             // only bounds the wait should a hand-over ever go unsignalled.
-            if (WaitForMultipleObjects({&FExitEvent, &FFrameEvent}, kIdleWaitMs) ==
-                WAIT_OBJECT_0) {
+            if (WaitForMultipleObjects({&FExitEvent, &FFrameEvent}, kIdleWaitMs) == WAIT_OBJECT_0) {
                 break;
             }
             if (FProcessingState.load(std::memory_order_acquire) == 1) {

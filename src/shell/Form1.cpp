@@ -98,11 +98,11 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormShow() {
     try {
         // 1. Single instance.
-        const auto lock = FSingleInstanceMutexHandle.TryAcquire(
-            TSingleInstanceLock::DefaultName(kProductName));
+        const auto lock =
+            FSingleInstanceMutexHandle.TryAcquire(TSingleInstanceLock::DefaultName(kProductName));
         if (lock == TSingleInstanceLock::TResult::AlreadyExists) {
-            ShowMessageDialog(UiText(txtOnlyOneInstance), TMsgDlgType::mtError,
-                              {TMsgDlgBtn::mbOK}, UiText(txtError), {UiText(txtOK)});
+            ShowMessageDialog(UiText(txtOnlyOneInstance), TMsgDlgType::mtError, {TMsgDlgBtn::mbOK},
+                              UiText(txtError), {UiText(txtOK)});
             TerminateAtOnce();
             return;
         }
@@ -330,9 +330,13 @@ bool TForm1::InitializationAndUpdate() {
     }
 }
 
-void TForm1::Exit1Click() { close(); }
+void TForm1::Exit1Click() {
+    close();
+}
 
-void TForm1::About1Click() { ShowAbout(this, kProductName, QString(), "2017", QString()); }
+void TForm1::About1Click() {
+    ShowAbout(this, kProductName, QString(), "2017", QString());
+}
 
 void TForm1::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);

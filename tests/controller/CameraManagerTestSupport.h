@@ -18,6 +18,7 @@
 
 #include "controller/CameraManager.h"
 #include "localisation/LanguageFile.h"
+#include "support/SettingsHome.h"
 
 // Each test gets its own settings home, data folder and host window; the Test Pattern is the
 // only camera unless a test hides it.
@@ -25,9 +26,7 @@ class CameraManagerFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(FHome.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FHome.path());
-        QCoreApplication::setOrganizationName("Vantrelle Media Solutions");
-        QCoreApplication::setApplicationName("Tandrel");
+        UseSettingsHome(FHome.path());
         Remember("TANDREL_TEST_PATTERN");
         Remember("TANDREL_FILE_CAMERAS");
         Remember("XDG_DATA_HOME");

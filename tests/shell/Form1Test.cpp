@@ -17,6 +17,7 @@
 #include "localisation/TandrelTexts.h"
 #include "platform/DateTime.h"
 #include "support/LogCapture.h"
+#include "support/SettingsHome.h"
 #include "zones/SelectorObjectManager.h"
 
 namespace {
@@ -26,12 +27,11 @@ class Form1Test : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(FHome.isValid());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, FHome.path());
-        QCoreApplication::setOrganizationName("Vantrelle Media Solutions");
-        QCoreApplication::setApplicationName("Tandrel");
+        UseSettingsHome(FHome.path());
         qputenv("TANDREL_INSTANCE_NAME",
-                QByteArray("tandrel-test-") + QByteArray::number(QCoreApplication::applicationPid()) +
-                    "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+                QByteArray("tandrel-test-") +
+                    QByteArray::number(QCoreApplication::applicationPid()) + "-" +
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
         FLanguages = FHome.path() + "/Language";
         QDir().mkpath(FLanguages);
         LoadLanguageFile("");
@@ -59,9 +59,10 @@ protected:
     void WriteLanguage(const QString& fileName, const QString& name, const QString& activate) {
         QFile file(FLanguages + "/" + fileName);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(QString("##LanguageName\r\n%1\r\n\r\n##File\r\n%2-File\r\n\r\n##Activate\r\n%3\r\n")
-                       .arg(name, name, activate)
-                       .toUtf8());
+        file.write(
+            QString("##LanguageName\r\n%1\r\n\r\n##File\r\n%2-File\r\n\r\n##Activate\r\n%3\r\n")
+                .arg(name, name, activate)
+                .toUtf8());
     }
 
     QSettings Stored() {
@@ -180,7 +181,8 @@ TEST_F(Form1Test, LanguageMenuIsDisabledWithoutUsableLanguageFiles) {
              file.write("##LanguageName\r\n\r\n\r\n");
          },
          {"English*"}},
-        {"garbage lng", [&] {
+        {"garbage lng",
+         [&] {
              QFile file(FLanguages + "/garbage.lng");
              file.open(QIODevice::WriteOnly);
              file.write(QByteArray("\x00\xff\xfe\x01\x02", 5));
