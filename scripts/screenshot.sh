@@ -12,26 +12,20 @@ home="$(mktemp -d)"
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$home/.config/Vantrelle Media Solutions"
 alarm="$(pwd)/build/app/SoundAlarms/Clock Alarm.wav"
-# Zone rectangles are picture pixels; the default window shows the picture 648 x 486.
-cat >"$home/.config/Vantrelle Media Solutions/Tandrel.conf" <<CONF
-[CameraManager]
-CameraIndex=0
-FormatIndex=0
-MotionDetectionMode=1
-MotionDetectionSensitivity=100
-Zone%201_Rect_Left=0
-Zone%201_Rect_Top=162
-Zone%201_Rect_Right=648
-Zone%201_Rect_Bottom=324
-Zone%201_SoundVideoAlarm_Enabled=1
-Zone%201_SoundVideoAlarm_FileName=$alarm
-Zone%202_Rect_Left=0
-Zone%202_Rect_Top=0
-Zone%202_Rect_Right=30
-Zone%202_Rect_Bottom=24
-Zone%202_SoundVideoAlarm_Enabled=1
-Zone%202_SoundVideoAlarm_FileName=$alarm
-CONF
+# Zone n's values: left, top, right, bottom in picture pixels, its alarm switched on.
+zone() {
+  printf 'Zone%%20%s_Rect_Left=%s\nZone%%20%s_Rect_Top=%s\n' "$1" "$2" "$1" "$3"
+  printf 'Zone%%20%s_Rect_Right=%s\nZone%%20%s_Rect_Bottom=%s\n' "$1" "$4" "$1" "$5"
+  printf 'Zone%%20%s_SoundVideoAlarm_Enabled=1\nZone%%20%s_SoundVideoAlarm_FileName=%s\n' \
+    "$1" "$1" "$alarm"
+}
+# The default window shows the picture 648 x 486: a band across its middle, a corner patch.
+{
+  printf '[CameraManager]\nCameraIndex=0\nFormatIndex=0\n'
+  printf 'MotionDetectionMode=1\nMotionDetectionSensitivity=100\n'
+  zone 1 0 162 648 324
+  zone 2 0 0 30 24
+} >"$home/.config/Vantrelle Media Solutions/Tandrel.conf"
 
 export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/data"
 export TANDREL_INSTANCE_NAME="screenshot-$$"

@@ -1,7 +1,5 @@
 #include "controller/CameraManager.h"
 
-#include <QPushButton>
-
 #include <filesystem>
 #include <system_error>
 
@@ -141,12 +139,13 @@ bool TCameraManager::InitializeCamera() {
         FFramePreviewImage->SetClickHandler([this] { OnImageClick(); });
 
         CreateButtons();
-        Reposition();
+        PlaceButtons();
 
         FFrameGrabCaptureGraph->RenderOutput();
 
-        FConstantLogFolder = ConstantLogFolderOf(GetCommonAppDataPath());
-        FMotionLogFolder = MotionLogFolderOf(GetCommonAppDataPath());
+        const std::string dataFolder = GetCommonAppDataPath();
+        FConstantLogFolder = ConstantLogFolderOf(dataFolder);
+        FMotionLogFolder = MotionLogFolderOf(dataFolder);
         for (const std::string* folder : {&FConstantLogFolder, &FMotionLogFolder}) {
             if (!ForceFolder(*folder)) {
                 LogMessageFmt("Error in TCameraManager.InitializeCamera - cannot create folder %s",

@@ -4,11 +4,13 @@
 #include <QPointer>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "controller/CameraPicture.h"
@@ -120,6 +122,8 @@ public:
     static std::string MotionLogFolderOf(const std::string& DataFolder);
 
 private:
+    // The stored integer values with the fields they fill, in storing order.
+    std::array<std::pair<QString, int32_t*>, 4> IntegerSettings();
     bool LoadRegistrySettings();
     bool SaveRegistrySettings();
     bool ClearRegistrySettings();
@@ -132,6 +136,7 @@ private:
     // The widget the panel is placed on.
     QWidget* PanelHost() const;
     void CreateButtons();
+    void PlaceButtons();
     TPanelButton* CreateButton(int Glyph, void (TCameraManager::*Handler)());
     void SetButtonGlyph(TPanelButton* Button, int Glyph);
     void DestroyDetector();
@@ -175,7 +180,5 @@ private:
     // Guards what the frame step shares with the GUI thread (see the class comment).
     std::mutex FLock;
     std::vector<TZoneFeedback> FZoneFeedback;
-    // Byte size of the frames the detector was built for; other frames are not examined.
-    int64_t FDetectorFrameSize = 0;
     std::atomic<bool> FRepaintPending{false};
 };

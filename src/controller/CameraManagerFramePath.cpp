@@ -16,8 +16,7 @@ bool TCameraManager::NextFrameDataFunction(uint8_t* Data, int32_t Size) {
         const bool fits = picture != nullptr && Data != nullptr && Size > 0 &&
                           picture->BitsSize() == static_cast<int64_t>(Size);
         // 2. Detection against the previous frame, which the picture still holds.
-        if (FActivated && !FFirstFrame && FMotionDetectionListManager && fits &&
-            FDetectorFrameSize == static_cast<int64_t>(Size)) {
+        if (FActivated && !FFirstFrame && FMotionDetectionListManager && fits) {
             FMotionDetectionListManager->MotionDetection_CountDifferentPixelsBlock_RGB32(
                 Data, picture->Bits());
         }

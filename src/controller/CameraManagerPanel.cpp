@@ -90,22 +90,28 @@ bool TCameraManager::Reposition() {
         QWidget* host = PanelHost();
         FFrameScrollBox->setGeometry(0, 0, host->width(), host->height() - kButtonStripHeight);
         RepositionImage();
-        const int32_t top = FFrameScrollBox->y() + FFrameScrollBox->height() + kButtonGap;
-        int32_t left = FFrameScrollBox->x();
-        for (TPanelButton* button :
-             {FAddZoneButton.data(), FRemoveZoneButton.data(), FActivateButton.data(),
-              FSetupButton.data(), FAlarmsButton.data(), FResetAlarmsButton.data(),
-              FVideosListButton.data()}) {
-            if (button == nullptr) {
-                continue;
-            }
-            button->setGeometry(left, top, kButtonWidth, kButtonHeight);
-            left += kButtonWidth + kButtonGap;
-        }
+        PlaceButtons();
         return true;
     } catch (...) {
         LogMessage("Error in TCameraManager.Reposition call...");
         return false;
+    }
+}
+
+void TCameraManager::PlaceButtons() {
+    if (!FFrameScrollBox) {
+        return;
+    }
+    // One row under the scroll box, left to right in command order.
+    const int32_t top = FFrameScrollBox->y() + FFrameScrollBox->height() + kButtonGap;
+    int32_t left = FFrameScrollBox->x();
+    for (TPanelButton* button : {FAddZoneButton.data(), FRemoveZoneButton.data(),
+                                 FActivateButton.data(), FSetupButton.data(), FAlarmsButton.data(),
+                                 FResetAlarmsButton.data(), FVideosListButton.data()}) {
+        if (button != nullptr) {
+            button->setGeometry(left, top, kButtonWidth, kButtonHeight);
+            left += kButtonWidth + kButtonGap;
+        }
     }
 }
 
@@ -275,7 +281,6 @@ void TCameraManager::OnActivateClick() {
                 std::lock_guard<std::mutex> guard(FLock);
                 FMotionDetectionListManager = std::move(detector);
                 FZoneFeedback.assign(static_cast<size_t>(zones), TZoneFeedback{});
-                FDetectorFrameSize = int64_t{frameWidth} * frameHeight * 4;
                 FActivated = true;
             }
         } else {

@@ -1,3 +1,6 @@
+#include <array>
+#include <utility>
+
 #include "alarms/AlarmSettings.h"
 #include "controller/CameraManager.h"
 #include "controller/CameraPicture.h"
@@ -17,6 +20,13 @@ QString ZonePrefix(int32_t n) {
 
 }  // namespace
 
+std::array<std::pair<QString, int32_t*>, 4> TCameraManager::IntegerSettings() {
+    return {{{QStringLiteral("CameraIndex"), &FCameraIndex},
+             {QStringLiteral("FormatIndex"), &FFormatIndex},
+             {QStringLiteral("MotionDetectionSensitivity"), &FMotionDetectionSensitivity},
+             {QStringLiteral("MotionDetectionMode"), &FMotionDetectionMode}}};
+}
+
 bool TCameraManager::LoadRegistrySettings() {
     try {
         TSettingsStore store;
@@ -25,17 +35,10 @@ bool TCameraManager::LoadRegistrySettings() {
         }
         // Each value on its own: a missing one keeps its default.
         int value = 0;
-        if (store.ReadInteger("CameraIndex", value)) {
-            FCameraIndex = value;
-        }
-        if (store.ReadInteger("FormatIndex", value)) {
-            FFormatIndex = value;
-        }
-        if (store.ReadInteger("MotionDetectionSensitivity", value)) {
-            FMotionDetectionSensitivity = value;
-        }
-        if (store.ReadInteger("MotionDetectionMode", value)) {
-            FMotionDetectionMode = value;
+        for (const auto& [name, field] : IntegerSettings()) {
+            if (store.ReadInteger(name, value)) {
+                *field = value;
+            }
         }
         if (store.ReadInteger("UseMotionDetectionVideoLogging", value)) {
             FAlarmSettings->SetUseMotionVideoLogger(value != 0);
@@ -57,10 +60,9 @@ bool TCameraManager::SaveRegistrySettings() {
             throw std::runtime_error("key not opened");
         }
         if (FAlarmSettings) {
-            store.WriteInteger("CameraIndex", FCameraIndex);
-            store.WriteInteger("FormatIndex", FFormatIndex);
-            store.WriteInteger("MotionDetectionSensitivity", FMotionDetectionSensitivity);
-            store.WriteInteger("MotionDetectionMode", FMotionDetectionMode);
+            for (const auto& [name, field] : IntegerSettings()) {
+                store.WriteInteger(name, *field);
+            }
             store.WriteInteger("UseMotionDetectionVideoLogging",
                                FAlarmSettings->UseMotionVideoLogger() ? 1 : 0);
             store.WriteInteger("UseContinuallyRunningVideoLogging",
