@@ -38,8 +38,8 @@ TCameraManager::TCameraManager(QWidget* MainForm, int32_t TimePerFrameMS) {
         FAlarmSettings = std::make_unique<TAlarmSettings>();
         FAlarmSettings->SetUseMotionVideoLogger(true);
         FAlarmSettings->SetUseConstantVideoLogger(false);
-        FMotionDetectionSensitivity = 70;
-        FMotionDetectionMode = 3;
+        FMotionDetectionSensitivity = kDefaultSensitivity;
+        FMotionDetectionMode = kDefaultDetectionMode;
         FFrameCounter = 0;
         FWaitMinMotionDuration = false;
         FMotionStartTime = 0;
@@ -123,8 +123,22 @@ bool TCameraManager::InitializeCamera() {
         int32_t width = 0;
         int32_t height = 0;
         int64_t interval = 0;
-        FFrameGrabCaptureGraph->GetOutputType(FFormatIndex, width, height, interval);
-        FFrameGrabCaptureGraph->SelectOutputType(FFormatIndex, width, height, interval);
+        // A stored format the device no longer offers (another camera, a changed driver) would
+        // leave the picture black for ever: the device's first format is used and stored instead.
+        if (FAILED(FFrameGrabCaptureGraph->GetOutputType(FFormatIndex, width, height, interval)) ||
+            FAILED(FFrameGrabCaptureGraph->SelectOutputType(FFormatIndex, width, height,
+                                                            interval))) {
+            LogMessageFmt("Error in TCameraManager.InitializeCamera - format %d cannot be used; "
+                          "the first of %d formats is used.",
+                          FFormatIndex, formats);
+            FFormatIndex = 0;
+            if (FAILED(FFrameGrabCaptureGraph->GetOutputType(0, width, height, interval)) ||
+                FAILED(FFrameGrabCaptureGraph->SelectOutputType(0, width, height, interval))) {
+                FFrameGrabCaptureGraph->DeactivateMainGraph();
+                LogMessage("Error in TCameraManager.InitializeCamera - no format can be used.");
+                return false;
+            }
+        }
 
         RepositionImage();
         LoadRegistrySelectors();
@@ -181,10 +195,17 @@ bool TCameraManager::DeinitializeCamera() {
             FFramePreviewImage = nullptr;
         }
         delete FFrameScrollBox.data();
-        delete FAddZoneButton.data();
-        delete FRemoveZoneButton.data();
-        delete FActivateButton.data();
-        delete FSetupButton.data();
+        // A button may be the one whose click handler is running: it goes once control is
+        // back in the event loop, hidden at once so that it takes no further clicks.
+        for (QPointer<TPanelButton>* button :
+             {&FAddZoneButton, &FRemoveZoneButton, &FActivateButton, &FSetupButton}) {
+            if (*button) {
+                (*button)->hide();
+                (*button)->disconnect(this);
+                (*button)->deleteLater();
+            }
+            *button = nullptr;
+        }
         // Alarms, Reset Alarms and Show Videos List belong to the main window, which removes
         // them with itself.
         std::lock_guard<std::mutex> guard(FLock);

@@ -20,6 +20,7 @@
 
 class QWidget;
 class TAlarmSettings;
+class TZoneAlarmSettings;
 class TFrameGrabCaptureGraph;
 class TMotionDetectionListManager;
 class TSelectorObjectManager;
@@ -48,6 +49,13 @@ public:
     static constexpr int32_t kMaxZones = 10;
     // The strip under the picture that holds the buttons.
     static constexpr int32_t kButtonStripHeight = 35;
+    // Ranges and defaults of the stored detection settings.
+    static constexpr int32_t kMinSensitivity = 1;
+    static constexpr int32_t kMaxSensitivity = 100;
+    static constexpr int32_t kDefaultSensitivity = 70;
+    static constexpr int32_t kMinDetectionMode = 1;
+    static constexpr int32_t kMaxDetectionMode = 3;
+    static constexpr int32_t kDefaultDetectionMode = 3;
 
     // The main window hosts the panel; TimePerFrameMS is passed on to the detector.
     TCameraManager(QWidget* MainForm, int32_t TimePerFrameMS);
@@ -113,6 +121,10 @@ public:
     TPanelButton* ResetAlarmsButton() const { return FResetAlarmsButton; }
     TPanelButton* VideosListButton() const { return FVideosListButton; }
 
+    // Zone ZoneIndex in frame pixels as the detector sees it: scaled from the picture to the
+    // bitmap and flipped, since frames are stored bottom line first.
+    TRect ZoneFrameRectangle(int32_t ZoneIndex);
+
     // Applies the frame path's zone feedback to the overlays (GUI thread; also run by the
     // repaint the frame path posts).
     void ApplyZoneFeedback();
@@ -131,6 +143,8 @@ private:
     bool SaveRegistrySelectors();
 
     bool RepositionImage();
+    // The shape the selected format's picture is meant to be seen in (width : height).
+    double SelectedPictureAspectRatio(int32_t Width, int32_t Height);
     bool ReInitializeCameraAndFormat(int32_t DeviceIndex, int32_t FormatIndex);
     static void FlipRectVertically(int32_t Height, TRect& Rect);
     // The widget the panel is placed on.
@@ -140,6 +154,8 @@ private:
     TPanelButton* CreateButton(int Glyph, void (TCameraManager::*Handler)());
     void SetButtonGlyph(TPanelButton* Button, int Glyph);
     void DestroyDetector();
+    // The alarm a new zone gets: enabled, with the default alarm sound.
+    static void SetDefaultZoneAlarm(TZoneAlarmSettings& Zone);
     void PostRepaint();
 
     QPointer<QWidget> FMainForm;
@@ -159,7 +175,7 @@ private:
     std::atomic<bool> FFirstFrame{true};
     std::atomic<bool> FActivated{false};
     std::unique_ptr<TAlarmSettings> FAlarmSettings;
-    int32_t FMotionDetectionSensitivity = 70;
+    int32_t FMotionDetectionSensitivity = kDefaultSensitivity;
     int32_t FTimePerFrameMS = 100;
     std::string FMotionLogFolder;
     std::string FConstantLogFolder;
@@ -173,7 +189,7 @@ private:
     int64_t FVideoFrameInterval = 0;
     TDateTime FMotionStartTime = 0;
     bool FWaitMinMotionDuration = false;
-    int32_t FMotionDetectionMode = 3;
+    int32_t FMotionDetectionMode = kDefaultDetectionMode;
     // The stored zones were read at camera start, so the zones held now replace them at exit.
     bool FSelectorsLoaded = false;
 

@@ -130,7 +130,9 @@ bool TCameraManager::RepositionImage() {
         // The box has no frame: its outer and client sizes are the same.
         const int32_t boxWidth = FFrameScrollBox->width();
         const int32_t boxHeight = FFrameScrollBox->height();
-        const TPicturePlacement p = PlacePicture(width, boxWidth, boxHeight, boxWidth, boxHeight);
+        const TPicturePlacement p =
+            PlacePicture(SelectedPictureAspectRatio(width, height), boxWidth, boxHeight, boxWidth,
+                         boxHeight);
         FFramePreviewImage->setGeometry(p.Left, p.Top, p.Width, p.Height);
         FARVerticalBarWidth = p.Left;
         FARHorizontalBarHeight = p.Top;
@@ -142,6 +144,57 @@ bool TCameraManager::RepositionImage() {
         LogMessage("Error in TCameraManager.RepositionImage call...");
         return false;
     }
+}
+
+TRect TCameraManager::ZoneFrameRectangle(int32_t ZoneIndex) {
+    int32_t index = 0;
+    int32_t frameWidth = 0;
+    int32_t frameHeight = 0;
+    int64_t interval = 0;
+    FFrameGrabCaptureGraph->GetSelectedOutputType(index, frameWidth, frameHeight, interval);
+    int32_t bitmapWidth = 0;
+    int32_t bitmapHeight = 0;
+    {
+        std::lock_guard<std::mutex> guard(FLock);
+        if (FFramePreviewImage) {
+            bitmapWidth = FFramePreviewImage->BitmapWidth();
+            bitmapHeight = FFramePreviewImage->BitmapHeight();
+        }
+    }
+    const double pictureWidth = FFramePreviewImage ? FFramePreviewImage->width() : 0;
+    const double pictureHeight = FFramePreviewImage ? FFramePreviewImage->height() : 0;
+    // Picture pixels to bitmap pixels, each edge to the nearest integer.
+    TRect rect;
+    FSelectorObjectManager->GetActualRectangle(ZoneIndex, rect, false);
+    if (pictureWidth > 0 && pictureHeight > 0) {
+        const double sx = bitmapWidth / pictureWidth;
+        const double sy = bitmapHeight / pictureHeight;
+        rect.Left = RoundHalfEven(rect.Left * sx);
+        rect.Right = RoundHalfEven(rect.Right * sx);
+        rect.Top = RoundHalfEven(rect.Top * sy);
+        rect.Bottom = RoundHalfEven(rect.Bottom * sy);
+    }
+    // Frames are stored bottom line first.
+    FlipRectVertically(frameHeight, rect);
+    return rect;
+}
+
+double TCameraManager::SelectedPictureAspectRatio(int32_t Width, int32_t Height) {
+    // The picture aspect ratio of the selected format where it carries one (DV's non-square
+    // pixels), else the frame's own shape.
+    uint32_t aspectX = 0;
+    uint32_t aspectY = 0;
+    const TMediaType* type = nullptr;
+    if (SUCCEEDED(FFrameGrabCaptureGraph->GetCurrentOutputType(type)) && type != nullptr) {
+        if (const TVideoInfoHeader2* info = type->VideoInfo2()) {
+            aspectX = info->dwPictAspectRatioX;
+            aspectY = info->dwPictAspectRatioY;
+        } else if (const TMpeg2VideoInfo* mpeg = type->Mpeg2VideoInfo()) {
+            aspectX = mpeg->hdr.dwPictAspectRatioX;
+            aspectY = mpeg->hdr.dwPictAspectRatioY;
+        }
+    }
+    return PictureAspectRatio(Width, Height, aspectX, aspectY);
 }
 
 void TCameraManager::FlipRectVertically(int32_t Height, TRect& Rect) {
@@ -160,9 +213,7 @@ void TCameraManager::OnAddZoneClick() {
             FSelectorObjectManager->DeselectAll();
             FSelectorObjectManager->AddSelector(FFramePreviewImage, 0, 0);
             if (TZoneAlarmSettings* zone = FAlarmSettings->AddZone()) {
-                zone->SoundVideoAlarmEnabled = true;
-                zone->SoundVideoAlarmFileName =
-                    GetResourceFolder("SoundAlarms") + "Clock Alarm.wav";
+                SetDefaultZoneAlarm(*zone);
             }
         } else {
             ShowMessageDialog(UiText(txtMaximumZones), TMsgDlgType::mtInformation,
@@ -171,6 +222,11 @@ void TCameraManager::OnAddZoneClick() {
     } catch (...) {
         LogMessage("Error in TCameraManager.OnAddZoneClick call..");
     }
+}
+
+void TCameraManager::SetDefaultZoneAlarm(TZoneAlarmSettings& Zone) {
+    Zone.SoundVideoAlarmEnabled = true;
+    Zone.SoundVideoAlarmFileName = GetResourceFolder("SoundAlarms") + "Clock Alarm.wav";
 }
 
 void TCameraManager::OnRemoveZoneClick() {
@@ -218,12 +274,35 @@ void TCameraManager::OnActivateClick() {
                 }
             }
         } else if (FAlarmSettings->ZoneCount() > 0) {
-            // Activate.
+            // Activate. The detector is built completely, and checked, before anything shows
+            // detection as running or the frame step can see it.
             int32_t index = 0;
             int32_t frameWidth = 0;
             int32_t frameHeight = 0;
             int64_t interval = 0;
             FFrameGrabCaptureGraph->GetSelectedOutputType(index, frameWidth, frameHeight, interval);
+            auto detector = std::make_unique<TMotionDetectionListManager>(FTimePerFrameMS);
+            detector->AddMotionDetectionCallback(
+                [this](int32_t ZoneIndex) { return MotionDetectedCallback(ZoneIndex); });
+            detector->AddNoMotionDetectionCallback(
+                [this](int32_t ZoneIndex) { return NoMotionDetectedCallback(ZoneIndex); });
+            detector->SetAlarmSettings(*FAlarmSettings);
+            detector->SetMotionDetectionSensitivity(FMotionDetectionSensitivity);
+            detector->SetMotionDetectionMode(FMotionDetectionMode);
+            const int32_t zones = FSelectorObjectManager->Count();
+            bool ready = frameWidth > 0 && frameHeight > 0;
+            for (int32_t i = 0; ready && i < zones; ++i) {
+                ready = detector->AddMotionDetector(frameWidth, frameHeight, ZoneFrameRectangle(i));
+            }
+            if (!ready) {
+                LogMessageFmt("Error in TCameraManager.OnActivateClick - cannot initialise the "
+                              "zone detectors for a %d x %d frame.",
+                              frameWidth, frameHeight);
+                detector.reset();
+                ShowMessageDialog(UiText(txtFormatCannotBeUsed), TMsgDlgType::mtError,
+                                  {TMsgDlgBtn::mbOK}, UiText(txtError), {UiText(txtOK)});
+                return;
+            }
             FActivateButton->SetCaption(UiText(txtDeactivate));
             SetButtonGlyph(FActivateButton, kGlyphDeactivate);
             for (TPanelButton* button : {FAddZoneButton.data(), FRemoveZoneButton.data(),
@@ -232,44 +311,10 @@ void TCameraManager::OnActivateClick() {
                     button->setEnabled(false);
                 }
             }
-            // The detector is built completely before the frame step can see it.
-            auto detector = std::make_unique<TMotionDetectionListManager>(FTimePerFrameMS);
-            detector->AddMotionDetectionCallback(
-                [this](int32_t ZoneIndex) { return MotionDetectedCallback(ZoneIndex); });
-            detector->AddNoMotionDetectionCallback(
-                [this](int32_t ZoneIndex) { return NoMotionDetectedCallback(ZoneIndex); });
             FSelectorObjectManager->DeselectAll();
             FSelectorObjectManager->LockAllSelectors(true);
-            detector->SetAlarmSettings(*FAlarmSettings);
-            detector->SetMotionDetectionSensitivity(FMotionDetectionSensitivity);
-            detector->SetMotionDetectionMode(FMotionDetectionMode);
-            int32_t bitmapWidth = 0;
-            int32_t bitmapHeight = 0;
-            {
-                std::lock_guard<std::mutex> guard(FLock);
-                if (FFramePreviewImage) {
-                    bitmapWidth = FFramePreviewImage->BitmapWidth();
-                    bitmapHeight = FFramePreviewImage->BitmapHeight();
-                }
-            }
-            const double pictureWidth = FFramePreviewImage ? FFramePreviewImage->width() : 0;
-            const double pictureHeight = FFramePreviewImage ? FFramePreviewImage->height() : 0;
-            const int32_t zones = FSelectorObjectManager->Count();
-            for (int32_t i = 0; i < zones; ++i) {
-                TRect rect;
-                FSelectorObjectManager->GetActualRectangle(i, rect, false);
-                if (pictureWidth > 0 && pictureHeight > 0) {
-                    const double sx = bitmapWidth / pictureWidth;
-                    const double sy = bitmapHeight / pictureHeight;
-                    rect.Left = RoundHalfEven(rect.Left * sx);
-                    rect.Right = RoundHalfEven(rect.Right * sx);
-                    rect.Top = RoundHalfEven(rect.Top * sy);
-                    rect.Bottom = RoundHalfEven(rect.Bottom * sy);
-                }
-                // Frames are stored bottom line first.
-                FlipRectVertically(frameHeight, rect);
-                detector->AddMotionDetector(frameWidth, frameHeight, rect);
-                if (FMotionDetectionMode > 1) {
+            if (FMotionDetectionMode > 1) {
+                for (int32_t i = 0; i < zones; ++i) {
                     if (TSelectorObject* zone = FSelectorObjectManager->GetSelectorObject(i)) {
                         zone->SetFlashing(true);
                         zone->SetCaption(UiText(txtLearning) + "...");

@@ -1,4 +1,5 @@
 #include <array>
+#include <stdexcept>
 #include <utility>
 
 #include "alarms/AlarmSettings.h"
@@ -7,6 +8,7 @@
 #include "platform/SettingsStore.h"
 #include "shell/Diagnostics.h"
 #include "zones/SelectorObjectManager.h"
+#include "zones/ZoneGeometry.h"
 
 namespace {
 
@@ -16,6 +18,18 @@ constexpr int32_t kMaxStoredZones = 10;
 // The literal prefix of zone n's values ("Zone 3"), whatever the UI language.
 QString ZonePrefix(int32_t n) {
     return QStringLiteral("Zone %1").arg(n);
+}
+
+// Whether anything at all is stored for the zone (so that a zone that is merely absent is not
+// reported as unreadable).
+bool HasStoredZoneValues(const TSettingsStore& store, const QString& prefix) {
+    for (const char* suffix : {"_Rect_Left", "_Rect_Right", "_Rect_Top", "_Rect_Bottom",
+                               "_SoundVideoAlarm_Enabled", "_SoundVideoAlarm_FileName"}) {
+        if (store.ValueExists(prefix + suffix)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -40,6 +54,20 @@ bool TCameraManager::LoadRegistrySettings() {
                 *field = value;
             }
         }
+        // A value outside its range would make every activation fail: the default replaces it.
+        if (FMotionDetectionSensitivity < kMinSensitivity ||
+            FMotionDetectionSensitivity > kMaxSensitivity) {
+            LogMessageFmt("Error in TCameraManager.LoadRegistrySettings - sensitivity %d is out of "
+                          "range; %d is used.",
+                          FMotionDetectionSensitivity, kDefaultSensitivity);
+            FMotionDetectionSensitivity = kDefaultSensitivity;
+        }
+        if (FMotionDetectionMode < kMinDetectionMode || FMotionDetectionMode > kMaxDetectionMode) {
+            LogMessageFmt("Error in TCameraManager.LoadRegistrySettings - detection mode %d is "
+                          "unknown; %d is used.",
+                          FMotionDetectionMode, kDefaultDetectionMode);
+            FMotionDetectionMode = kDefaultDetectionMode;
+        }
         if (store.ReadInteger("UseMotionDetectionVideoLogging", value)) {
             FAlarmSettings->SetUseMotionVideoLogger(value != 0);
         }
@@ -59,16 +87,21 @@ bool TCameraManager::SaveRegistrySettings() {
         if (!store.OpenKey(kKey, true)) {
             throw std::runtime_error("key not opened");
         }
+        bool written = true;
         if (FAlarmSettings) {
             for (const auto& [name, field] : IntegerSettings()) {
-                store.WriteInteger(name, *field);
+                written = store.WriteInteger(name, *field) && written;
             }
-            store.WriteInteger("UseMotionDetectionVideoLogging",
-                               FAlarmSettings->UseMotionVideoLogger() ? 1 : 0);
-            store.WriteInteger("UseContinuallyRunningVideoLogging",
-                               FAlarmSettings->UseConstantVideoLogger() ? 1 : 0);
+            written = store.WriteInteger("UseMotionDetectionVideoLogging",
+                                         FAlarmSettings->UseMotionVideoLogger() ? 1 : 0) &&
+                      written;
+            written = store.WriteInteger("UseContinuallyRunningVideoLogging",
+                                         FAlarmSettings->UseConstantVideoLogger() ? 1 : 0) &&
+                      written;
         }
-        store.Flush();
+        if (!store.Flush() || !written) {
+            throw std::runtime_error("settings not written");
+        }
         return true;
     } catch (...) {
         LogMessage("Error in TCameraManager.SaveRegistrySettings call...");
@@ -82,8 +115,11 @@ bool TCameraManager::ClearRegistrySettings() {
         TSettingsStore store;
         if (store.KeyExists(kKey) && !store.DeleteKey(kKey)) {
             LogMessage("Error in DeleteRegistry call...");
+            return false;
         }
-        store.Flush();
+        if (!store.Flush()) {
+            throw std::runtime_error("settings not written");
+        }
         return true;
     } catch (...) {
         LogMessage("Error in TCameraManager.ClearRegistrySettings call...");
@@ -101,34 +137,62 @@ bool TCameraManager::LoadRegistrySelectors() {
         if (!store.OpenKey(kKey, false)) {
             return true;
         }
+        // The rectangles are made to fit the picture as it is placed now.
+        const int32_t pictureWidth = FFramePreviewImage ? FFramePreviewImage->width() : 0;
+        const int32_t pictureHeight = FFramePreviewImage ? FFramePreviewImage->height() : 0;
+        // Each zone is read on its own: one that cannot be read is left out and the others are
+        // kept (they are numbered without gaps when saved again).
         for (int32_t n = 1; n <= kMaxStoredZones; ++n) {
             const QString prefix = ZonePrefix(n);
             int left = 0;
             int right = 0;
             int top = 0;
             int bottom = 0;
-            // The first value that cannot be read ends the loading; what was added stays.
             if (!store.ReadInteger(prefix + "_Rect_Left", left) ||
                 !store.ReadInteger(prefix + "_Rect_Right", right) ||
                 !store.ReadInteger(prefix + "_Rect_Top", top) ||
                 !store.ReadInteger(prefix + "_Rect_Bottom", bottom)) {
+                if (HasStoredZoneValues(store, prefix)) {
+                    LogMessageFmt("Error in TCameraManager.LoadRegistrySelectors - cannot read the "
+                                  "rectangle of zone %d; the zone is left out.",
+                                  n);
+                }
+                continue;
+            }
+            TRect rect{left, top, right, bottom};
+            if (pictureWidth > 0 && pictureHeight > 0) {
+                // The smallest zone an overlay shows: its minimum of three handles, less the
+                // band the handles add around the zone.
+                const int32_t point = FSelectorObjectManager->DefaultSelectorPointSize();
+                const TZoneRectangle zone = ZoneFromStoredRectangle(
+                    left, top, right, bottom, pictureWidth, pictureHeight, 2 * point + 1);
+                rect = TRect{zone.Left, zone.Top, zone.Left + zone.Width, zone.Top + zone.Height};
+            }
+            rect.Left += FARVerticalBarWidth;
+            rect.Right += FARVerticalBarWidth;
+            rect.Top += FARHorizontalBarHeight;
+            rect.Bottom += FARHorizontalBarHeight;
+            FSelectorObjectManager->DeselectAll();
+            if (!FSelectorObjectManager->AddSelector(FFramePreviewImage, 0, 0)) {
                 break;
             }
-            const TRect rect{left + FARVerticalBarWidth, top + FARHorizontalBarHeight,
-                             right + FARVerticalBarWidth, bottom + FARHorizontalBarHeight};
-            FSelectorObjectManager->DeselectAll();
-            FSelectorObjectManager->AddSelector(FFramePreviewImage, 0, 0);
             FSelectorObjectManager->SetRectangle(FSelectorObjectManager->Count() - 1, rect);
             TZoneAlarmSettings* zone = FAlarmSettings->AddZone();
-            int enabled = 0;
-            if (zone == nullptr ||
-                !store.ReadInteger(prefix + "_SoundVideoAlarm_Enabled", enabled)) {
-                break;
+            if (zone == nullptr) {
+                throw std::runtime_error("zone alarm not added");
             }
-            zone->SoundVideoAlarmEnabled = enabled != 0;
-            QString fileName;
-            if (store.ReadString(prefix + "_SoundVideoAlarm_FileName", fileName)) {
-                zone->SoundVideoAlarmFileName = fileName.toStdString();
+            int enabled = 0;
+            if (store.ReadInteger(prefix + "_SoundVideoAlarm_Enabled", enabled)) {
+                zone->SoundVideoAlarmEnabled = enabled != 0;
+                QString fileName;
+                if (store.ReadString(prefix + "_SoundVideoAlarm_FileName", fileName)) {
+                    zone->SoundVideoAlarmFileName = fileName.toStdString();
+                }
+            } else {
+                LogMessageFmt("Error in TCameraManager.LoadRegistrySelectors - cannot read the "
+                              "alarm of zone %d; the default alarm is used.",
+                              n);
+                SetDefaultZoneAlarm(*zone);
             }
         }
         return true;
@@ -144,6 +208,7 @@ bool TCameraManager::SaveRegistrySelectors() {
         if (!store.OpenKey(kKey, true)) {
             throw std::runtime_error("key not opened");
         }
+        bool written = true;
         if (FAlarmSettings && FSelectorObjectManager && FSelectorsLoaded) {
             for (int32_t i = 0; i < FSelectorObjectManager->Count(); ++i) {
                 const TSelectorObject* zone = FSelectorObjectManager->GetSelectorObject(i);
@@ -154,19 +219,25 @@ bool TCameraManager::SaveRegistrySelectors() {
                 const QString prefix = ZonePrefix(zone->ObjectIDNumber());
                 TRect rect;
                 FSelectorObjectManager->GetActualRectangle(i, rect, false);
-                store.WriteInteger(prefix + "_Rect_Left", rect.Left);
-                store.WriteInteger(prefix + "_Rect_Right", rect.Right);
-                store.WriteInteger(prefix + "_Rect_Top", rect.Top);
-                store.WriteInteger(prefix + "_Rect_Bottom", rect.Bottom);
-                store.WriteInteger(prefix + "_SoundVideoAlarm_Enabled",
-                                   alarm != nullptr && alarm->SoundVideoAlarmEnabled ? 1 : 0);
-                store.WriteString(prefix + "_SoundVideoAlarm_FileName",
-                                  alarm != nullptr
-                                      ? QString::fromStdString(alarm->SoundVideoAlarmFileName)
-                                      : QString());
+                written = store.WriteInteger(prefix + "_Rect_Left", rect.Left) && written;
+                written = store.WriteInteger(prefix + "_Rect_Right", rect.Right) && written;
+                written = store.WriteInteger(prefix + "_Rect_Top", rect.Top) && written;
+                written = store.WriteInteger(prefix + "_Rect_Bottom", rect.Bottom) && written;
+                written =
+                    store.WriteInteger(prefix + "_SoundVideoAlarm_Enabled",
+                                       alarm != nullptr && alarm->SoundVideoAlarmEnabled ? 1 : 0) &&
+                    written;
+                written = store.WriteString(
+                              prefix + "_SoundVideoAlarm_FileName",
+                              alarm != nullptr
+                                  ? QString::fromStdString(alarm->SoundVideoAlarmFileName)
+                                  : QString()) &&
+                          written;
             }
         }
-        store.Flush();
+        if (!store.Flush() || !written) {
+            throw std::runtime_error("settings not written");
+        }
         return true;
     } catch (...) {
         LogMessage("Error in TCameraManager.SaveRegistrySelectors call...");

@@ -2,13 +2,20 @@
 
 #include "zones/ZoneGeometry.h"
 
-double PictureAspectRatio(int32_t SelectedWidth) {
-    return SelectedWidth > 720 ? 16.0 / 9.0 : 4.0 / 3.0;
+double PictureAspectRatio(int32_t Width, int32_t Height, uint32_t PictAspectX,
+                          uint32_t PictAspectY) {
+    if (PictAspectX > 0 && PictAspectY > 0) {
+        return static_cast<double>(PictAspectX) / PictAspectY;
+    }
+    if (Width > 0 && Height > 0) {
+        return static_cast<double>(Width) / Height;
+    }
+    return 4.0 / 3.0;
 }
 
-TPicturePlacement PlacePicture(int32_t SelectedWidth, int32_t OuterWidth, int32_t OuterHeight,
+TPicturePlacement PlacePicture(double Ratio, int32_t OuterWidth, int32_t OuterHeight,
                                int32_t ClientWidth, int32_t ClientHeight) {
-    const double r = PictureAspectRatio(SelectedWidth);
+    const double r = Ratio > 0 ? Ratio : 4.0 / 3.0;
     TPicturePlacement p;
     const bool wider = OuterHeight <= 0 || static_cast<double>(OuterWidth) / OuterHeight >= r;
     if (wider) {

@@ -10,10 +10,13 @@ struct TPicturePlacement {
     int32_t Height = 0;
 };
 
-// The target ratio is chosen by the selected width alone: 16:9 above 720 pixels, else 4:3.
-double PictureAspectRatio(int32_t SelectedWidth);
+// The shape of the picture as it is meant to be seen: the format's picture aspect ratio where it
+// carries one (PictAspectX : PictAspectY, as DV and MPEG-2 formats do), else the frame's own
+// width : height (square pixels). Without a usable size, 4:3.
+double PictureAspectRatio(int32_t Width, int32_t Height, uint32_t PictAspectX = 0,
+                          uint32_t PictAspectY = 0);
 
 // The picture fills the box's client height (box at least as wide as the ratio) or its client
 // width (box taller), centred in the other direction; sizes round half to even, offsets truncate.
-TPicturePlacement PlacePicture(int32_t SelectedWidth, int32_t OuterWidth, int32_t OuterHeight,
+TPicturePlacement PlacePicture(double Ratio, int32_t OuterWidth, int32_t OuterHeight,
                                int32_t ClientWidth, int32_t ClientHeight);

@@ -88,8 +88,10 @@ bool TMotionDetectionListManager::AddMotionDetector(int32_t FrameWidth, int32_t 
         auto detector = std::make_unique<TMotionDetectionManager>();
         TMotionDetectionManager& zoneDetector = *detector;
         FMotionDetectionObjectList.push_back(std::move(detector));
-        zoneDetector.Initialize(FrameWidth, FrameHeight, FMotionDetectionMode);
-        zoneDetector.SetMotionDetectionRectangle(ZoneRect);
+        // A zone whose detector cannot be set up (no usable frame size) is still appended, so
+        // the lists stay parallel, but the caller learns that detection cannot run.
+        bool initialized = zoneDetector.Initialize(FrameWidth, FrameHeight, FMotionDetectionMode);
+        initialized = zoneDetector.SetMotionDetectionRectangle(ZoneRect) && initialized;
         zoneDetector.SetMotionDetectionSensitivity(FMotionDetectionSensitivity);
 
         auto thread = std::make_unique<TSoundNotificationThread>();
@@ -104,7 +106,7 @@ bool TMotionDetectionListManager::AddMotionDetector(int32_t FrameWidth, int32_t 
         }
         // A missing file is refused by the thread, which then stays silent.
         zoneThread.SetInstantAlarmSound(zone->SoundVideoAlarmFileName);
-        return true;
+        return initialized;
     } catch (...) {
         LogMessage("Error in TMotionDetectionListManager.AddMotionDetector call..");
         return false;

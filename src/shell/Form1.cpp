@@ -3,10 +3,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QThread>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTimer>
+
+#include <algorithm>
+#include <cstdint>
 
 #include "alarms/AlarmVideoPresenter.h"
 #include "alarms/AlarmVideoWindow.h"
@@ -34,6 +42,8 @@ constexpr int kMinimumHeight = 200;
 constexpr int kRestartTimerInterval = 3600000;  // one hour
 constexpr double kUpdateRecheckDays = 15.0;
 constexpr const char* kProductName = "Tandrel";
+// How often a close that waits for a nested loop to return is tried again.
+constexpr int kCloseRetryMS = 20;
 
 }  // namespace
 
@@ -98,9 +108,17 @@ void TForm1::showEvent(QShowEvent* event) {
 void TForm1::FormShow() {
     try {
         // 1. Single instance.
+        FBaseLoopLevel = QThread::currentThread()->loopLevel();
         const auto lock =
             FSingleInstanceMutexHandle.TryAcquire(TSingleInstanceLock::DefaultName(kProductName));
-        if (lock == TSingleInstanceLock::TResult::AlreadyExists) {
+        if (lock != TSingleInstanceLock::TResult::Acquired) {
+            // A lock that cannot be taken at all refuses the start just as a held one: two
+            // instances would fight over the same settings and recordings.
+            if (lock == TSingleInstanceLock::TResult::Failed) {
+                LogMessage("Error in TForm1.FormShow - cannot take the single-instance lock.");
+            }
+            // From here on nothing is saved, whatever closes the window.
+            FTerminating = true;
             ShowMessageDialog(UiText(txtOnlyOneInstance), TMsgDlgType::mtError, {TMsgDlgBtn::mbOK},
                               UiText(txtError), {UiText(txtOK)});
             TerminateAtOnce();
@@ -112,7 +130,10 @@ void TForm1::FormShow() {
         LoadRegistrySettings();
         // 5. Language files and the language menu.
         FLanguageList = std::make_unique<TLanguageList>();
-        if (GenerateLanguageFileList(FLanguageFolder.toStdString(), FLanguageList.get())) {
+        const bool listed =
+            GenerateLanguageFileList(FLanguageFolder.toStdString(), FLanguageList.get());
+        FindStoredLanguageFile();
+        if (listed) {
             if (!CheckForAdditionalLanguages(FLanguageList.get(), Language1)) {
                 TraceMessage("Error in TForm1.FormShow - cannot populate the language menu.");
             }
@@ -144,10 +165,45 @@ void TForm1::TerminateAtOnce() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (InsideNestedLoop()) {
+        // A dialog, message box or menu runs its own loop and the handler that opened it is
+        // still on the stack: closing now would destroy what that handler goes on using. The
+        // modal windows are closed instead, and the close is carried out once every nested loop
+        // has returned.
+        event->ignore();
+        CloseModalWindows();
+        if (!FClosePending) {
+            FClosePending = true;
+            QTimer::singleShot(kCloseRetryMS, this, [this] {
+                FClosePending = false;
+                close();
+            });
+        }
+        return;
+    }
     if (!FTerminating && !FClosed) {
         FormClose();
     }
     event->accept();
+}
+
+bool TForm1::InsideNestedLoop() const {
+    return FShown && QThread::currentThread()->loopLevel() > FBaseLoopLevel;
+}
+
+void TForm1::CloseModalWindows() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget == this || !widget->isVisible()) {
+            continue;
+        }
+        if (auto* dialog = qobject_cast<QDialog*>(widget); dialog != nullptr && dialog->isModal()) {
+            dialog->reject();
+        } else if (auto* menu = qobject_cast<QMenu*>(widget)) {
+            menu->close();
+        } else if (widget->isModal()) {
+            widget->close();
+        }
+    }
 }
 
 void TForm1::FormClose() {
@@ -193,8 +249,14 @@ bool TForm1::LoadRegistrySettings() {
         if (store.ReadInteger("LanguageIndex", value)) {
             FLanguageIndex = value;
         }
-        resize(size - frameExtra);
-        move(position);
+        QString languageFile;
+        FStoredLanguageFile.clear();
+        if (store.ReadString("LanguageFile", languageFile)) {
+            FStoredLanguageFile = languageFile;
+        }
+        const QRect window = KeepOnScreen(QRect(position, size), frameExtra);
+        resize(window.size() - frameExtra);
+        move(window.topLeft());
         return true;
     } catch (...) {
         LogMessage("Error in TForm1.LoadRegistrySettings call...");
@@ -211,7 +273,8 @@ bool TForm1::SaveRegistrySettings() {
                              store.WriteInteger("FormHeight", outer.height()) &&
                              store.WriteInteger("FormTop", outer.top()) &&
                              store.WriteInteger("FormLeft", outer.left()) &&
-                             store.WriteInteger("LanguageIndex", FLanguageIndex);
+                             store.WriteInteger("LanguageIndex", FLanguageIndex) &&
+                             store.WriteString("LanguageFile", LanguageFileName(FLanguageIndex));
         store.CloseKey();
         if (!written || !store.Flush()) {
             throw std::runtime_error("settings not written");
@@ -220,6 +283,47 @@ bool TForm1::SaveRegistrySettings() {
     } catch (...) {
         LogMessage("Error in TForm1.SaveRegistrySettings call...");
         return false;
+    }
+}
+
+QRect TForm1::KeepOnScreen(const QRect& stored, const QSize& frameExtra) const {
+    // Sizes between the minimum and the desktop; the position such that the window lies on it.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect desktop = screen != nullptr ? screen->availableVirtualGeometry()
+                                            : QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const int minimumOuterWidth = minimumWidth() + frameExtra.width();
+    const int minimumOuterHeight = minimumHeight() + frameExtra.height();
+    const int width = std::clamp(stored.width(), minimumOuterWidth,
+                                 std::max(minimumOuterWidth, desktop.width()));
+    const int height = std::clamp(stored.height(), minimumOuterHeight,
+                                  std::max(minimumOuterHeight, desktop.height()));
+    const int left = std::clamp<int64_t>(stored.left(), desktop.left(),
+                                         std::max<int64_t>(desktop.left(),
+                                                           int64_t{desktop.right()} + 1 - width));
+    const int top = std::clamp<int64_t>(stored.top(), desktop.top(),
+                                        std::max<int64_t>(desktop.top(),
+                                                          int64_t{desktop.bottom()} + 1 - height));
+    return QRect(left, top, width, height);
+}
+
+QString TForm1::LanguageFileName(int index) const {
+    const PLanguageFile file = FLanguageList ? FLanguageList->Get(index) : nullptr;
+    return file != nullptr
+               ? QFileInfo(QString::fromStdString(file->LanguageFileName)).fileName()
+               : QString();
+}
+
+void TForm1::FindStoredLanguageFile() {
+    // The index counts files in name order, so a translation added later would move it; the
+    // stored file name, when that file is still listed, says which language the user chose.
+    if (FStoredLanguageFile.isEmpty() || !FLanguageList) {
+        return;
+    }
+    for (int i = 0; i < FLanguageList->Count(); ++i) {
+        if (LanguageFileName(i) == FStoredLanguageFile) {
+            FLanguageIndex = i;
+            return;
+        }
     }
 }
 

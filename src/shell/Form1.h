@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 
 #include <functional>
@@ -68,6 +69,15 @@ private:
     void RefreshLanguageMenuLater();
     // Ends a refused second instance at once: nothing is saved on the way out.
     void TerminateAtOnce();
+    // Whether a dialog, message box or menu is running its own event loop right now.
+    bool InsideNestedLoop() const;
+    void CloseModalWindows();
+    // The stored window rectangle (outer) made to fit the desktop and the minimum size; the
+    // window frame adds frameExtra to the client size.
+    QRect KeepOnScreen(const QRect& stored, const QSize& frameExtra) const;
+    // The file name (without folder) of language index, or "" for English.
+    QString LanguageFileName(int index) const;
+    void FindStoredLanguageFile();
 
     QMenu* File1 = nullptr;
     QAction* Exit1 = nullptr;
@@ -97,4 +107,8 @@ private:
     bool FClosed = false;
     bool FTerminating = false;
     bool FLanguageMenuRefreshPending = false;
+    bool FClosePending = false;
+    // The event loop level start-up ran at; a deeper level means a nested loop runs.
+    int FBaseLoopLevel = 0;
+    QString FStoredLanguageFile;
 };

@@ -35,6 +35,7 @@ TTerminationSignals::TTerminationSignals(QObject* parent) : QObject(parent) {
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 TTerminationSignals::~TTerminationSignals() {
@@ -43,6 +44,7 @@ TTerminationSignals::~TTerminationSignals() {
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
 }
 
 void TTerminationSignals::ReadPipe() {

@@ -201,14 +201,18 @@ void TSelectorObject::RefreshOwnerDelta() {
 void TSelectorObject::SetRectangle(int32_t nWidth, int32_t nHeight, int32_t nPosX, int32_t nPosY,
                                    bool bOffset) {
     try {
-        const int32_t w = std::max(nWidth, 0);
-        const int32_t h = std::max(nHeight, 0);
-        if (bOffset) {
-            const int32_t d = DeltaXY();
-            SetBounds(nPosX - d, nPosY - d, w + 2 * d, h + 2 * d);
-        } else {
-            SetBounds(nPosX, nPosY, w, h);
-        }
+        // 64-bit with the result held to what a widget can take, so extreme values cannot
+        // overflow.
+        const int64_t w = std::max(nWidth, 0);
+        const int64_t h = std::max(nHeight, 0);
+        const int64_t d = bOffset ? DeltaXY() : 0;
+        auto position = [](int64_t v) {
+            return static_cast<int32_t>(std::clamp<int64_t>(v, -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+        };
+        auto extent = [](int64_t v) {
+            return static_cast<int32_t>(std::clamp<int64_t>(v, 0, QWIDGETSIZE_MAX));
+        };
+        SetBounds(position(nPosX - d), position(nPosY - d), extent(w + 2 * d), extent(h + 2 * d));
         RefreshPercentages();
     } catch (...) {
         LogMessage("Error in TSelectorObject.SetRectangle call...");
@@ -494,6 +498,10 @@ void TSelectorObject::PaintFill(QPainter& painter) {
         // White is the transparent key: the bitmap starts white and every white pixel ends
         // with alpha 0, every other one with the zone's alpha, premultiplied.
         QImage image(W, H, QImage::Format_ARGB32);
+        if (image.isNull()) {
+            // Too large to allocate: nothing is drawn rather than drawing into no memory.
+            return;
+        }
         image.fill(0xFFFFFFFFu);
         {
             QPainter bitmap(&image);
@@ -521,6 +529,9 @@ void TSelectorObject::PaintFill(QPainter& painter) {
     } else {
         // Constant opacity over the filled rectangle; the band around it stays clear.
         QImage image(W, H, QImage::Format_RGB32);
+        if (image.isNull()) {
+            return;
+        }
         image.fill(Qt::black);
         {
             QPainter bitmap(&image);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 int32_t HitTestPosition(int32_t x, int32_t y, int32_t Width, int32_t Height, int32_t PointSize) {
     const int32_t P = PointSize;
@@ -111,7 +112,34 @@ TZoneRectangle KeepInside(TZoneRectangle Zone, int32_t OwnerWidth, int32_t Owner
     return Zone;
 }
 
+TZoneRectangle ZoneFromStoredRectangle(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom,
+                                       int32_t OwnerWidth, int32_t OwnerHeight,
+                                       int32_t MinimumSize) {
+    const int64_t ownerWidth = std::max<int64_t>(OwnerWidth, 0);
+    const int64_t ownerHeight = std::max<int64_t>(OwnerHeight, 0);
+    // One axis: the span turned the right way round, between the minimum and the picture's size,
+    // then moved so that it lies inside [0, owner].
+    auto fit = [MinimumSize](int64_t a, int64_t b, int64_t owner, int32_t& start,
+                             int32_t& length) {
+        int64_t lo = std::min(a, b);
+        const int64_t minimum = std::min<int64_t>(std::max(MinimumSize, 0), owner);
+        const int64_t span = std::clamp(std::max(a, b) - lo, minimum, owner);
+        lo = std::clamp<int64_t>(lo, 0, owner - span);
+        start = static_cast<int32_t>(lo);
+        length = static_cast<int32_t>(span);
+    };
+    TZoneRectangle zone;
+    fit(Left, Right, ownerWidth, zone.Left, zone.Width);
+    fit(Top, Bottom, ownerHeight, zone.Top, zone.Height);
+    return zone;
+}
+
 int32_t RoundHalfEven(double value) {
+    if (std::isnan(value)) {
+        return 0;
+    }
+    value = std::clamp(value, double{std::numeric_limits<int32_t>::min()},
+                       double{std::numeric_limits<int32_t>::max()});
     const double lower = std::floor(value);
     const double fraction = value - lower;
     double result = lower;

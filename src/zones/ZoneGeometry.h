@@ -60,7 +60,17 @@ struct TZoneRectangle {
 };
 TZoneRectangle KeepInside(TZoneRectangle Zone, int32_t OwnerWidth, int32_t OwnerHeight);
 
-// Rounds to the nearest integer, a value halfway between two going to the even one.
+// A stored zone (left, top, right, bottom in picture pixels, any values at all) made usable on a
+// picture of OwnerWidth x OwnerHeight: an inverted rectangle is turned the right way round, a
+// zone larger than the picture is cut to it, one smaller than MinimumSize (the smallest zone
+// an overlay can show) grows to it, and one lying outside is moved in. The arithmetic is 64-bit,
+// so values near the integer limits cannot overflow.
+TZoneRectangle ZoneFromStoredRectangle(int64_t Left, int64_t Top, int64_t Right, int64_t Bottom,
+                                       int32_t OwnerWidth, int32_t OwnerHeight,
+                                       int32_t MinimumSize = 0);
+
+// Rounds to the nearest integer, a value halfway between two going to the even one; values
+// beyond the 32-bit range are held at its ends.
 int32_t RoundHalfEven(double value);
 
 // One step of the selected outline's grey pulse (0, 40, ..., 240, 200, ..., 40, 80, ...).

@@ -17,27 +17,10 @@
 #include "platform/Paths.h"
 #include "shell/MessageDialog.h"
 #include "support/LogCapture.h"
+#include "support/MessageRecorder.h"
 #include "zones/SelectorObjectManager.h"
 
 namespace {
-
-// Records every message box instead of showing it.
-class MessageRecorder {
-public:
-    MessageRecorder() {
-        FPrevious = SetMessageDialogHook([this](QMessageBox& box) {
-            Texts << box.text();
-            Captions << box.windowTitle();
-            return mrOk;
-        });
-    }
-    ~MessageRecorder() { SetMessageDialogHook(FPrevious); }
-    QStringList Texts;
-    QStringList Captions;
-
-private:
-    TMessageDialogHook FPrevious;
-};
 
 // Answers the camera setup dialog with the given indexes.
 class SetupAnswer {
@@ -153,50 +136,66 @@ TEST_F(CameraManagerSettingsTest, WithoutTheStoredCameraThePanelStaysEmptyAndThe
     }
 }
 
-TEST_F(CameraManagerSettingsTest, StoredZonesLoadUpToTheFirstGapAndAtMostTen) {
+TEST_F(CameraManagerSettingsTest, StoredZonesLoadEachOnItsOwnAtMostTenRenumberedWhenSaved) {
     struct Case {
         const char* name;
-        std::vector<int> zones;
-        int loaded;
+        std::vector<int> stored;
+        std::vector<int> loaded;  // the stored numbers, in order
     };
-    for (const Case& c : {Case{"ten and an eleventh", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}, 10},
-                          Case{"gap at zone 3", {1, 2, 4}, 2}, Case{"no zone 1", {2, 3}, 0}}) {
+    for (const Case& c :
+         {Case{"ten and an eleventh", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11},
+               {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}},
+          Case{"gap at zone 3", {1, 2, 4}, {1, 2, 4}}, Case{"no zone 1", {2, 3}, {2, 3}}}) {
         SCOPED_TRACE(c.name);
         QSettings(QSettings::NativeFormat, QSettings::UserScope, "Vantrelle Media Solutions",
                   "Tandrel")
             .remove("CameraManager");
-        for (int n : c.zones) {
+        for (int n : c.stored) {
             StoreZone(n, 10 + n, 20, 60 + n, 80, n % 2 == 0, QString("alarm%1.wav").arg(n));
         }
         ASSERT_TRUE(Start());
-        ASSERT_EQ(FManager->SelectorObjectManager()->Count(), c.loaded);
-        ASSERT_EQ(FManager->AlarmSettings()->ZoneCount(), c.loaded);
-        for (int i = 0; i < c.loaded; ++i) {
+        const int loaded = static_cast<int>(c.loaded.size());
+        ASSERT_EQ(FManager->SelectorObjectManager()->Count(), loaded);
+        ASSERT_EQ(FManager->AlarmSettings()->ZoneCount(), loaded);
+        for (int i = 0; i < loaded; ++i) {
+            const int n = c.loaded[static_cast<size_t>(i)];
             TRect rect;
             ASSERT_TRUE(FManager->SelectorObjectManager()->GetActualRectangle(i, rect, false));
-            EXPECT_EQ(rect, (TRect{11 + i, 20, 61 + i, 80})) << i;
-            EXPECT_EQ(FManager->AlarmSettings()->Zone(i)->SoundVideoAlarmEnabled, (i + 1) % 2 == 0);
+            EXPECT_EQ(rect, (TRect{10 + n, 20, 60 + n, 80})) << i;
+            EXPECT_EQ(FManager->AlarmSettings()->Zone(i)->SoundVideoAlarmEnabled, n % 2 == 0);
             EXPECT_EQ(FManager->AlarmSettings()->Zone(i)->SoundVideoAlarmFileName,
-                      QString("alarm%1.wav").arg(i + 1).toStdString());
+                      QString("alarm%1.wav").arg(n).toStdString());
         }
         FManager.reset();
-        // What was loaded is written back; what was never read is gone.
+        // Written back numbered from 1 without gaps; nothing else is left.
         auto stored = Stored();
-        EXPECT_EQ(stored->contains(QString("Zone %1_Rect_Left").arg(c.loaded)), c.loaded > 0);
-        EXPECT_FALSE(stored->contains(QString("Zone %1_Rect_Left").arg(c.loaded + 1)));
+        for (int i = 0; i < loaded; ++i) {
+            EXPECT_EQ(stored->value(QString("Zone %1_Rect_Left").arg(i + 1)).toInt(),
+                      10 + c.loaded[static_cast<size_t>(i)]);
+        }
+        EXPECT_FALSE(stored->contains(QString("Zone %1_Rect_Left").arg(loaded + 1)));
     }
 }
 
-TEST_F(CameraManagerSettingsTest, AZoneWithoutItsAlarmSwitchIsTheLastOneLoaded) {
-    StoreZone(1, 0, 0, 50, 50);
-    StoreZone(2, 60, 0, 110, 50);
-    StoreZone(3, 120, 0, 170, 50);
+TEST_F(CameraManagerSettingsTest, AZoneWithoutItsAlarmSwitchKeepsItsRectangleWithTheDefaultAlarm) {
+    StoreZone(1, 0, 0, 50, 50, false);
+    StoreZone(2, 60, 0, 110, 50, false, "mine.wav");
+    StoreZone(3, 120, 0, 170, 50, false);
     QSettings(QSettings::NativeFormat, QSettings::UserScope, "Vantrelle Media Solutions", "Tandrel")
         .remove("CameraManager/Zone 2_SoundVideoAlarm_Enabled");
+    LogCapture log;
     ASSERT_TRUE(Start());
-    EXPECT_EQ(FManager->SelectorObjectManager()->Count(), 2);
-    EXPECT_EQ(FManager->AlarmSettings()->ZoneCount(), 2);
-    EXPECT_FALSE(FManager->AlarmSettings()->Zone(1)->SoundVideoAlarmEnabled);
+    EXPECT_TRUE(log.Contains("Error in TCameraManager.LoadRegistrySelectors - cannot read the "
+                             "alarm of zone 2; the default alarm is used."));
+    ASSERT_EQ(FManager->SelectorObjectManager()->Count(), 3);
+    ASSERT_EQ(FManager->AlarmSettings()->ZoneCount(), 3);
+    TRect rect;
+    ASSERT_TRUE(FManager->SelectorObjectManager()->GetActualRectangle(1, rect, false));
+    EXPECT_EQ(rect, (TRect{60, 0, 110, 50}));
+    EXPECT_TRUE(FManager->AlarmSettings()->Zone(1)->SoundVideoAlarmEnabled);
+    EXPECT_EQ(FManager->AlarmSettings()->Zone(1)->SoundVideoAlarmFileName,
+              GetResourceFolder("SoundAlarms") + "Clock Alarm.wav");
+    EXPECT_FALSE(FManager->AlarmSettings()->Zone(2)->SoundVideoAlarmEnabled);
 }
 
 TEST_F(CameraManagerSettingsTest, RemovingAZoneRenumbersTheStoredZonesWithTheirAlarms) {
@@ -244,7 +243,7 @@ TEST_F(CameraManagerPanelTest, RepositionPlacesBoxPictureAndTheSevenButtons) {
         ASSERT_TRUE(FManager->Reposition());
         EXPECT_EQ(FManager->FrameScrollBox()->geometry(), QRect(0, 0, c.width, c.height - 35));
         const TPicturePlacement p =
-            PlacePicture(320, c.width, c.height - 35, c.width, c.height - 35);
+            PlacePicture(4.0 / 3.0, c.width, c.height - 35, c.width, c.height - 35);
         EXPECT_EQ(FManager->FramePreviewImage()->geometry(),
                   QRect(p.Left, p.Top, p.Width, p.Height));
         EXPECT_EQ(FManager->ARVerticalBarWidth(), p.Left);

@@ -8,9 +8,12 @@
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 #include "controller/CameraManager.h"
 #include "localisation/LanguageFile.h"
@@ -133,6 +136,46 @@ TEST_F(Form1Test, StoredLanguageIndexSelectsTextsAndCheckMarksAndIsWrittenBackUn
     }
 }
 
+TEST_F(Form1Test, AddingALanguageFileKeepsTheChosenLanguage) {
+    WriteLanguage("german.lng", "Deutsch", "Aktivieren");
+    {
+        QSettings settings = Stored();
+        settings.clear();
+        settings.setValue("LanguageIndex", 0);
+    }
+    {
+        TForm1 form;
+        Start(form);
+        ASSERT_EQ(form.menuBar()->actions().at(0)->text(), "Deutsch-File");
+        form.close();
+    }
+    EXPECT_EQ(Stored().value("LanguageFile").toString(), "german.lng");
+    // A translation whose file sorts first moves German to index 1.
+    WriteLanguage("czech.lng", "Čeština", "Aktivovat");
+    {
+        TForm1 form;
+        Start(form);
+        EXPECT_EQ(form.LanguageIndex(), 1);
+        EXPECT_EQ(form.menuBar()->actions().at(0)->text(), "Deutsch-File");
+        EXPECT_EQ(Items(form.LanguageMenu()),
+                  (QStringList{"English", "Čeština", "Deutsch*"}));
+        form.close();
+    }
+    EXPECT_EQ(Stored().value("LanguageIndex").toInt(), 1);
+    EXPECT_EQ(Stored().value("LanguageFile").toString(), "german.lng");
+    // Back to English: the index rules again.
+    LoadLanguageFile("");
+    Stored().setValue("LanguageIndex", -1);
+    Stored().setValue("LanguageFile", "");
+    {
+        TForm1 form;
+        Start(form);
+        EXPECT_EQ(form.LanguageIndex(), -1);
+        EXPECT_EQ(form.menuBar()->actions().at(0)->text(), "File");
+        form.close();
+    }
+}
+
 TEST_F(Form1Test, WindowSettingsRoundTripAndBadValuesKeepDefaults) {
     {
         QSettings settings = Stored();
@@ -149,9 +192,20 @@ TEST_F(Form1Test, WindowSettingsRoundTripAndBadValuesKeepDefaults) {
     {
         TForm1 form;
         Start(form);
-        EXPECT_EQ(form.frameGeometry().width(), 1000);
+        // What was stored, as far as the desktop has room for it.
+        const QRect desktop = QGuiApplication::primaryScreen()->availableVirtualGeometry();
+        const int frameWidth = form.frameGeometry().width() - form.width();
+        const int width =
+            std::clamp(1000, form.minimumWidth() + frameWidth,
+                       std::max(form.minimumWidth() + frameWidth, desktop.width()));
+        EXPECT_EQ(form.frameGeometry().width(), width);
         EXPECT_EQ(form.geometry().height(), defaultHeight);
-        EXPECT_EQ(form.frameGeometry().topLeft(), QPoint(40, 30));
+        EXPECT_EQ(form.frameGeometry().topLeft(),
+                  QPoint(std::clamp(40, desktop.left(),
+                                    std::max(desktop.left(), desktop.right() + 1 - width)),
+                         30));
+        // Moved back where it was stored, so that the round trip below is exact.
+        form.move(40, 30);
         // Outer sizes are stored: the window frame counts.
         form.resize(1100 - (form.frameGeometry().width() - form.width()),
                     600 - (form.frameGeometry().height() - form.height()));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "zones/ZoneGeometry.h"
@@ -105,10 +107,42 @@ TEST(ZoneGeometryKeepInside, ZoneIsMovedOrShrunkIntoThePicture) {
     }
 }
 
+TEST(ZoneGeometryStoredZone, AnyStoredRectangleBecomesAZoneInsideThePicture) {
+    constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
+    struct Case {
+        const char* name;
+        int64_t left, top, right, bottom;
+        TZoneRectangle expected;
+    };
+    const std::vector<Case> cases = {
+        {"inside stays", 10, 20, 60, 80, {10, 20, 50, 60}},
+        {"inverted is turned round", 60, 80, 10, 20, {10, 20, 50, 60}},
+        {"huge is cut to the picture", 0, 0, 100000, 100000, {0, 0, 320, 240}},
+        {"outside is moved in", 400, 300, 450, 350, {270, 190, 50, 50}},
+        {"negative is moved in", -70, -90, -20, -40, {0, 0, 50, 50}},
+        {"integer limits", kMin, kMin, kMax, kMax, {0, 0, 320, 240}},
+        {"limits inverted", kMax, kMax, kMin, kMin, {0, 0, 320, 240}},
+        {"near the top limit", kMax - 10, kMax - 10, kMax, kMax, {310, 230, 10, 10}},
+        {"empty stays empty", 30, 30, 30, 30, {30, 30, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ZoneFromStoredRectangle(c.left, c.top, c.right, c.bottom, 320, 240), c.expected)
+            << c.name;
+    }
+    // With the smallest size an overlay can show.
+    EXPECT_EQ(ZoneFromStoredRectangle(kMax - 5, kMax - 5, kMax, kMax, 320, 240, 15),
+              (TZoneRectangle{305, 225, 15, 15}));
+    EXPECT_EQ(ZoneFromStoredRectangle(30, 30, 30, 30, 320, 240, 15),
+              (TZoneRectangle{30, 30, 15, 15}));
+    EXPECT_EQ(ZoneFromStoredRectangle(0, 0, 5, 5, 10, 8, 15), (TZoneRectangle{0, 0, 10, 8}));
+}
+
 TEST(ZoneGeometryRound, HalfwayGoesToEven) {
     const std::vector<std::pair<double, int>> cases = {
         {0.5, 0},   {1.5, 2}, {2.5, 2}, {3.5, 4},   {-0.5, 0}, {-1.5, -2},
         {-2.5, -2}, {2.4, 2}, {2.6, 3}, {-2.6, -3}, {7.0, 7},  {0.49999, 0},
+        {1e12, 2147483647}, {-1e12, -2147483647 - 1},
     };
     for (const auto& [value, expected] : cases) {
         EXPECT_EQ(RoundHalfEven(value), expected) << value;
