@@ -3,21 +3,33 @@
 #include <gst/app/gstappsrc.h>
 #include <gst/pbutils/pbutils.h>
 
+#include <pthread.h>
+
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "capture/CaptureSourceBin.h"
 #include "capture/GraphPads.h"
 #include "capture/MediaTypeCaps.h"
+#include "shell/Diagnostics.h"
 
 namespace FileCamera {
 
 namespace {
 
-constexpr GstClockTime kDiscoverTimeout = 10 * GST_SECOND;
+// How long the caller waits for a file to be inspected. The discoverer's own time-out is the
+// same, but it only starts once the file is open, and opening can block (a file replaced by a
+// named pipe, a hung network share), so the caller's wait is what bounds it.
+constexpr auto kInspectTimeout = std::chrono::seconds(5);
+constexpr GstClockTime kDiscoverTimeout = 5 * GST_SECOND;
 
 bool HasName(const GstCaps* caps, const char* name) {
     return caps != nullptr && !gst_caps_is_empty(caps) && !gst_caps_is_any(caps) &&
@@ -443,9 +455,8 @@ TGstCapsHandle DecodedOffer(const TInfo& info) {
     return TGstCapsHandle::Adopt(caps);
 }
 
-}  // namespace
-
-TInfo Discover(const std::string& path) {
+// Looks into the file with the discoverer, on the calling thread, as long as that takes.
+TInfo DiscoverNow(const std::string& path) {
     TInfo info;
     GError* error = nullptr;
     GstDiscoverer* discoverer = gst_discoverer_new(kDiscoverTimeout, &error);
@@ -493,6 +504,47 @@ TInfo Discover(const std::string& path) {
     }
     g_object_unref(discoverer);
     return info;
+}
+
+// One inspection, shared by the caller and the thread that runs it: a caller that stops waiting
+// leaves it to the thread, which still finishes (or stays blocked) on its own.
+struct TInspection {
+    std::mutex Mutex;
+    std::condition_variable Finished;
+    bool Done = false;
+    TInfo Info;
+};
+
+}  // namespace
+
+TInfo Discover(const std::string& path) {
+    try {
+        auto inspection = std::make_shared<TInspection>();
+        std::thread([inspection, path] {
+            pthread_setname_np(pthread_self(), "FileCamInspect");
+            TInfo info;
+            try {
+                info = DiscoverNow(path);
+            } catch (...) {
+                info = TInfo{};
+            }
+            std::lock_guard lock(inspection->Mutex);
+            inspection->Info = info;
+            inspection->Done = true;
+            inspection->Finished.notify_all();
+        }).detach();
+        std::unique_lock lock(inspection->Mutex);
+        if (inspection->Finished.wait_for(lock, kInspectTimeout,
+                                          [&] { return inspection->Done; })) {
+            return inspection->Info;
+        }
+        LogMessageFmt("Error in FileCamera::Discover - %s cannot be inspected in time.",
+                      path.c_str());
+        return {};
+    } catch (...) {
+        LogMessage("Error in FileCamera::Discover call...");
+        return {};
+    }
 }
 
 TGstElementHandle MakeFilter(const std::string& name, const std::string& path) {

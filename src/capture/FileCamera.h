@@ -21,7 +21,10 @@ struct TInfo {
     int RateDen = 1;
 };
 
-// Looks into the file (bounded wait); Unusable when it cannot be read or holds no video.
+// Looks into the file; Unusable when it cannot be read or holds no video. Waits five seconds
+// at most, whatever the file does (opening a named pipe, for one, waits for a writer): a file
+// not inspected by then is Unusable and logged by name, and its inspection is left to finish
+// on a thread of its own.
 TInfo Discover(const std::string& path);
 
 // The capture filter of the file camera named `name`; a filter without pins for an unusable

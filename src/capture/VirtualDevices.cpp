@@ -1,11 +1,14 @@
 #include "capture/VirtualDevices.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
 
 #include "capture/CaptureSourceBin.h"
 #include "capture/FileCamera.h"
+#include "shell/Diagnostics.h"
 
 namespace VirtualDevices {
 
@@ -31,6 +34,14 @@ std::string AbsolutePath(const std::string& path) {
     std::string result(absolute);
     std::free(absolute);
     return result;
+}
+
+// Whether something other than a regular file is at `path` (a named pipe, a device or a
+// folder): such a path is no file camera. Looked at with stat(), which opens nothing, so a
+// pipe cannot block here. A path where nothing is stays a (missing, unusable) file camera.
+bool IsOtherThanRegularFile(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
 }
 
 TGstCapsHandle TestPatternOffer() {
@@ -85,6 +96,11 @@ std::vector<TVirtualDevice> ListVirtualDevices(const std::vector<std::string>& F
     }
     for (const std::string& file : FileCameras) {
         const std::string path = AbsolutePath(file);
+        if (IsOtherThanRegularFile(path)) {
+            LogMessageFmt("Error in VirtualDevices::ListVirtualDevices - %s is not a regular file.",
+                          path.c_str());
+            continue;
+        }
         devices.push_back({BaseName(path), std::string(kFileProvider) + ":" + path, path, false});
     }
     return devices;

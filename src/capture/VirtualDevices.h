@@ -25,7 +25,9 @@ std::vector<std::string> FileCamerasFromEnvironment();
 // Whether the environment hides the Test Pattern.
 bool TestPatternHidden();
 
-// Test Pattern (unless hidden), then the file cameras in the given order.
+// Test Pattern (unless hidden), then the file cameras in the given order. Only regular files
+// (or paths where nothing is yet) are file cameras: a named pipe, device or folder is skipped
+// with a line naming it.
 std::vector<TVirtualDevice> ListVirtualDevices(const std::vector<std::string>& FileCameras);
 
 // The capture filter of a listed virtual device.

@@ -110,10 +110,22 @@ bool GenerateLanguageFileList(const std::string& Folder, TLanguageList* Language
         if (!GetFilesFromFolder(Folder, "*.lng", &files)) {
             return false;
         }
+        // A file that cannot be read or is too short to hold a language name is left out, so
+        // one bad file neither hides the others nor moves them to other indexes than their own.
         for (const std::string& file : files) {
-            const std::vector<std::string> lines = ReadLinesOrThrow(file);
+            std::vector<std::string> lines;
+            if (!ReadTextFileLines(file, lines)) {
+                LogMessageFmt(
+                    "Error in Tandrel::GenerateLanguageFileList - cannot read language file %s.",
+                    file.c_str());
+                continue;
+            }
             if (lines.size() < 2) {
-                throw std::out_of_range("no language name in " + file);
+                LogMessageFmt(
+                    "Error in Tandrel::GenerateLanguageFileList - language file %s has fewer than "
+                    "two lines.",
+                    file.c_str());
+                continue;
             }
             // A file without a language name is not offered.
             if (!lines[1].empty()) {

@@ -18,7 +18,8 @@
 bool LoadLanguageFile(const std::string& FileName);
 
 // Clears LanguageList and adds one entry (line 1 of the file, full path) for every "*.lng" file
-// of Folder whose line 1 is not empty, in the order GetFilesFromFolder lists them. Returns false
-// when there is no list, no such file, or a file cannot be read or has fewer than two lines;
-// the entries added before such a file stay in the list.
+// of Folder whose line 1 is not empty, in the order GetFilesFromFolder lists them. A file that
+// cannot be read or has fewer than two lines is skipped with a line naming it, and the listing
+// goes on. Returns false when there is no list or Folder has no "*.lng" file; true otherwise,
+// even when every file was skipped (the list is then empty).
 bool GenerateLanguageFileList(const std::string& Folder, TLanguageList* LanguageList);

@@ -5,7 +5,24 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include "shell/Diagnostics.h"
+
+namespace {
+
+// $XDG_RUNTIME_DIR when it is set to an absolute path (anything else is ignored, as the base
+// directory rules say).
+std::string RuntimeFolder() {
+    const char* folder = std::getenv("XDG_RUNTIME_DIR");
+    if (folder == nullptr || folder[0] != '/') {
+        return {};
+    }
+    return folder;
+}
+
+}  // namespace
 
 TSingleInstanceLock::~TSingleInstanceLock() { Release(); }
 
@@ -17,27 +34,64 @@ std::string TSingleInstanceLock::DefaultName(const std::string& productName) {
     return "Global\\" + productName;
 }
 
-TSingleInstanceLock::TResult TSingleInstanceLock::TryAcquire(const std::string& name) {
-    Release();
+std::string TSingleInstanceLock::LockFilePath(const std::string& name) {
     std::string fileName = name;
     for (char& c : fileName) {
         if (c == '\\' || c == '/') {
             c = '_';
         }
     }
-    // Always /tmp: the lock must be machine-wide, whatever TMPDIR a user has set.
-    const std::string path = "/tmp/" + fileName + ".lock";
-    const int handle = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (handle < 0) {
+    std::string folder = RuntimeFolder();
+    if (!folder.empty()) {
+        if (folder.back() != '/') {
+            folder += '/';
+        }
+        return folder + fileName + ".lock";
+    }
+    // /tmp is shared by every user, whatever TMPDIR says: the user id keeps the lock per user
+    // and out of the way of another user's file of the same name.
+    return "/tmp/" + fileName + "-" + std::to_string(::geteuid()) + ".lock";
+}
+
+TSingleInstanceLock::TResult TSingleInstanceLock::TryAcquire(const std::string& name) {
+    Release();
+    std::string path;
+    try {
+        path = LockFilePath(name);
+        // Non-blocking: opening a named pipe would otherwise wait for a writer for ever.
+        const int handle =
+            ::open(path.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (handle < 0) {
+            LogMessageFmt("Error in TSingleInstanceLock.TryAcquire - cannot open the lock file %s.",
+                          path.c_str());
+            return TResult::Failed;
+        }
+        struct stat status {};
+        if (::fstat(handle, &status) != 0 || !S_ISREG(status.st_mode) ||
+            status.st_uid != ::geteuid()) {
+            ::close(handle);
+            LogMessageFmt(
+                "Error in TSingleInstanceLock.TryAcquire - the lock file %s is not a regular file "
+                "of this user.",
+                path.c_str());
+            return TResult::Failed;
+        }
+        if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(handle);
+            if (error == EWOULDBLOCK) {
+                return TResult::AlreadyExists;
+            }
+            LogMessageFmt("Error in TSingleInstanceLock.TryAcquire - cannot lock the lock file %s.",
+                          path.c_str());
+            return TResult::Failed;
+        }
+        FHandle = handle;
+        return TResult::Acquired;
+    } catch (...) {
+        LogMessage("Error in TSingleInstanceLock.TryAcquire call...");
         return TResult::Failed;
     }
-    if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        ::close(handle);
-        return error == EWOULDBLOCK ? TResult::AlreadyExists : TResult::Failed;
-    }
-    FHandle = handle;
-    return TResult::Acquired;
 }
 
 void TSingleInstanceLock::Release() {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "capture/FrameGrabCaptureGraph.h"
 #include "capture/VirtualDevices.h"
 #include "support/LogCapture.h"
+#include "support/NamedPipe.h"
 
 namespace {
 
@@ -123,6 +125,32 @@ TEST(CaptureDevicesList, FileCamerasAreClassifiedByWhatTheirFilesHold) {
     const std::string* path = nullptr;
     ASSERT_EQ(graph.GetSupportedDeviceDevicePath(IndexOf(graph, "hdv.ts"), path), S_OK);
     EXPECT_EQ(*path, files.HDV);
+}
+
+// A named pipe (which would block whoever opens it) and a folder among the file cameras are
+// left out without being opened; the real file camera beside them is listed.
+TEST(CaptureDevicesList, OnlyRegularFilesAreFileCameras) {
+    TScopedEnv pattern("TANDREL_TEST_PATTERN", "0");
+    const auto& files = TCaptureTestFiles::Get();
+    const std::string folder = files.Dir + "/folder.avi";
+    g_mkdir_with_parents(folder.c_str(), 0700);
+    TNamedPipe pipe(files.Dir + "/pipe.avi");
+    TScopedEnv cameras("TANDREL_FILE_CAMERAS",
+                       (pipe.Path() + ":" + folder + ":" + files.Webcam).c_str());
+    LogCapture log;
+
+    auto graph = NamedPipe::CallWithoutHanging(
+        pipe.Path(), [] { return std::make_unique<TFrameGrabCaptureGraph>(); });
+    const int webcam = IndexOf(*graph, "webcam.avi");
+    ASSERT_GE(webcam, 0);
+    EXPECT_EQ(TypeOf(*graph, webcam), CaptureDeviceType_Analog);
+    EXPECT_EQ(IndexOf(*graph, "pipe.avi"), -1);
+    EXPECT_EQ(IndexOf(*graph, "folder.avi"), -1);
+    for (const std::string& path : {pipe.Path(), folder}) {
+        EXPECT_TRUE(log.Contains("Error in VirtualDevices::ListVirtualDevices - " + path +
+                                 " is not a regular file."))
+            << path;
+    }
 }
 
 TEST(CaptureDevicesList, InvalidIndexIsRefusedWithItsLine) {

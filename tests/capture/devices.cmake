@@ -8,6 +8,7 @@ target_sources(tandrel_core_tests PRIVATE
 if(NOT TANDREL_CORE_ONLY)
   target_sources(tandrel_media_tests PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/CaptureDevicesTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FileCameraTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FrameGrabCaptureGraphTest.cpp
   )
 endif()

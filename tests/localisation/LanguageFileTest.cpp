@@ -1,7 +1,10 @@
 #include "localisation/LanguageFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -36,7 +39,6 @@ std::string NotFound(const std::string& Key) {
 }
 
 const char* const LoadError = "Error in Tandrel::LoadLanguageFile call...";
-const char* const ListError = "Error in Tandrel::GenerateLanguageFileList call...";
 
 class LanguageFile : public ::testing::Test {
 protected:
@@ -242,27 +244,56 @@ TEST_F(LanguageFileList, ListsNamedFilesInNameOrderWithoutCheckingHeaders) {
     EXPECT_FALSE(LoadLanguageFile(list.Items(2)->LanguageFileName));
 }
 
-TEST_F(LanguageFileList, ShortFileAbortsTheListingKeepingEarlierEntries) {
+// A file that cannot give a language name is left out with a line naming it; the files after
+// it are still listed, so a stored language index keeps meaning the same file.
+TEST_F(LanguageFileList, UnusableFileIsSkippedAndTheRestListed) {
     const std::string dir = FFolder.Path();
-    FFolder.Write("a.lng", Header);
-    FFolder.Write("b.lng", "##LanguageName\r\n");
-    FFolder.Write("c.lng", Header);
+    const std::string bad = dir + "/b.lng";
+    const std::string shortLine = "Error in Tandrel::GenerateLanguageFileList - language file " +
+                                  bad + " has fewer than two lines.";
+    const std::string unreadableLine =
+        "Error in Tandrel::GenerateLanguageFileList - cannot read language file " + bad + ".";
+    struct Case {
+        const char* Name;
+        std::function<void()> Make;
+        std::string Line;
+    };
+    const Case cases[] = {
+        {"header line only", [&] { FFolder.Write("b.lng", "##LanguageName\r\n"); }, shortLine},
+        {"empty file", [&] { FFolder.Write("b.lng", ""); }, shortLine},
+        {"too big to read",
+         [&] { FFolder.Write("b.lng", Header + std::string(MaxTextFileSize, 'x')); },
+         unreadableLine},
+        {"named pipe", [&] { ASSERT_EQ(mkfifo(bad.c_str(), 0600), 0); }, unreadableLine},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::filesystem::remove(bad);
+        FFolder.Write("a.lng", Header);
+        c.Make();
+        FFolder.Write("c.lng", CrLfText({"##LanguageName", "Fran\u00E7ais", ""}));
+        TLanguageList list;
+        LogCapture log;
+
+        EXPECT_TRUE(GenerateLanguageFileList(dir, &list));
+        EXPECT_EQ(Entries(list), (std::vector<std::pair<std::string, std::string>>{
+                                     {"Deutsch", dir + "/a.lng"}, {"Français", dir + "/c.lng"}}));
+        EXPECT_EQ(log.Lines(), std::vector<std::string>{c.Line});
+    }
+}
+
+// Language files that are all unusable still count as language files: the list is empty, and
+// the menu then offers English alone.
+TEST_F(LanguageFileList, OnlyUnusableFilesGiveAnEmptyList) {
+    FFolder.Write("a.lng", "");
+    FFolder.Write("b.lng", "##LanguageName");
     TLanguageList list;
+    list.Add("stale", "stale.lng");
     LogCapture log;
 
-    EXPECT_FALSE(GenerateLanguageFileList(dir, &list));
-    EXPECT_EQ(Entries(list),
-              (std::vector<std::pair<std::string, std::string>>{{"Deutsch", dir + "/a.lng"}}));
-    EXPECT_EQ(log.Lines(), std::vector<std::string>{ListError});
-
-    // An empty file and one too big to read abort the same way.
-    FFolder.Write("b.lng", "");
-    EXPECT_FALSE(GenerateLanguageFileList(dir, &list));
-    EXPECT_EQ(list.Count(), 1);
-    FFolder.Write("b.lng", Header + std::string(MaxTextFileSize, 'x'));
-    EXPECT_FALSE(GenerateLanguageFileList(dir, &list));
-    EXPECT_EQ(list.Count(), 1);
-    EXPECT_EQ(log.Lines().size(), 3u);
+    EXPECT_TRUE(GenerateLanguageFileList(FFolder.Path(), &list));
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(log.Lines().size(), 2u);
 }
 
 TEST_F(LanguageFileList, NoLanguageFilesIsFalseWithAnEmptyList) {

@@ -241,7 +241,7 @@ TEST_F(Form1Test, LanguageMenuIsDisabledWithoutUsableLanguageFiles) {
              file.open(QIODevice::WriteOnly);
              file.write(QByteArray("\x00\xff\xfe\x01\x02", 5));
          },
-         {}},
+         {"English*"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -255,6 +255,28 @@ TEST_F(Form1Test, LanguageMenuIsDisabledWithoutUsableLanguageFiles) {
         EXPECT_EQ(form.menuBar()->actions().at(0)->text(), "File");
         form.close();
     }
+}
+
+// A short language file among good ones is left out of the menu; the menu stays usable, so a
+// stored language can still be switched back to English.
+TEST_F(Form1Test, ShortLanguageFileLeavesTheOthersInTheMenu) {
+    WriteLanguage("a_german.lng", "Deutsch", "Aktivieren");
+    QFile shortFile(FLanguages + "/b_short.lng");
+    ASSERT_TRUE(shortFile.open(QIODevice::WriteOnly));
+    shortFile.write("##LanguageName\r\n");
+    shortFile.close();
+    WriteLanguage("c_french.lng", "Fran\u00E7ais", "Activer");
+    Stored().setValue("LanguageIndex", 0);
+    TForm1 form;
+    Start(form);
+    EXPECT_TRUE(form.LanguageMenu()->isEnabled());
+    EXPECT_EQ(Items(form.LanguageMenu()), (QStringList{"English", "Deutsch*", "Fran\u00E7ais"}));
+    EXPECT_EQ(CurrentText(txtActivate), "Aktivieren");
+
+    form.LanguageMenu()->actions().at(0)->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(CurrentText(txtActivate), "Activate");
+    form.close();
 }
 
 TEST_F(Form1Test, ClickingALanguageSwitchesTextsAndMovesTheCheckMarkAfterTheHandler) {
