@@ -161,7 +161,11 @@ void TForm1::FormShow() {
 void TForm1::TerminateAtOnce() {
     FTerminating = true;
     hide();
-    QCoreApplication::exit(0);
+    // Ends the event loop start-up ran in. With none running (a caller driving the window
+    // itself) there is nothing to end, and the request would end the next loop started instead.
+    if (QThread::currentThread()->loopLevel() > 0) {
+        QCoreApplication::exit(0);
+    }
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {

@@ -172,26 +172,46 @@ TEST_F(Form1TerminationTest, ASignalDuringAnyModalWindowEndsTheProgramWithEveryt
 }
 
 TEST_F(Form1TerminationTest, ARefusedStartWritesNothingAndEndsOnTheFirstSignal) {
-    TSingleInstanceLock first;
-    ASSERT_EQ(first.TryAcquire(FInstanceName.toStdString()),
-              TSingleInstanceLock::TResult::Acquired);
-    Stored().setValue("FormWidth", 1000);
-    Stored().setValue("LanguageIndex", 3);
-    ModalMessages messages;
-    SignalWhenModal signal(SIGTERM);
-    TForm1 form;
-    form.SetLanguageFolder(FHome.path() + "/Language");
-    form.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }, 10000));
-    EXPECT_TRUE(signal.Raised());
-    EXPECT_EQ(messages.Texts, QStringList{"You can start only one instance of the product."});
-    EXPECT_FALSE(form.StartedUp());
-    EXPECT_EQ(form.CameraManager(), nullptr);
-    QSettings stored = Stored();
-    EXPECT_EQ(stored.value("FormWidth").toInt(), 1000);
-    EXPECT_EQ(stored.value("LanguageIndex").toInt(), 3);
-    EXPECT_FALSE(stored.contains("FormHeight"));
-    EXPECT_FALSE(stored.contains("CameraManager/CameraIndex"));
+    const std::string name = FInstanceName.toStdString();
+    for (const bool held : {true, false}) {
+        SCOPED_TRACE(held ? "lock held by another instance" : "a folder where the lock goes");
+        TSingleInstanceLock first;
+        const QString lockPath = QString::fromStdString(TSingleInstanceLock::LockFilePath(name));
+        if (held) {
+            ASSERT_EQ(first.TryAcquire(name), TSingleInstanceLock::TResult::Acquired);
+        } else {
+            // The lock cannot be taken at all: that refuses the start too.
+            QFile::remove(lockPath);
+            ASSERT_TRUE(QDir().mkpath(lockPath));
+        }
+        Stored().clear();
+        Stored().setValue("FormWidth", 1000);
+        Stored().setValue("LanguageIndex", 3);
+        ModalMessages messages;
+        SignalWhenModal signal(SIGTERM);
+        LogCapture log;
+        {
+            TForm1 form;
+            form.SetLanguageFolder(FHome.path() + "/Language");
+            form.show();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !form.isVisible(); }, 10000));
+            EXPECT_TRUE(signal.Raised());
+            EXPECT_EQ(messages.Texts,
+                      QStringList{"You can start only one instance of the product."});
+            EXPECT_FALSE(form.StartedUp());
+            EXPECT_EQ(form.CameraManager(), nullptr);
+        }
+        EXPECT_EQ(log.Contains("Error in TForm1.FormShow - cannot take the single-instance lock."),
+                  !held);
+        QSettings stored = Stored();
+        EXPECT_EQ(stored.value("FormWidth").toInt(), 1000);
+        EXPECT_EQ(stored.value("LanguageIndex").toInt(), 3);
+        EXPECT_FALSE(stored.contains("FormHeight"));
+        EXPECT_FALSE(stored.contains("CameraManager/CameraIndex"));
+        if (!held) {
+            QDir().rmdir(lockPath);
+        }
+    }
 }
 
 TEST_F(Form1TerminationTest, StoredWindowGeometryIsKeptOnTheDesktop) {
