@@ -13,6 +13,7 @@
 #include "capture/FrameGrabCaptureGraph.h"
 #include "controller/CameraManagerTestSupport.h"
 #include "controller/CameraPicture.h"
+#include "platform/MediaFramework.h"
 #include "support/LogCapture.h"
 #include "support/MessageRecorder.h"
 #include "zones/SelectorObjectManager.h"
@@ -99,6 +100,8 @@ class CameraManagerDvTest : public CameraManagerFixture {
 protected:
     void SetUp() override {
         CameraManagerFixture::SetUp();
+        // The camcorder file is made with GStreamer before any graph of the program exists.
+        ASSERT_TRUE(InitializeMediaFramework());
         qputenv("TANDREL_TEST_PATTERN", "0");
         qputenv("TANDREL_FILE_CAMERAS", QByteArray::fromStdString(TCaptureTestFiles::Get().DV));
     }

@@ -1,0 +1,225 @@
+#include "videolog/VideoLogInfo.h"
+
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "platform/Paths.h"
+#include "shell/Diagnostics.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kNamingFailure = "Error in VideoLoggerFrm::GenerateAutoRecFileName call...";
+// An information file is two short lines; reading stops well after them, so a large or binary
+// file costs nothing.
+constexpr std::streamsize kMaxInfoBytes = 4096;
+// Lengths beyond this are not a recording of this program (the longest file is a few hours).
+constexpr double kMaxDurationSeconds = 30.0 * 86400.0;
+// Date-times from 1 January 1900 to 31 December 9999.
+constexpr double kMinStartTime = 2.0;
+constexpr double kMaxStartTime = 2958465.0;
+
+std::string WithExtension(const std::string& path, const std::string& extension) {
+    return fs::path(path).replace_extension(extension).string();
+}
+
+// The lines of the start of a file, split at CR LF, LF or CR.
+std::vector<std::string> ReadLeadingLines(const std::string& fileName) {
+    std::ifstream file(fileName, std::ios::binary);
+    std::string text(static_cast<size_t>(kMaxInfoBytes), '\0');
+    file.read(text.data(), kMaxInfoBytes);
+    text.resize(static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+    std::vector<std::string> lines;
+    std::string line;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            lines.push_back(line);
+            line.clear();
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The record an information file describes, or false when it is not one.
+bool ReadInfoFile(const std::string& fileName, TVideoLogInfo& info) {
+    const std::vector<std::string> lines = ReadLeadingLines(fileName);
+    if (lines.size() < 2) {
+        return false;
+    }
+    double start = 0;
+    double duration = 0;
+    if (!ParseVideoLogNumber(lines[0], start) || !ParseVideoLogNumber(lines[1], duration)) {
+        return false;
+    }
+    if (start < kMinStartTime || start > kMaxStartTime || duration < 0 ||
+        duration > kMaxDurationSeconds) {
+        return false;
+    }
+    info.StartTime = start;
+    info.Duration = duration;
+    return true;
+}
+
+}  // namespace
+
+std::string FormatVideoLogNumber(double Value) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.15g", Value);
+    return text;
+}
+
+bool ParseVideoLogNumber(const std::string& Text, double& Value) {
+    // Trim blanks; then either separator becomes the locale's, which strtod expects.
+    const size_t first = Text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return false;
+    }
+    const size_t last = Text.find_last_not_of(" \t");
+    std::string number = Text.substr(first, last - first + 1);
+    const std::lconv* conventions = std::localeconv();
+    const char separator = conventions != nullptr && conventions->decimal_point != nullptr &&
+                                   conventions->decimal_point[0] != '\0'
+                               ? conventions->decimal_point[0]
+                               : '.';
+    for (char& c : number) {
+        if (c == '.' || c == ',') {
+            c = separator;
+        }
+    }
+    char* end = nullptr;
+    const double parsed = std::strtod(number.c_str(), &end);
+    if (end == number.c_str() || *end != '\0' || !std::isfinite(parsed)) {
+        return false;
+    }
+    Value = parsed;
+    return true;
+}
+
+std::string MakeRecFileName(const std::string& Folder, TDateTime StartTime) {
+    try {
+        std::error_code error;
+        if (!Folder.empty() && !fs::exists(Folder, error)) {
+            // One level only; a failure shows where the file is created.
+            fs::create_directory(Folder, error);
+        }
+        const std::string folder = IncludeTrailingPathDelimiter(Folder);
+        const std::string base = folder + "Rec_" + FormatDateTime("yyyymmdd_hhnnss", StartTime);
+        // A second recording started within the same second must not replace the first.
+        std::string name = base + ".wmv";
+        for (int n = 2; fs::exists(name, error) ||
+                        fs::exists(folder + "LogInfo/" + fs::path(name).stem().string() + ".vli",
+                                   error);
+             ++n) {
+            name = base + "_" + std::to_string(n) + ".wmv";
+        }
+        return name;
+    } catch (...) {
+        LogMessage(kNamingFailure);
+        return std::string();
+    }
+}
+
+bool GenerateAutoRecFileName(const std::string& Folder, TDateTime& StartTime,
+                             std::string& FileName) {
+    try {
+        StartTime = Now();
+        FileName = MakeRecFileName(Folder, StartTime);
+        return !FileName.empty();
+    } catch (...) {
+        LogMessage(kNamingFailure);
+        FileName.clear();
+        return false;
+    }
+}
+
+bool SaveVideoLogInfo(const std::string& Folder, const TVideoLogInfo& Info,
+                      bool UseLogInfoFolder) {
+    try {
+        std::string directory = Folder;
+        if (UseLogInfoFolder) {
+            directory = IncludeTrailingPathDelimiter(Folder) + "LogInfo/";
+        }
+        std::string name;
+        if (!Info.FileName.empty()) {
+            std::error_code error;
+            if (!fs::exists(directory, error)) {
+                fs::create_directory(directory, error);
+            }
+            name = IncludeTrailingPathDelimiter(directory) +
+                   fs::path(Info.FileName).stem().string() + ".vli";
+        } else {
+            name = MakeRecFileName(directory, Info.StartTime);
+            if (name.empty()) {
+                return false;
+            }
+            name = WithExtension(name, ".vli");
+        }
+        std::ofstream file(name, std::ios::binary | std::ios::trunc);
+        file << FormatVideoLogNumber(Info.StartTime) << "\r\n"
+             << FormatVideoLogNumber(Info.Duration) << "\r\n";
+        file.close();
+        return static_cast<bool>(file);
+    } catch (...) {
+        return false;
+    }
+}
+
+void ClearVideoLogInfoList(TVideoLogInfoList* List) {
+    if (List == nullptr) {
+        return;
+    }
+    while (!List->empty()) {
+        List->pop_back();
+    }
+}
+
+bool LoadVideoLogInfoList(const std::string& Folder, TVideoLogInfoList* List) {
+    try {
+        if (List == nullptr) {
+            return false;
+        }
+        ClearVideoLogInfoList(List);
+        const std::string infoFolder = Folder + "LogInfo/";
+        std::error_code error;
+        std::vector<std::string> files;
+        for (fs::directory_iterator it(infoFolder, error), end; !error && it != end;
+             it.increment(error)) {
+            if (it->path().extension() == ".vli" && !it->is_directory(error)) {
+                files.push_back(it->path().string());
+            }
+        }
+        if (files.empty()) {
+            return false;
+        }
+        for (const std::string& file : files) {
+            auto info = std::make_unique<TVideoLogInfo>();
+            if (!ReadInfoFile(file, *info)) {
+                continue;
+            }
+            info->FileName = Folder + fs::path(file).stem().string() + ".wmv";
+            if (fs::exists(info->FileName, error)) {
+                List->push_back(std::move(info));
+            } else {
+                fs::remove(file, error);
+            }
+        }
+        return true;
+    } catch (...) {
+        return false;
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/DateTime.h"
+
+// Recording names and recording-info files. Every recording is a pair of files in a recording
+// folder F: F/Rec_<yyyymmdd_hhnnss>.wmv and its information file
+// F/LogInfo/Rec_<yyyymmdd_hhnnss>.vli, two CR LF ended lines holding the start time (a
+// date-time number) and the length in seconds. The two are paired by base name.
+
+// One recording: start time, length in seconds and the full path of its video file.
+struct TVideoLogInfo {
+    TDateTime StartTime = 0;
+    double Duration = 0;
+    std::string FileName;
+};
+using PVideoLogInfo = TVideoLogInfo*;
+// The records of one folder; the list owns them.
+using TVideoLogInfoList = std::vector<std::unique_ptr<TVideoLogInfo>>;
+
+// StartTime := now; FileName := MakeRecFileName(Folder, StartTime). Logs "Error in
+// VideoLoggerFrm::GenerateAutoRecFileName call..." and leaves FileName empty on failure.
+bool GenerateAutoRecFileName(const std::string& Folder, TDateTime& StartTime,
+                             std::string& FileName);
+
+// Folder (created, one level, when missing) + "Rec_" + StartTime as "yyyymmdd_hhnnss" + ".wmv".
+// A recording never replaces another: when that name is already taken by a video or its
+// information file, "_2", "_3", ... is added to the base name. Empty on failure (logged).
+std::string MakeRecFileName(const std::string& Folder, TDateTime StartTime);
+
+// Writes the information file of Info, in Folder + "LogInfo/" when UseLogInfoFolder (created
+// when missing). Its base name is that of Info.FileName when one is given (so a renamed
+// recording keeps its pair), else the one MakeRecFileName gives for Info.StartTime. Numbers are
+// written with at most 15 significant digits and the locale's decimal separator. False on any
+// failure; nothing is logged.
+bool SaveVideoLogInfo(const std::string& Folder, const TVideoLogInfo& Info,
+                      bool UseLogInfoFolder);
+
+// Rebuilds List from Folder's information files (Folder + "LogInfo/*.vli"), in directory order.
+// A record is listed when its video file exists; an information file whose video is gone is
+// deleted. A file that cannot be read as a recording (empty, cut short, not numbers, a negative
+// or absurd length) yields no record and is left alone. False when List is null or no
+// information file exists.
+bool LoadVideoLogInfoList(const std::string& Folder, TVideoLogInfoList* List);
+
+// Disposes every record, last to first, and empties the list; a null list is left alone.
+void ClearVideoLogInfoList(TVideoLogInfoList* List);
+
+// The number as an information file holds it ("60.1"; the decimal separator of the locale).
+std::string FormatVideoLogNumber(double Value);
+// Reads such a number with either decimal separator ('.' or ','), so a change of locale never
+// hides recordings; false unless the whole text is one finite number.
+bool ParseVideoLogNumber(const std::string& Text, double& Value);

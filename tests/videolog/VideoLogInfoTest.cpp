@@ -1,0 +1,176 @@
+#include "videolog/VideoLogInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "localisation/TempFolder.h"
+#include "platform/DateTime.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadAll(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The clock stands at a fixed moment while it lives.
+class FixedClock {
+public:
+    explicit FixedClock(TDateTime at) {
+        FPrevious = SetDateTimeClock([at] { return at; });
+    }
+    ~FixedClock() { SetDateTimeClock(FPrevious); }
+
+private:
+    TDateTimeClock FPrevious;
+};
+
+// 22 May 2017, 07:29:55.
+TDateTime May22() {
+    return EncodeDateTime({2017, 5, 22, 7, 29, 55, 0});
+}
+
+TEST(VideoLogNames, RecordingsAreNamedByTheirStartAndNeverReplaceEachOther) {
+    TempFolder temp;
+    const std::string folder = temp.Path() + "/Rec/";
+    FixedClock clock(May22());
+    TDateTime start = 0;
+    std::string name;
+    ASSERT_TRUE(GenerateAutoRecFileName(folder, start, name));
+    EXPECT_EQ(start, May22());
+    EXPECT_EQ(name, folder + "Rec_20170522_072955.wmv");
+    EXPECT_TRUE(fs::is_directory(folder));  // created when missing
+    // Two more recordings in the same second: each gets a name of its own.
+    std::ofstream(name) << "first";
+    std::string second;
+    ASSERT_TRUE(GenerateAutoRecFileName(folder, start, second));
+    EXPECT_EQ(second, folder + "Rec_20170522_072955_2.wmv");
+    std::ofstream(second) << "second";
+    std::string third;
+    ASSERT_TRUE(GenerateAutoRecFileName(folder, start, third));
+    EXPECT_EQ(third, folder + "Rec_20170522_072955_3.wmv");
+    // Each information file pairs with its own recording, and all three are listed.
+    std::ofstream(third) << "third";
+    for (const auto& [file, duration] :
+         {std::pair{name, 1.5}, std::pair{second, 2.5}, std::pair{third, 3.5}}) {
+        ASSERT_TRUE(SaveVideoLogInfo(folder, TVideoLogInfo{May22(), duration, file}, true));
+    }
+    EXPECT_TRUE(fs::exists(folder + "LogInfo/Rec_20170522_072955.vli"));
+    EXPECT_TRUE(fs::exists(folder + "LogInfo/Rec_20170522_072955_2.vli"));
+    TVideoLogInfoList list;
+    ASSERT_TRUE(LoadVideoLogInfoList(folder, &list));
+    ASSERT_EQ(list.size(), 3u);
+    std::vector<std::pair<std::string, double>> listed;
+    for (const auto& info : list) {
+        listed.emplace_back(info->FileName, info->Duration);
+    }
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<std::pair<std::string, double>>{
+                          {name, 1.5}, {second, 2.5}, {third, 3.5}}));
+    // Only the recording's own information file blocks a name: the old one stays taken.
+    fs::remove(name);
+    std::string again;
+    ASSERT_TRUE(GenerateAutoRecFileName(folder, start, again));
+    EXPECT_NE(again, name);
+}
+
+TEST(VideoLogInfoFiles, AnInformationFileHoldsTwoNumberLinesThatReadBackExactly) {
+    TempFolder temp;
+    const std::string folder = temp.Path() + "/";
+    const TDateTime start = May22() + 0.4 / 86400.0;  // 07:29:55.4
+    ASSERT_TRUE(SaveVideoLogInfo(folder, TVideoLogInfo{start, 60.1, {}}, true));
+    const std::string info = folder + "LogInfo/Rec_20170522_072955.vli";
+    ASSERT_TRUE(fs::exists(info));
+    EXPECT_EQ(ReadAll(info), FormatVideoLogNumber(start) + "\r\n60.1\r\n");
+    std::ofstream(folder + "Rec_20170522_072955.wmv") << "video";
+    TVideoLogInfoList list;
+    ASSERT_TRUE(LoadVideoLogInfoList(folder, &list));
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]->Duration, 60.1);
+    // Fifteen significant digits: within a few microseconds.
+    EXPECT_NEAR(list[0]->StartTime, start, 1e-9);
+    EXPECT_EQ(list[0]->FileName, folder + "Rec_20170522_072955.wmv");
+    ClearVideoLogInfoList(&list);
+    EXPECT_TRUE(list.empty());
+    ClearVideoLogInfoList(nullptr);
+}
+
+TEST(VideoLogInfoFiles, NumbersReadWithEitherDecimalSeparator) {
+    struct Case {
+        const char* text;
+        bool ok;
+        double value;
+    };
+    for (const Case& c : {Case{"60.1", true, 60.1}, Case{"60,1", true, 60.1},
+                          Case{" 42 ", true, 42}, Case{"42917.3124421296", true, 42917.3124421296},
+                          Case{"", false, 0}, Case{"abc", false, 0}, Case{"1.5x", false, 0},
+                          Case{"nan", false, 0}, Case{"inf", false, 0}, Case{"1e999", false, 0}}) {
+        double value = -1;
+        EXPECT_EQ(ParseVideoLogNumber(c.text, value), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_DOUBLE_EQ(value, c.value) << c.text;
+        }
+    }
+    EXPECT_EQ(FormatVideoLogNumber(60.1), "60.1");
+    EXPECT_EQ(FormatVideoLogNumber(5), "5");
+}
+
+TEST(VideoLogInfoFiles, ListingSkipsBadFilesAndDropsThoseWithoutTheirVideo) {
+    TempFolder temp;
+    const std::string folder = temp.Path() + "/";
+    temp.MakeFolder("LogInfo");
+    struct Case {
+        const char* name;
+        std::string content;
+    };
+    const std::vector<Case> bad = {
+        {"empty", ""},
+        {"one line", "42917.5\r\n"},
+        {"binary", std::string("\x00\xff\x13\x80\r\n\x01\x02", 8)},
+        {"words", "start\r\nlength\r\n"},
+        {"negative length", "42917.5\r\n-3\r\n"},
+        {"absurd length", "42917.5\r\n1e300\r\n"},
+        {"no start", "0\r\n12\r\n"},
+        {"absurd start", "1e12\r\n12\r\n"},
+    };
+    for (const Case& c : bad) {
+        temp.Write(std::string("LogInfo/Rec_") + c.name + ".vli", c.content);
+        temp.Write(std::string("Rec_") + c.name + ".wmv", "video");
+    }
+    temp.Write("LogInfo/Rec_good.vli", "42917,5\r\n7,25\r\nmore lines are ignored\r\n");
+    temp.Write("Rec_good.wmv", "video");
+    temp.Write("LogInfo/Rec_orphan.vli", "42917.5\r\n3\r\n");
+    TVideoLogInfoList list;
+    ASSERT_TRUE(LoadVideoLogInfoList(folder, &list));
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]->FileName, folder + "Rec_good.wmv");
+    EXPECT_EQ(list[0]->Duration, 7.25);
+    // The orphan is gone; the unreadable ones stay for whoever can read them.
+    EXPECT_FALSE(fs::exists(folder + "LogInfo/Rec_orphan.vli"));
+    for (const Case& c : bad) {
+        EXPECT_TRUE(fs::exists(folder + "LogInfo/Rec_" + c.name + ".vli")) << c.name;
+    }
+}
+
+TEST(VideoLogInfoFiles, NoInformationFilesListNothing) {
+    TempFolder temp;
+    TVideoLogInfoList list;
+    list.push_back(std::make_unique<TVideoLogInfo>());
+    EXPECT_FALSE(LoadVideoLogInfoList(temp.Path() + "/", &list));  // no LogInfo folder
+    EXPECT_TRUE(list.empty());
+    temp.MakeFolder("LogInfo");
+    EXPECT_FALSE(LoadVideoLogInfoList(temp.Path() + "/", &list));  // no .vli file
+    EXPECT_FALSE(LoadVideoLogInfoList(temp.Path() + "/", nullptr));
+}
+
+}  // namespace
