@@ -5,7 +5,6 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -20,34 +19,35 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 
 #include "capture/GraphFunctions.h"
 #include "localisation/UiText.h"
 #include "shell/Diagnostics.h"
+#include "shell/DialogLayout.h"
 #include "shell/MessageDialog.h"
 
 namespace {
 
 constexpr int kClientWidth = 576;
 constexpr int kClientHeight = 324;
-constexpr int kFontPointSize = 8;
-constexpr const char* kFontFamily = "Tahoma";
 // Gap between a labelled edit and its label above it.
 constexpr int kEditLabelSpacing = 3;
+// The rows of the video logger settings (a check box and its "Open Folder" button each): where
+// the first starts, the gap between the two and the group box's margin below the second.
+constexpr int kLoggerRowTop = 19;
+constexpr int kLoggerRowGap = 3;
+constexpr int kLoggerBottomMargin = 12;
+// The least gap between a logger check box's text and its "Open Folder" button.
+constexpr int kLoggerButtonGap = 6;
+// The file edit's design width, and the margin right of the "..." button (and of the alarm
+// check box) in its group box.
+constexpr int kAlarmFileEditWidth = 377;
+constexpr int kAlarmFileRightMargin = 15;
 
 TAlarmsSetupFormRunHook gRunHook;
 TAlarmsOpenDialogHook gOpenDialogHook;
 TAlarmsOpenFolderHook gOpenFolderHook;
-
-// Tahoma 8 pt where installed, else the application's sans-serif face at 8 pt.
-QFont DialogFont() {
-    QFont font = QApplication::font();
-    if (QFontDatabase::hasFamily(kFontFamily)) {
-        font.setFamily(kFontFamily);
-    }
-    font.setPointSize(kFontPointSize);
-    return font;
-}
 
 QString DesignText(TTextIndex index) {
     return QString::fromStdString(DefaultTexts.Texts[index]);
@@ -84,6 +84,7 @@ TAlarmsSetupForm::TAlarmsSetupForm(QWidget* parent)
     setFont(DialogFont());
     setFixedSize(kClientWidth, kClientHeight);
     CreateComponents();
+    SpreadDialogFont(*this);
     SetTabOrder();
 
     if (parent != nullptr) {
@@ -413,7 +414,78 @@ void TAlarmsSetupForm::RefreshTexts() {
             }
             button->setText(openFolderText);
         }
+        FitTexts();
     } catch (...) {
+    }
+}
+
+void TAlarmsSetupForm::FitTexts() {
+    const std::pair<QCheckBox*, QPushButton*> loggerRows[] = {
+        {chkUseMotionVideoLogger, btnOpenMotionDetectionVideoFolder},
+        {chkUseConstantVideoLogger, btnOpenContinuallyVideoFolder}};
+
+    // Across. The alarm check box grows to the right; the buttons at the right ends of their
+    // rows grow to the left, keeping their right edges, the two "Open Folder" buttons alike and
+    // OK and Cancel alike; the file edit gives the "..." button its room.
+    GrowRightTo(*cbEnableSoundVideoAlarm, SizeForText(*cbEnableSoundVideoAlarm).width());
+    const int openFolderWidth = std::max(SizeForText(*btnOpenMotionDetectionVideoFolder).width(),
+                                         SizeForText(*btnOpenContinuallyVideoFolder).width());
+    GrowLeftTo(*btnOpenMotionDetectionVideoFolder, openFolderWidth);
+    GrowLeftTo(*btnOpenContinuallyVideoFolder, openFolderWidth);
+    const int selectGrowth = GrowLeftTo(*btnSelectSoundVideoAlarmFile,
+                                        SizeForText(*btnSelectSoundVideoAlarmFile).width());
+    StretchBy({lbedSoundVideoAlarmFile}, -selectGrowth, 0);
+    const int buttonWidth = std::max(SizeForText(*btnOK).width(), SizeForText(*btnCancel).width());
+    MoveBy({btnOK}, -GrowLeftTo(*btnCancel, buttonWidth), 0);
+    GrowLeftTo(*btnOK, buttonWidth);
+
+    // The dialog widens by what is still missing: the file edit's design width, room beside the
+    // logger check boxes' texts and the alarm check box's, the group box titles. The group boxes
+    // and the file edit stretch with it; the buttons on the right keep their places there.
+    int widen = kAlarmFileEditWidth - lbedSoundVideoAlarmFile->width();
+    for (const auto& [check, button] : loggerRows) {
+        widen = std::max(widen,
+                         check->x() + SizeForText(*check).width() + kLoggerButtonGap - button->x());
+    }
+    widen =
+        std::max(widen, cbEnableSoundVideoAlarm->geometry().right() + 1 + kAlarmFileRightMargin -
+                            (gbSoundVideoAlarm->geometry().right() + 1));
+    for (QGroupBox* box : {GroupBox1, gbAlarmProperties}) {
+        widen = std::max(widen, SizeForText(*box).width() - box->width());
+    }
+    if (widen > 0) {
+        StretchBy({GroupBox1, gbAlarmProperties, gbSoundVideoAlarm, lbedSoundVideoAlarmFile}, widen,
+                  0);
+        MoveBy({btnOpenMotionDetectionVideoFolder, btnOpenContinuallyVideoFolder,
+                btnSelectSoundVideoAlarmFile, btnOK, btnCancel},
+               widen, 0);
+        GrowDialogBy(*this, widen, 0);
+    }
+
+    // Down. The "..." button stays centred on the file edit, however tall its style makes it.
+    btnSelectSoundVideoAlarmFile->move(
+        btnSelectSoundVideoAlarmFile->x(),
+        lbedSoundVideoAlarmFile->y() +
+            (lbedSoundVideoAlarmFile->height() - btnSelectSoundVideoAlarmFile->height()) / 2);
+    // The logger rows are as tall as their tallest control, each control centred in its row;
+    // the group box and with it the dialog grow by what the rows need beyond the design, and
+    // everything below the group box moves down.
+    int rowTop = kLoggerRowTop;
+    for (const auto& [check, button] : loggerRows) {
+        const int rowHeight = std::max({check->height(), SizeForText(*check).height(),
+                                        button->height(), SizeForText(*button).height()});
+        for (QWidget* control : {static_cast<QWidget*>(check), static_cast<QWidget*>(button)}) {
+            control->resize(control->width(),
+                            std::max(control->height(), SizeForText(*control).height()));
+            control->move(control->x(), rowTop + (rowHeight - control->height()) / 2);
+        }
+        rowTop += rowHeight + kLoggerRowGap;
+    }
+    const int lower = rowTop - kLoggerRowGap + kLoggerBottomMargin - GroupBox1->height();
+    if (lower != 0) {
+        StretchBy({GroupBox1}, 0, lower);
+        MoveBy({lbZones, lbxZones, gbAlarmProperties, btnOK, btnCancel}, 0, lower);
+        GrowDialogBy(*this, 0, lower);
     }
 }
 

@@ -42,7 +42,8 @@ public:
     bool FormKeyDown(int Key);
 
     // Takes every caption from the current UI string table; the check box of the alarm and the
-    // two "Open Folder" buttons grow with their texts.
+    // two "Open Folder" buttons grow with their texts, then whatever is still too small for its
+    // text (FitTexts).
     void RefreshTexts();
     // The file edit and its "..." button are usable exactly when the alarm is enabled.
     void GeneralRefresh();
@@ -52,6 +53,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Grows every control that is still too small for its text in the font and style in use, and
+    // the dialog with them; with texts that fit, the design layout stays as it is.
+    void FitTexts();
     void CreateComponents();
     void SetTabOrder();
     TZoneAlarmSettings* SelectedZone();

@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -14,8 +13,8 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStringList>
-#include <QStyle>
 
+#include <algorithm>
 #include <iterator>
 
 #include "capture/CaptureFormats.h"
@@ -23,13 +22,15 @@
 #include "localisation/UiText.h"
 #include "platform/DebugOutput.h"
 #include "shell/Diagnostics.h"
+#include "shell/DialogLayout.h"
 
 namespace {
 
 constexpr int kClientWidth = 575;
 constexpr int kClientHeight = 244;
-constexpr int kFontPointSize = 8;
-constexpr const char* kFontFamily = "Tahoma";
+// The design width of the camera and format lists (and of the slider and the mode list below
+// them, which end where the lists end).
+constexpr int kListWidth = 419;
 constexpr int kSensitivityMin = 1;
 constexpr int kSensitivityMax = 100;
 // The motion detection modes in list order; a mode's value is its position + 1.
@@ -37,16 +38,6 @@ constexpr TTextIndex kModeTexts[] = {txtSimpleMode, txtSelfLearningMode,
                                      txtSelfLearningAdvancedMode};
 
 TCameraManagerSetupFormRunHook gRunHook;
-
-// Tahoma 8 pt where installed, else the application's sans-serif face at 8 pt.
-QFont DialogFont() {
-    QFont font = QApplication::font();
-    if (QFontDatabase::hasFamily(kFontFamily)) {
-        font.setFamily(kFontFamily);
-    }
-    font.setPointSize(kFontPointSize);
-    return font;
-}
 
 QString DesignText(TTextIndex index) {
     return QString::fromStdString(DefaultTexts.Texts[index]);
@@ -63,6 +54,7 @@ TCameraManagerSetupForm::TCameraManagerSetupForm(QWidget* parent) : QDialog(pare
     setFont(DialogFont());
     setFixedSize(kClientWidth, kClientHeight);
     CreateComponents();
+    SpreadDialogFont(*this);
     SetTabOrder();
 
     if (parent != nullptr) {
@@ -185,9 +177,7 @@ void TCameraManagerSetupForm::SetLabelText(QLabel* label, const QString& text) {
 
 // The button wraps its caption at spaces into as many lines as its width needs.
 void TCameraManagerSetupForm::SetCameraSettingsText(const QString& text) {
-    const int margin = btnCameraSettings->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr,
-                                                               btnCameraSettings);
-    const int available = btnCameraSettings->width() - 2 * margin;
+    const int available = btnCameraSettings->width() - PushButtonFrame(*btnCameraSettings).width();
     QStringList lines;
     for (const QString& word : text.split(' ', Qt::SkipEmptyParts)) {
         if (!lines.isEmpty() && TextWidth(lines.back() + ' ' + word) <= available) {
@@ -419,7 +409,41 @@ void TCameraManagerSetupForm::RefreshTexts() {
         SetCameraSettingsText(UiText(txtCameraSettings));
         btnOK->setText(UiText(txtOK));
         btnCancel->setText(UiText(txtCancel));
+        FitTexts();
     } catch (...) {
+    }
+}
+
+void TCameraManagerSetupForm::FitTexts() {
+    // Across. The labels grow to the left, keeping their right edges at the lists; the buttons
+    // keep their right edges too, OK and Cancel alike, and the lists give the camera settings
+    // button its room (wrapped anew at its new width).
+    for (QLabel* label : {lbCamera, lbFormat}) {
+        GrowLeftTo(*label, SizeForText(*label).width());
+    }
+    const int settingsGrowth =
+        GrowLeftTo(*btnCameraSettings, SizeForText(*btnCameraSettings).width());
+    if (settingsGrowth > 0) {
+        StretchBy({cbCamera, cbFormat}, -settingsGrowth, 0);
+        SetCameraSettingsText(btnCameraSettings->accessibleName());
+    }
+    const int buttonWidth = std::max(SizeForText(*btnOK).width(), SizeForText(*btnCancel).width());
+    MoveBy({btnOK}, -GrowLeftTo(*btnCancel, buttonWidth), 0);
+    GrowLeftTo(*btnOK, buttonWidth);
+
+    // The dialog widens by what is still missing: the lists' design width, the group box
+    // titles. The lists, the group boxes, the slider and the mode list stretch with it; the
+    // controls on the right keep their places there.
+    int widen = kListWidth - cbCamera->width();
+    for (QGroupBox* box : {GroupBox1, gbMotionDetectionMode}) {
+        widen = std::max(widen, SizeForText(*box).width() - box->width());
+    }
+    if (widen > 0) {
+        StretchBy({cbCamera, cbFormat, GroupBox1, tbMotionDetectionSensitivity,
+                   gbMotionDetectionMode, cbMotionDetectionMode},
+                  widen, 0);
+        MoveBy({btnCameraSettings, edMotionDetectionSensitivity, btnOK, btnCancel}, widen, 0);
+        GrowDialogBy(*this, widen, 0);
     }
 }
 

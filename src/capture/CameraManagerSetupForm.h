@@ -45,7 +45,7 @@ public:
     bool FormKeyDown(int Key);
 
     // Takes every caption from the current UI string table; the two labels keep their right
-    // edges.
+    // edges. Then whatever is still too small for its text grows (FitTexts).
     void RefreshTexts();
     // Reactivates the selected camera and lists its formats; selects `FormatIndex` when the
     // selected camera is the one passed in, else the first format. False (list unchanged) when
@@ -66,6 +66,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Grows every control that is still too small for its text in the font and style in use, and
+    // the dialog with them; with texts that fit, the design layout stays as it is.
+    void FitTexts();
     void CreateComponents();
     void SetTabOrder();
     int TextWidth(const QString& text) const;

@@ -110,6 +110,9 @@ TTDRAboutForm::TTDRAboutForm(QWidget* parent, const QString& productName,
     buttons->addWidget(ok);
     buttons->addSpacing(8);
     outer->addLayout(buttons);
+
+    // Texts longer than the design's grow the dialog.
+    setFixedSize(size().expandedTo(minimumSizeHint()));
 }
 
 void ShowAbout(QWidget* parent, const QString& productName, const QString& versionSuffix,

@@ -19,7 +19,8 @@ QPushButton {
 }
 QPushButton:hover { background: #E5F1FB; border-color: #0078D7; }
 QPushButton:pressed { background: #CCE4F7; border-color: #005499; }
-QPushButton:default { border: 2px solid #0078D7; }
+/* The default button's thicker border takes from its padding: its label keeps its room. */
+QPushButton:default { border: 2px solid #0078D7; padding: 3px 11px; }
 QPushButton:disabled { background: #CCCCCC; color: #838383; border-color: #BFBFBF; }
 QMenuBar { background: #FFFFFF; }
 QMenuBar::item:selected { background: #E5F1FB; }

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -181,7 +182,6 @@ TEST_F(AlarmsSetupFormTest, LayoutFollowsTheDesign) {
         {"lbxZones", {8, 105, 97, 172}, "AlarmsSetupForm"},
         {"gbAlarmProperties", {112, 87, 456, 190}, "AlarmsSetupForm"},
         {"gbSoundVideoAlarm", {9, 28, 434, 57}, "gbAlarmProperties"},
-        {"cbEnableSoundVideoAlarm", {22, 23, 147, 17}, "gbAlarmProperties"},
         {"lbedSoundVideoAlarmFile", {13, 26, 377, 21}, "gbSoundVideoAlarm"},
         {"btnSelectSoundVideoAlarmFile", {396, 25, 23, 23}, "gbSoundVideoAlarm"},
         {"btnOK", {414, 283, 75, 25}, "AlarmsSetupForm"},
@@ -201,6 +201,10 @@ TEST_F(AlarmsSetupFormTest, LayoutFollowsTheDesign) {
             EXPECT_EQ(widget->geometry(), c.geometry) << c.name;
             EXPECT_EQ(widget->parentWidget()->objectName(), c.parent) << c.name;
         }
+        // The alarm check box is as wide as the design or as its text needs, whichever is more.
+        auto* enable = Child<QCheckBox>(form, "cbEnableSoundVideoAlarm");
+        EXPECT_EQ(enable->geometry(), QRect(22, 23, std::max(147, enable->sizeHint().width()), 17));
+        EXPECT_EQ(enable->parentWidget()->objectName(), "gbAlarmProperties");
         EXPECT_EQ(Child<QLabel>(form, "lbZones")->pos(), QPoint(8, 87));
         EXPECT_TRUE(Child<QLineEdit>(form, "lbedSoundVideoAlarmFile")->isReadOnly());
         EXPECT_EQ(Child<QPushButton>(form, "btnSelectSoundVideoAlarmFile")->text(), "...");
@@ -456,9 +460,13 @@ TEST_F(AlarmsSetupFormTest, GrowingCaptionsResizeTheirControls) {
                 EXPECT_EQ(button->x() + button->width(), 471 + 75) << "right edge kept";
                 EXPECT_EQ(button->text(), c.openFolder);
             }
+            // The check box changes by the change of its text's width, and is at least as wide as
+            // its text needs.
             auto* enable = Child<QCheckBox>(form, "cbEnableSoundVideoAlarm");
-            EXPECT_EQ(enable->width(), 147 + metrics.horizontalAdvance(c.enableAlarm) -
-                                           metrics.horizontalAdvance("Enable Sound/Video Alarm"));
+            EXPECT_EQ(enable->width(),
+                      std::max(147 + metrics.horizontalAdvance(c.enableAlarm) -
+                                   metrics.horizontalAdvance("Enable Sound/Video Alarm"),
+                               enable->sizeHint().width()));
             EXPECT_EQ(enable->pos(), QPoint(22, 23));
 
             // A second refresh with the same texts changes nothing.
