@@ -56,11 +56,13 @@ TCameraManager::~TCameraManager() {
         }
         // Stored zones are only rewritten when they were loaded: a start without the camera
         // must not wipe the zones the user drew for it.
-        if (FSelectorsLoaded) {
-            ClearRegistrySettings();
+        if (FSaveSettingsOnExit) {
+            if (FSelectorsLoaded) {
+                ClearRegistrySettings();
+            }
+            SaveRegistrySettings();
+            SaveRegistrySelectors();
         }
-        SaveRegistrySettings();
-        SaveRegistrySelectors();
         {
             std::lock_guard<std::mutex> guard(FLock);
             StopWMEncoderGraph(1);
@@ -226,6 +228,8 @@ void TCameraManager::DestroyDetector() {
         std::lock_guard<std::mutex> guard(FLock);
         detector = std::move(FMotionDetectionListManager);
         FZoneFeedback.clear();
+        FZoneMotion.clear();
+        FZoneStates.clear();
     }
     detector.reset();
 }
@@ -233,8 +237,12 @@ void TCameraManager::DestroyDetector() {
 // Motion recording and the video loggers: the recorder state kept here is what the panel and
 // the frame path rely on; the encoder threads themselves are added with the recorders.
 
-bool TCameraManager::MotionDetectedCallback(int32_t) {
+bool TCameraManager::MotionDetectedCallback(int32_t ZoneIndex) {
     try {
+        // Called from the frame step's detection, lock held.
+        if (ZoneIndex >= 0 && static_cast<size_t>(ZoneIndex) < FZoneMotion.size()) {
+            FZoneMotion[static_cast<size_t>(ZoneIndex)] = 1;
+        }
         // Starts the motion recorder once the recorders exist.
         return false;
     } catch (...) {

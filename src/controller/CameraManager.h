@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -31,6 +32,16 @@ struct TZoneFeedback {
     bool Flashing = false;
     int32_t Activity = 0;
 };
+
+// A change in one zone's state as the frame step sees it: learning finished, motion began or
+// ended, the alarm went on or off.
+struct TZoneEvent {
+    enum class TKind { LearningDone, MotionStart, MotionEnd, AlarmOn, AlarmOff };
+    TKind Kind = TKind::MotionStart;
+    int32_t Zone = 0;      // 0-based, in zone order
+    int32_t Activity = 0;  // the zone's motion activity in percent
+};
+using TZoneEventCallback = std::function<void(const TZoneEvent&)>;
 
 // The one controller of a camera: owns the capture graph, the zone overlays, the alarm settings,
 // the zone detector while detection is active and the two recorders; builds the camera panel in
@@ -90,6 +101,15 @@ public:
     bool StartWMEncoderGraph(int32_t Kind);
     bool StopWMEncoderGraph(int32_t Kind);
     bool RefreshVideoLoggers();
+
+    // Called on the streaming thread, outside the controller's lock, for every change of a
+    // zone's state while detection runs. Set it once, before the camera starts.
+    void SetZoneEventCallback(TZoneEventCallback Callback) {
+        FZoneEventCallback = std::move(Callback);
+    }
+    // Whether destruction writes the settings and zones back (a run with values given for that
+    // run only leaves the stored ones alone). On by default.
+    void SetSaveSettingsOnExit(bool Save) { FSaveSettingsOnExit = Save; }
 
     // Read access for the main window and for tests.
     bool Activated() const { return FActivated.load(); }
@@ -157,6 +177,11 @@ private:
     // The alarm a new zone gets: enabled, with the default alarm sound.
     static void SetDefaultZoneAlarm(TZoneAlarmSettings& Zone);
     void PostRepaint();
+    // The frame step proper, under the lock; the zone events it finds go to Events.
+    bool FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEvent>& Events);
+    // Compares each zone's state after a detection step with the last one and appends the
+    // changes (frame step, lock held).
+    void CollectZoneEvents(std::vector<TZoneEvent>& Events);
 
     QPointer<QWidget> FMainForm;
     std::unique_ptr<TFrameGrabCaptureGraph> FFrameGrabCaptureGraph;
@@ -196,5 +221,16 @@ private:
     // Guards what the frame step shares with the GUI thread (see the class comment).
     std::mutex FLock;
     std::vector<TZoneFeedback> FZoneFeedback;
+    // What each zone reported in the frame step so far: motion in the current frame (set by the
+    // motion callbacks), and the state the last zone events were made from.
+    struct TZoneState {
+        bool Ready = false;
+        bool Motion = false;
+        bool Alarm = false;
+    };
+    std::vector<uint8_t> FZoneMotion;
+    std::vector<TZoneState> FZoneStates;
+    TZoneEventCallback FZoneEventCallback;
+    bool FSaveSettingsOnExit = true;
     std::atomic<bool> FRepaintPending{false};
 };

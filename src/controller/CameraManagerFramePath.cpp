@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "controller/CameraManager.h"
@@ -8,42 +9,82 @@
 
 bool TCameraManager::NextFrameDataFunction(uint8_t* Data, int32_t Size) {
     try {
-        std::lock_guard<std::mutex> guard(FLock);
-        // 1. The pending stop of a motion recording goes here once the recorders exist; when it
-        //    fires the frame is dropped.
-
-        TCameraPicture* picture = FFramePreviewImage.data();
-        const bool fits = picture != nullptr && Data != nullptr && Size > 0 &&
-                          picture->BitsSize() == static_cast<int64_t>(Size);
-        // 2. Detection against the previous frame, which the picture still holds.
-        if (FActivated && !FFirstFrame && FMotionDetectionListManager && fits) {
-            FMotionDetectionListManager->MotionDetection_CountDifferentPixelsBlock_RGB32(
-                Data, picture->Bits());
-        }
-        // 3. Display: the picture takes the bottom-up frame as it is.
-        if (fits) {
-            std::memcpy(picture->Bits(), Data, static_cast<size_t>(Size));
-            PostRepaint();
-        }
-        FFirstFrame = false;
-        // 4. - 5. Both recorders get the frame here once they exist.
-        ++FFrameCounter;
-        // 7. Zone feedback; zones still learning keep the caption activation gave them.
-        if (FMotionDetectionListManager) {
-            const auto count = static_cast<int32_t>(FZoneFeedback.size());
-            for (int32_t i = 0; i < count; ++i) {
-                TZoneFeedback& zone = FZoneFeedback[i];
-                zone.Ready = FMotionDetectionListManager->GetIsReadyToProcess(i);
-                if (zone.Ready) {
-                    zone.Flashing = FMotionDetectionListManager->GetIsAlarmOn(i);
-                    zone.Activity = FMotionDetectionListManager->GetMotionActivity(i);
-                }
+        // Zone events are handed on after the lock is released: a receiver may take its time.
+        std::vector<TZoneEvent> events;
+        const bool handled = FrameStep(Data, Size, events);
+        if (FZoneEventCallback) {
+            for (const TZoneEvent& event : events) {
+                FZoneEventCallback(event);
             }
         }
-        return true;
+        return handled;
     } catch (...) {
         LogMessage("Error in TCameraManager.NextFrameDataFunction call...");
         return false;
+    }
+}
+
+bool TCameraManager::FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEvent>& Events) {
+    std::lock_guard<std::mutex> guard(FLock);
+    // 1. The pending stop of a motion recording goes here once the recorders exist; when it
+    //    fires the frame is dropped.
+
+    TCameraPicture* picture = FFramePreviewImage.data();
+    const bool fits = picture != nullptr && Data != nullptr && Size > 0 &&
+                      picture->BitsSize() == static_cast<int64_t>(Size);
+    // 2. Detection against the previous frame, which the picture still holds.
+    if (FActivated && !FFirstFrame && FMotionDetectionListManager && fits) {
+        std::fill(FZoneMotion.begin(), FZoneMotion.end(), uint8_t{0});
+        FMotionDetectionListManager->MotionDetection_CountDifferentPixelsBlock_RGB32(
+            Data, picture->Bits());
+        CollectZoneEvents(Events);
+    }
+    // 3. Display: the picture takes the bottom-up frame as it is.
+    if (fits) {
+        std::memcpy(picture->Bits(), Data, static_cast<size_t>(Size));
+        PostRepaint();
+    }
+    FFirstFrame = false;
+    // 4. - 5. Both recorders get the frame here once they exist.
+    ++FFrameCounter;
+    // 7. Zone feedback; zones still learning keep the caption activation gave them.
+    if (FMotionDetectionListManager) {
+        const auto count = static_cast<int32_t>(FZoneFeedback.size());
+        for (int32_t i = 0; i < count; ++i) {
+            TZoneFeedback& zone = FZoneFeedback[i];
+            zone.Ready = FMotionDetectionListManager->GetIsReadyToProcess(i);
+            if (zone.Ready) {
+                zone.Flashing = FMotionDetectionListManager->GetIsAlarmOn(i);
+                zone.Activity = FMotionDetectionListManager->GetMotionActivity(i);
+            }
+        }
+    }
+    return true;
+}
+
+void TCameraManager::CollectZoneEvents(std::vector<TZoneEvent>& Events) {
+    if (!FZoneEventCallback || !FMotionDetectionListManager) {
+        return;
+    }
+    const auto count = static_cast<int32_t>(std::min(FZoneStates.size(), FZoneMotion.size()));
+    for (int32_t i = 0; i < count; ++i) {
+        TZoneState& last = FZoneStates[static_cast<size_t>(i)];
+        TZoneState now;
+        now.Ready = FMotionDetectionListManager->GetIsReadyToProcess(i);
+        now.Motion = now.Ready && FZoneMotion[static_cast<size_t>(i)] != 0;
+        now.Alarm = now.Ready && FMotionDetectionListManager->GetIsAlarmOn(i);
+        const int32_t activity = FMotionDetectionListManager->GetMotionActivity(i);
+        using K = TZoneEvent::TKind;
+        if (now.Ready && !last.Ready && FMotionDetectionMode > 1) {
+            Events.push_back({K::LearningDone, i, activity});
+        }
+        if (now.Motion != last.Motion) {
+            Events.push_back({now.Motion ? K::MotionStart : K::MotionEnd, i, activity});
+        }
+        if (now.Alarm != last.Alarm) {
+            Events.push_back({now.Alarm ? K::AlarmOn : K::AlarmOff, i, activity});
+        }
+        last = now;
     }
 }
 

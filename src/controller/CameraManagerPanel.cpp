@@ -326,6 +326,8 @@ void TCameraManager::OnActivateClick() {
                 std::lock_guard<std::mutex> guard(FLock);
                 FMotionDetectionListManager = std::move(detector);
                 FZoneFeedback.assign(static_cast<size_t>(zones), TZoneFeedback{});
+                FZoneMotion.assign(static_cast<size_t>(zones), 0);
+                FZoneStates.assign(static_cast<size_t>(zones), TZoneState{});
                 FActivated = true;
             }
         } else {

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/DateTime.h"
+
+// One event of a headless run as a line of JSON: {"event":"...","time":"...",...}. Values are
+// added in order; texts are escaped as JSON requires.
+class TEventLine {
+public:
+    // The event's name and the local time it happened.
+    TEventLine(std::string_view Event, TDateTime Time);
+
+    TEventLine& Add(std::string_view Key, int64_t Value);
+    TEventLine& Add(std::string_view Key, double Value);
+    TEventLine& Add(std::string_view Key, std::string_view Value);
+
+    // The finished object, without a line end.
+    std::string Text() const { return FText + "}"; }
+
+    // Writes the line and its line end to standard output in one piece, so lines from several
+    // threads never mix, and unbuffered, so a reader sees each event at once.
+    void Write() const;
+
+private:
+    void AddKey(std::string_view Key);
+    std::string FText;
+};
+
+// "2026-12-10T14:03:07.250": local time, ISO 8601, with milliseconds.
+std::string IsoLocalTime(TDateTime Time);
+
+// Text as a JSON string literal, quotes included.
+std::string JsonString(std::string_view Text);
