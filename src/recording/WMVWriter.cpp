@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -164,6 +165,21 @@ void SetArg(GstElement* e, const char* property, const std::string& value) {
     }
 }
 
+// The one-pass rate control of the libav WMV encoders in this media framework does not hold
+// a bit rate: it keeps every frame at the largest quantizer it may use. So the bit rate is
+// turned into that largest quantizer: bits per pixel of the target against what the encoder
+// makes of typical moving pictures at each quantizer (about 0.89 bit per pixel at 2, falling
+// with the quantizer to the power 0.63), clamped to the codec's range 2..31.
+int QuantizerForBitrate(uint32_t bitrate, int width, int height, int64_t timePerFrame) {
+    const double pixelsPerSecond = static_cast<double>(width) * height * 1e7 / timePerFrame;
+    if (pixelsPerSecond <= 0) {
+        return 31;
+    }
+    const double bitsPerPixel = bitrate / pixelsPerSecond;
+    const double q = 2.0 * std::pow(0.89 / bitsPerPixel, 1.0 / 0.63);
+    return static_cast<int>(std::clamp(std::lround(q), 2L, 31L));
+}
+
 bool AddVideoInput(TWriterBin* self, GstElement* mux, const TWMProfile::TStreamConfig& s,
                    const std::string& pinName) {
     const TVideoInfoHeader* vih = s.MediaType.VideoInfo();
@@ -191,6 +207,10 @@ bool AddVideoInput(TWriterBin* self, GstElement* mux, const TWMProfile::TStreamC
     GstElement* encoder = chain[4].Get();
     if (s.Bitrate > 0) {
         SetArg(encoder, "bitrate", std::to_string(s.Bitrate));
+        SetArg(encoder, "qmax",
+               std::to_string(QuantizerForBitrate(s.Bitrate, vih->bmiHeader.biWidth,
+                                                  std::abs(vih->bmiHeader.biHeight),
+                                                  vih->AvgTimePerFrame)));
     }
     if (s.MaxKeyFrameSpacing > 0) {
         const int64_t frames =
