@@ -307,14 +307,14 @@ HRESULT TWMEncodeGraph::Stop() {
             if (state >= GST_STATE_PAUSED || GST_STATE_TARGET(pipeline) >= GST_STATE_PAUSED) {
                 // End the streams (unless they have ended at the duration) and let the writer
                 // complete the file before the graph stops.
-                std::unique_lock lock(FEndLock);
-                if (!FEnded) {
-                    lock.unlock();
-                    gst_element_send_event(pipeline, gst_event_new_eos());
-                    lock.lock();
-                    FEndWake.wait_for(lock, std::chrono::milliseconds(kFinishTimeoutMs),
-                                      [this] { return FEnded; });
+                // The source ends its streams after the sample in hand, so that nothing
+                // delivered is lost; the end then travels through the writer to the bus.
+                if (FAVSourceFilterClass != nullptr) {
+                    FAVSourceFilterClass->SetDuration(0);
                 }
+                std::unique_lock lock(FEndLock);
+                FEndWake.wait_for(lock, std::chrono::milliseconds(kFinishTimeoutMs),
+                                  [this] { return FEnded; });
             }
         }
         return TGraph::Stop();

@@ -30,6 +30,7 @@ GstBinClass* gParentClass = nullptr;
 constexpr const char* kMuxName = "mux";
 constexpr const char* kSinkName = "sink";
 constexpr int kFileSinkUnbuffered = 2;
+constexpr guint kAsfPacketSize = 1024;
 
 void InstanceInit(GTypeInstance* instance, gpointer) {
     auto* self = reinterpret_cast<TWriterBin*>(instance);
@@ -48,6 +49,11 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
     }
     // Every packet goes to the file as it is made: a killed program loses none of them.
     g_object_set(sink, "buffer-mode", kFileSinkUnbuffered, "sync", FALSE, nullptr);
+    // An ASF packet counts its payloads in 6 bits, and the multiplexer does not stop at 63:
+    // frames of a still picture are a few bytes each, and more than 63 of them in one packet
+    // make a file that plays only up to there. A payload takes at least 18 bytes, so packets
+    // of this size can never hold that many.
+    g_object_set(mux, "packet-size", kAsfPacketSize, nullptr);
     gst_bin_add_many(GST_BIN(instance), mux, sink, nullptr);
     gst_element_link(mux, sink);
 }
