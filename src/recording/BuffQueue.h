@@ -42,6 +42,11 @@ public:
     int32_t GetEmptyCount();
     int32_t GetFullCount();
     int32_t BuffersCount() const { return FBuffsCount; }
+    // Threads inside a Get wait at this moment.
+    int32_t WaitingThreads() {
+        std::lock_guard lock(FWaitersLock);
+        return FWaiters;
+    }
     int32_t EmptyCount() { return GetEmptyCount(); }
     int32_t FullCount() { return GetFullCount(); }
 

@@ -133,26 +133,27 @@ TEST(BuffQueue, ConsumerSeesTheProducersBytesAcrossThreads) {
 }
 
 // Destruction while the other side waits without time-out: the wait answers false and the
-// waiter leaves before the queue's memory goes (AddressSanitizer/ThreadSanitizer builds see a
-// use after free otherwise).
+// waiter leaves before the queue's memory goes (the sanitizer builds see a use after free
+// otherwise).
 TEST(BuffQueue, DestroyingWakesBlockedWaitersWithFalse) {
     for (const bool consumerSide : {true, false}) {
         auto queue = std::make_unique<TBuffQueue>(1, 4);
+        TBuffQueue* q = queue.get();
         TBuffer* taken = nullptr;
         if (!consumerSide) {
-            ASSERT_TRUE(queue->GetEmptyBuffer(taken));  // the next one blocks
+            ASSERT_TRUE(q->GetEmptyBuffer(taken));  // the next one blocks
         }
-        std::atomic<bool> entered{false};
         std::atomic<int> result{-1};
         TBuffer* buff = nullptr;
         TNamedThread waiter;
-        waiter.Start("queue-waiter", [&] {
-            entered = true;
-            result = consumerSide ? queue->GetFullBuffer(buff) : queue->GetEmptyBuffer(buff);
+        waiter.Start("queue-waiter", [&, q] {
+            result = consumerSide ? q->GetFullBuffer(buff) : q->GetEmptyBuffer(buff);
         });
-        while (!entered) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (q->WaitingThreads() == 0 && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::yield();
         }
+        ASSERT_EQ(q->WaitingThreads(), 1);
         queue.reset();
         waiter.Join();
         EXPECT_EQ(result, 0) << (consumerSide ? "consumer" : "producer");
