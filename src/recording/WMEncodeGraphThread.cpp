@@ -157,6 +157,11 @@ HRESULT TWMEncodeGraphThread::AddAudioFrame(const void* Data, int32_t Size) {
 }
 
 bool TWMEncodeGraphThread::IsEOSDelivered() {
+    // Only a file that reached its duration is full; the streams also end when the recording
+    // is stopped or has failed, and that is no reason to open the next file.
+    if (FFailed || FStatus >= kStopping) {
+        return false;
+    }
     std::lock_guard lock(FEncoderLock);
     return FSourceControl && FSourceControl->IsEOSDelivered() == S_OK;
 }
@@ -283,7 +288,7 @@ void TWMEncodeGraphThread::RunRecording() {
     FStatus.compare_exchange_strong(expected, kPrefilling);
     if (WaitForStatus(kRunning)) {
         FEncoder->Play();
-        WaitForStatus(kFinished);  // ends on the stop or a failure
+        WaitForStatus(kFinished);  // only the stop or a failure end this wait
     }
 }
 

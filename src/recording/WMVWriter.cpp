@@ -202,6 +202,10 @@ bool AddVideoInput(TWriterBin* self, GstElement* mux, const TWMProfile::TStreamC
     if (!chain[2] || !chain[3] || !chain[4]) {
         return false;
     }
+    // Camera pictures need neither dithering nor filtered chroma: the encoder's quantiser
+    // throws away far more, and the conversion is most of what the writer costs besides it.
+    gst_util_set_object_arg(G_OBJECT(chain[1].Get()), "dither", "none");
+    gst_util_set_object_arg(G_OBJECT(chain[1].Get()), "chroma-mode", "none");
     // The profile's size is the picture's size: stretch, never add borders.
     g_object_set(chain[2].Get(), "add-borders", FALSE, nullptr);
     TGstCapsHandle caps = TGstCapsHandle::Adopt(gst_caps_new_simple(

@@ -197,6 +197,7 @@ TEST(WMEncodeGraphThread, ASlowProducerStillGetsTheEncodersDuration) {
               S_FALSE)
         << "the file is full";
     ASSERT_TRUE(recorder->StopEncoder());
+    EXPECT_FALSE(recorder->IsEOSDelivered()) << "the graph is gone";
     EXPECT_NEAR(end.Duration, 1.0, 0.02);
     const TDecodedFile decoded = DecodeFile(file);
     EXPECT_NEAR(decoded.Frames, 100, 1);
