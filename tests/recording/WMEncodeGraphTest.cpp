@@ -241,6 +241,11 @@ TEST(WMEncodeGraph, AHigherBitRateWritesABiggerFile) {
         ASSERT_EQ(graph.SetDestinationFile(file), S_OK);
         RecordToTheEnd(graph);
         sizes[i] = std::filesystem::file_size(file);
+        const TDecodedFile decoded = DecodeFile(file);
+        EXPECT_EQ(decoded.Width, 320);
+        EXPECT_EQ(decoded.Height, 240);
+        EXPECT_NEAR(decoded.Frames, 10, 1);
+        EXPECT_NEAR(decoded.DurationSeconds, 1.0, 0.15);
     }
     EXPECT_LT(sizes[0] * 2, sizes[1]) << sizes[0] << " bytes at 100 kbit/s, " << sizes[1]
                                       << " bytes at 2 Mbit/s";

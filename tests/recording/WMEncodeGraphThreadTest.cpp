@@ -82,6 +82,17 @@ std::unique_ptr<TWMEncodeGraphThread> StartRecorder(const std::string& file, TEn
     return recorder;
 }
 
+// The file holds what the end report says: `fps` frames per reported second, the size given.
+void ExpectFileMatchesReport(const std::string& file, int width, int height, double fps,
+                             double reportedSeconds) {
+    const TDecodedFile decoded = DecodeFile(file);
+    EXPECT_FALSE(decoded.Error);
+    EXPECT_EQ(decoded.Width, width);
+    EXPECT_EQ(decoded.Height, height);
+    EXPECT_NEAR(decoded.Frames, reportedSeconds * fps, 1.0);
+    EXPECT_NEAR(decoded.DurationSeconds, reportedSeconds, 1.0 / fps + 0.05);
+}
+
 }  // namespace
 
 TEST(WMEncodeGraphThread, RefusesFramesBeforeInitEncoderAndOfAnotherSize) {
@@ -151,12 +162,14 @@ TEST(WMEncodeGraphThread, StopEncoderWaitsForTheClosedFileAndTheEndReport) {
     for (const TDateTime given : {0.0, 44000.5}) {
         std::atomic<bool> reported{false};
         TDateTime reportedStart = -1;
+        double reportedSeconds = -1;
         const std::string file = folder.Path() + "/stop.wmv";
         TWMEncodeGraphThread recorder(64, 48, MEDIASUBTYPE_RGB32, 10.0,
-                                      [&](TDateTime start, double) {
+                                      [&](TDateTime start, double seconds) {
                                           // Slow on purpose: StopEncoder must wait for it.
                                           std::this_thread::sleep_for(100ms);
                                           reportedStart = start;
+                                          reportedSeconds = seconds;
                                           reported = true;
                                           return true;
                                       });
@@ -174,7 +187,7 @@ TEST(WMEncodeGraphThread, StopEncoderWaitsForTheClosedFileAndTheEndReport) {
         EXPECT_TRUE(reported) << "StopEncoder returned before the end report";
         EXPECT_EQ(recorder.Status(), 500);
         EXPECT_EQ(reportedStart, given == 0.0 ? fakeNow : given);
-        EXPECT_GT(DecodeFile(file).Frames, 0) << "the file is closed and playable";
+        ExpectFileMatchesReport(file, 64, 48, 10.0, reportedSeconds);
     }
     SetDateTimeClock(previous);
 }
@@ -199,9 +212,7 @@ TEST(WMEncodeGraphThread, ASlowProducerStillGetsTheEncodersDuration) {
     ASSERT_TRUE(recorder->StopEncoder());
     EXPECT_FALSE(recorder->IsEOSDelivered()) << "the graph is gone";
     EXPECT_NEAR(end.Duration, 1.0, 0.02);
-    const TDecodedFile decoded = DecodeFile(file);
-    EXPECT_NEAR(decoded.Frames, 100, 1);
-    EXPECT_NEAR(decoded.DurationSeconds, 1.0, 0.1);
+    ExpectFileMatchesReport(file, 64, 48, 100.0, 1.0);
 }
 
 // A producer faster than the encoder: every frame is answered S_OK, but once the queue is full
@@ -228,6 +239,7 @@ TEST(WMEncodeGraphThread, AFastProducerHasFramesDroppedAfterTheQueueWait) {
     EXPECT_GE(elapsed, std::chrono::milliseconds(10 * (dropped - 1)));
     ASSERT_TRUE(recorder->StopEncoder());
     EXPECT_LT(end.Duration, kFrames * 1.0) << "dropped frames are not in the file";
+    ExpectFileMatchesReport(folder.Path() + "/fast.wmv", 64, 48, 1.0, end.Duration);
 }
 
 TEST(WMEncodeGraphThread, StopAndFreeEncoderFinishesOnItsOwnThread) {
@@ -244,7 +256,7 @@ TEST(WMEncodeGraphThread, StopAndFreeEncoderFinishesOnItsOwnThread) {
     ASSERT_TRUE(recorder.release()->StopAndFreeEncoder());  // the object is no longer ours
     ASSERT_TRUE(WaitUntil([&] { return end.Calls == 1; }));
     EXPECT_GT(end.Duration, 0.3);
-    EXPECT_TRUE(WaitUntil([&] { return DecodeFile(file).Frames > 0; }));
+    ExpectFileMatchesReport(file, 64, 48, 10.0, end.Duration);
 }
 
 // Bad destinations and write failures: a line, failure answers, the worker ends, and what was
