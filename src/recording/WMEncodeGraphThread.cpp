@@ -96,12 +96,15 @@ HRESULT TWMEncodeGraphThread::AddVideoFrame(const void* Data, int32_t Size) {
             return S_FALSE;
         }
         if (Data == nullptr || Size != FrameBytes()) {
+            // The camera no longer delivers the pictures this file was set up for: the
+            // recording ends with what it has (a new recorder takes the new size).
             if (!FFrameSizeReported.exchange(true)) {
                 LogMessageFmt(
                     "Error in TWMEncodeGraphThread.AddVideoFrame - frame of %d bytes, the "
                     "recording takes %d.",
                     static_cast<int>(Size), static_cast<int>(FrameBytes()));
             }
+            OnGraphFailure();
             return E_INVALIDARG;
         }
         if (IsEOSDelivered()) {

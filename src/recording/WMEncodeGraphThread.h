@@ -35,8 +35,8 @@ class IAVSourceControl;
 // The worker's waits end on their status or on a stop, whichever comes first, so a stop at any
 // time ends the recording: before the prefill is complete the file holds no frames and the
 // end callback reports a duration of 0. A graph that cannot be built (destination, stream
-// values) or a file that cannot be written ends the recording early; AddVideoFrame then answers
-// E_FAIL and the object waits for its stop.
+// values), a file that cannot be written or a frame of another size ends the recording early;
+// AddVideoFrame then answers E_FAIL and the object waits for its stop.
 class TWMEncodeGraphThread {
 public:
     TWMEncodeGraphThread(int32_t VideoWidth, int32_t VideoHeight, const TGUID& ColorSpace,
@@ -53,7 +53,7 @@ public:
 
     // S_OK: queued, or dropped after a 10 ms wait for room. S_FALSE: not recording (before the
     // graph is built, after a stop, after the file is full). E_INVALIDARG: a frame of another
-    // size than the recorder's. E_FAIL: the recording failed.
+    // size than the recorder's, which ends the recording. E_FAIL: the recording has failed.
     HRESULT AddVideoFrame(const void* Data, int32_t Size);
     HRESULT AddAudioFrame(const void* Data, int32_t Size);
     // True once the source has delivered end-of-stream because the file reached its duration.

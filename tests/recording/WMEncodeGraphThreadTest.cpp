@@ -106,14 +106,23 @@ TEST(WMEncodeGraphThread, RefusesFramesBeforeInitEncoderAndOfAnotherSize) {
     EXPECT_EQ(recorder.Status(), 500);
     EXPECT_EQ(end.Calls, 0) << "no file, no end report";
 
+    // A frame of another size ends the recording: one line, then failure answers; the
+    // recording had no frames yet, so no file is left.
     TempFolder folder;
-    auto running = StartRecorder(folder.Path() + "/size.wmv", end);
+    const std::string file = folder.Path() + "/size.wmv";
+    auto running = StartRecorder(file, end);
     ASSERT_EQ(running->Status(), 200);
     LogCapture log;
     EXPECT_EQ(running->AddVideoFrame(frame.data(), 100), E_INVALIDARG);
-    EXPECT_EQ(running->AddVideoFrame(nullptr, static_cast<int32_t>(frame.size())), E_INVALIDARG);
+    ASSERT_TRUE(WaitUntil([&] { return running->Status() == 500; })) << "the worker ends";
+    EXPECT_EQ(running->AddVideoFrame(frame.data(), static_cast<int32_t>(frame.size())), E_FAIL);
+    EXPECT_EQ(running->AddVideoFrame(nullptr, static_cast<int32_t>(frame.size())), E_FAIL);
+    EXPECT_TRUE(log.Contains(
+        "Error in TWMEncodeGraphThread.AddVideoFrame - frame of 100 bytes, the recording takes "
+        "12288."));
     EXPECT_EQ(log.Lines().size(), 1u) << "one line, not one per frame";
     ASSERT_TRUE(running->StopEncoder());
+    EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 // Eight queued frames keep the graph waiting; the ninth starts it. A stop before that ends the
