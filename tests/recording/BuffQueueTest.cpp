@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,6 +39,8 @@ const TQueueCase kQueueCases[] = {
     {"FullRingBlocksProducerUntilRelease", 2, "E+ A+ E+ A+ E- F+ R+ E+", 1, 1, "010", "0"},
     {"ReleaseAllReturnsEveryFullBuffer", 3, "E+ A+ E+ A+ X+ E+", 3, 0, "012", ""},
 };
+
+void PrintTo(const TQueueCase& c, std::ostream* os) { *os << c.Name; }
 
 }  // namespace
 
