@@ -18,3 +18,9 @@ void TNamedThread::Join() {
         FThread.join();
     }
 }
+
+void TNamedThread::Detach() {
+    if (FThread.joinable()) {
+        FThread.detach();
+    }
+}

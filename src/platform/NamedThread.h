@@ -18,6 +18,9 @@ public:
     bool Running() const { return FThread.joinable(); }
     // Waits for the body to return; a no-op when not started or already joined.
     void Join();
+    // Lets the thread run on without an owner (a worker that frees its own object does this
+    // from its body, last of all).
+    void Detach();
 
 private:
     std::thread FThread;

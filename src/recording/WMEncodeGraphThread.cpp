@@ -1,0 +1,348 @@
+#include "recording/WMEncodeGraphThread.h"
+
+#include <cmath>
+#include <stdexcept>
+
+#include "recording/AVSourceControl.h"
+#include "recording/WMEncodeGraph.h"
+#include "shell/Diagnostics.h"
+
+namespace {
+
+constexpr int32_t kCreated = 0;
+constexpr int32_t kInitialised = 100;
+constexpr int32_t kPrefilling = 200;
+constexpr int32_t kRunning = 300;
+constexpr int32_t kStopping = 400;
+constexpr int32_t kFinished = 500;
+
+}  // namespace
+
+TWMEncodeGraphThread::TWMEncodeGraphThread(int32_t VideoWidth, int32_t VideoHeight,
+                                           const TGUID& ColorSpace, double FPS,
+                                           TVideoEndCallback VideoEndCallback)
+    : FExitEvent(false, false),
+      FInVideoWidth(VideoWidth),
+      FInVideoHeight(VideoHeight),
+      FInColorSpace(ColorSpace),
+      FInFPS(FPS),
+      FVideoEndCallback(std::move(VideoEndCallback)) {
+    FThread.Start("wm-encoder", [this] { Execute(); });
+}
+
+TWMEncodeGraphThread::~TWMEncodeGraphThread() {
+    try {
+        // Destroyed without a stop: stop and wait like StopEncoder.
+        if (FThread.Running()) {
+            RequestStop(TStopMode::Wait);
+            FThread.Join();
+        }
+    } catch (...) {
+        LogMessage("Error in TWMEncodeGraphThread.Destroy call...");
+    }
+}
+
+int32_t TWMEncodeGraphThread::FrameBytes() const {
+    const int64_t bytesPerPixel = FInColorSpace == MEDIASUBTYPE_YUY2 ? 2 : 4;
+    return static_cast<int32_t>(static_cast<int64_t>(FInVideoWidth) * FInVideoHeight *
+                                bytesPerPixel);
+}
+
+HRESULT TWMEncodeGraphThread::AddVideoStream(const TVideoStreamSettings& VideoStreamSettings) {
+    try {
+        FVideoStreamSettings = VideoStreamSettings;
+        FVideoStreamSettings.NextFrameFunction = [this](uint8_t*& Data, int32_t& Size) {
+            return GetNextVideoFrameFunction(Data, Size);
+        };
+        FVideoStreamSettings.ReleaseFrameFunction = [this] { return ReleaseVideoFrameFunction(); };
+        return S_OK;
+    } catch (...) {
+        LogMessage("Error in TWMEncodeGraphThread.AddVideoStream call...");
+        return E_FAIL;
+    }
+}
+
+HRESULT TWMEncodeGraphThread::AddAudioStream(const TAudioStreamSettings& AudioStreamSettings) {
+    try {
+        FAudioStreamSettings = AudioStreamSettings;
+        return S_OK;
+    } catch (...) {
+        LogMessage("Error in TWMEncodeGraphThread.AddAudioStream call...");
+        return E_FAIL;
+    }
+}
+
+bool TWMEncodeGraphThread::InitEncoder(int64_t Duration, const std::string& DestinationFile) {
+    try {
+        FDuration = Duration;
+        FDestinationFile = DestinationFile;
+        int32_t expected = kCreated;
+        FStatus.compare_exchange_strong(expected, kInitialised);
+        FExitEvent.SetEvent();
+        return true;
+    } catch (...) {
+        LogMessage("Error in TWMEncodeGraphThread.InitEncoder call...");
+        return false;
+    }
+}
+
+HRESULT TWMEncodeGraphThread::AddVideoFrame(const void* Data, int32_t Size) {
+    try {
+        if (FFailed) {
+            return E_FAIL;
+        }
+        const int32_t status = FStatus;
+        if (status != kPrefilling && status != kRunning) {
+            return S_FALSE;
+        }
+        if (Data == nullptr || Size != FrameBytes()) {
+            // The camera no longer delivers the pictures this file was set up for: the
+            // recording ends with what it has (a new recorder takes the new size).
+            if (!FFrameSizeReported.exchange(true)) {
+                LogMessageFmt(
+                    "Error in TWMEncodeGraphThread.AddVideoFrame - frame of %d bytes, the "
+                    "recording takes %d.",
+                    static_cast<int>(Size), static_cast<int>(FrameBytes()));
+            }
+            OnGraphFailure();
+            return E_INVALIDARG;
+        }
+        if (IsEOSDelivered()) {
+            return S_FALSE;  // the file is full
+        }
+        std::lock_guard lock(FQueueLock);
+        if (!FVideoBuffQueue) {
+            return S_FALSE;
+        }
+        TBuffer* buffer = nullptr;
+        if (FVideoBuffQueue->GetEmptyBuffer(buffer, kQueueTimeoutMs)) {
+            buffer->Empty();
+            buffer->AddData(Data, Size);
+            FVideoBuffQueue->AddBuffer();
+        }
+        if (FStatus == kPrefilling && FVideoBuffQueue->EmptyCount() <= 1) {
+            int32_t expected = kPrefilling;
+            if (FStatus.compare_exchange_strong(expected, kRunning)) {
+                FExitEvent.SetEvent();
+            }
+        }
+        return S_OK;
+    } catch (...) {
+        LogMessage("Error in TWMEncodeGraphThread.AddVideoFrame call...");
+        return E_FAIL;
+    }
+}
+
+HRESULT TWMEncodeGraphThread::AddAudioFrame(const void* Data, int32_t Size) {
+    try {
+        const int32_t status = FStatus;
+        if (status != kPrefilling && status != kRunning) {
+            return S_FALSE;
+        }
+        if (Data == nullptr || Size < 0 || Size > kAudioBufferSize) {
+            return E_INVALIDARG;
+        }
+        std::lock_guard lock(FQueueLock);
+        if (!FAudioBuffQueue) {
+            return S_FALSE;
+        }
+        TBuffer* buffer = nullptr;
+        if (FAudioBuffQueue->GetEmptyBuffer(buffer, kQueueTimeoutMs)) {
+            buffer->Empty();
+            buffer->AddData(Data, Size);
+            FAudioBuffQueue->AddBuffer();
+        }
+        return S_OK;
+    } catch (...) {
+        LogMessage("Error in TWMEncodeGraphThread.AddAudioFrame call...");
+        return E_FAIL;
+    }
+}
+
+bool TWMEncodeGraphThread::IsEOSDelivered() {
+    // Only a file that reached its duration is full; the streams also end when the recording
+    // is stopped or has failed, and that is no reason to open the next file.
+    if (FFailed || FStatus >= kStopping) {
+        return false;
+    }
+    std::lock_guard lock(FEncoderLock);
+    return FSourceControl && FSourceControl->IsEOSDelivered() == S_OK;
+}
+
+bool TWMEncodeGraphThread::RequestStop(TStopMode mode) {
+    int32_t status = FStatus;
+    while (status < kStopping && !FStatus.compare_exchange_weak(status, kStopping)) {
+    }
+    // The worker decides whether to free the object only under this lock, so nothing here is
+    // touched after the worker may have gone.
+    std::lock_guard lock(FStopLock);
+    FStopMode = mode;
+    FExitEvent.SetEvent();
+    return true;
+}
+
+bool TWMEncodeGraphThread::StopAndFreeEncoder() {
+    try {
+        return RequestStop(TStopMode::Free);
+    } catch (...) {
+        LogMessage("Error in TWMEncodeGraphThread.StopAndFreeEncoder call...");
+        return false;
+    }
+}
+
+bool TWMEncodeGraphThread::StopEncoder() {
+    try {
+        RequestStop(TStopMode::Wait);
+        FThread.Join();
+        return true;
+    } catch (...) {
+        LogMessage("Error in TWMEncodeGraphThread.StopEncoder call...");
+        return false;
+    }
+}
+
+bool TWMEncodeGraphThread::WaitForStatus(int32_t status) {
+    for (;;) {
+        if (FStatus == status) {
+            return true;
+        }
+        if (StopRequested() || FFailed) {
+            return false;
+        }
+        FExitEvent.WaitFor(INFINITE);
+    }
+}
+
+void TWMEncodeGraphThread::OnGraphFailure() {
+    FFailed = true;
+    FExitEvent.SetEvent();
+}
+
+bool TWMEncodeGraphThread::GetNextVideoFrameFunction(uint8_t*& Data, int32_t& Size) {
+    try {
+        if (FVideoFramesEncoded == 0 && std::fabs(FStartDateTime.load()) < 1e-6) {
+            FStartDateTime = Now();
+        }
+        ++FVideoFramesEncoded;
+        TBuffer* buffer = nullptr;
+        if (FVideoBuffQueue && FVideoBuffQueue->GetFullBuffer(buffer, kQueueTimeoutMs)) {
+            Data = buffer->Head();
+            Size = buffer->Len();
+            return true;
+        }
+        return false;
+    } catch (...) {
+        LogMessage("Error in TWMEncodeGraphThread.GetNextVideoFrameFunction call...");
+        return false;
+    }
+}
+
+bool TWMEncodeGraphThread::ReleaseVideoFrameFunction() {
+    try {
+        // With the consumer caught up, one buffer stays counted as full: at most nine frames
+        // can wait from then on.
+        if (FVideoBuffQueue && FVideoBuffQueue->FullCount() > 1) {
+            FVideoBuffQueue->ReleaseBuffer();
+        }
+        return true;
+    } catch (...) {
+        LogMessage("Error in TWMEncodeGraphThread.ReleaseVideoFrameFunction call...");
+        return false;
+    }
+}
+
+void TWMEncodeGraphThread::RunRecording() {
+    FEncoder = std::make_unique<TWMEncodeGraph>();
+    if (!WaitForStatus(kInitialised)) {
+        return;  // stopped before there was anything to record
+    }
+    {
+        std::lock_guard lock(FQueueLock);
+        FVideoBuffQueue = std::make_unique<TBuffQueueEx>(kBuffersCount, FrameBytes());
+        FAudioBuffQueue = std::make_unique<TBuffQueueEx>(kBuffersCount, kAudioBufferSize);
+    }
+
+    FVideoStreamSettings.CodecIndex = 0;
+    uint32_t codecs = 0;
+    if (SUCCEEDED(FEncoder->GetVideoCodecsCount(codecs))) {
+        for (uint32_t i = 0; i < codecs; ++i) {
+            std::string name;
+            if (SUCCEEDED(FEncoder->GetVideoCodecName(i, name)) && name == kPreferredCodec) {
+                FVideoStreamSettings.CodecIndex = i;
+                break;
+            }
+        }
+    }
+
+    FEncoder->AddVideoStream(FVideoStreamSettings);
+    FEncoder->SetDuration(FDuration);
+    if (FAILED(FEncoder->SetDestinationFile(FDestinationFile))) {
+        // The graph has logged why; there is no file to record into.
+        FFailed = true;
+        return;
+    }
+    FEncoder->SetFailureHandler([this] { OnGraphFailure(); });
+    {
+        std::lock_guard lock(FEncoderLock);
+        FSourceControl = FEncoder->AVSourceControl();
+    }
+
+    int32_t expected = kInitialised;
+    FStatus.compare_exchange_strong(expected, kPrefilling);
+    if (WaitForStatus(kRunning)) {
+        FEncoder->Play();
+        WaitForStatus(kFinished);  // only the stop or a failure end this wait
+    }
+}
+
+void TWMEncodeGraphThread::FinishRecording() {
+    const bool fileSet = FEncoder && FEncoder->IsFileNameSet() && FSourceControl;
+    if (FEncoder) {
+        FEncoder->Stop();
+        FEncoder->EjectFile();
+        {
+            std::lock_guard lock(FEncoderLock);
+            FSourceControl.reset();
+        }
+        FEncoder.reset();
+    }
+    if (fileSet && FVideoEndCallback) {
+        const double duration = static_cast<double>(FVideoStreamSettings.InputTimePerFrame) /
+                                10000000.0 * static_cast<double>(FVideoFramesEncoded);
+        FVideoEndCallback(FStartDateTime, duration);
+    }
+    std::lock_guard lock(FQueueLock);
+    FVideoBuffQueue.reset();
+    FAudioBuffQueue.reset();
+    FStatus = kFinished;
+}
+
+void TWMEncodeGraphThread::Execute() {
+    try {
+        RunRecording();
+    } catch (...) {
+        LogMessage("Error in TWMEncodeGraphThread.Execute call...");
+        FFailed = true;
+    }
+    try {
+        FinishRecording();
+    } catch (...) {
+        LogMessage("Error in TWMEncodeGraphThread.Execute call...");
+        FFailed = true;
+        FStatus = kFinished;
+    }
+    // A recording that ended early waits for its stop: only the caller's stop decides whether
+    // the object frees itself.
+    while (!StopRequested()) {
+        FExitEvent.WaitFor(INFINITE);
+    }
+    bool freeSelf = false;
+    {
+        std::lock_guard lock(FStopLock);
+        freeSelf = FStopMode == TStopMode::Free;
+    }
+    if (freeSelf) {
+        FThread.Detach();
+        delete this;
+    }
+}

@@ -1,0 +1,118 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/DateTime.h"
+#include "platform/HResult.h"
+#include "platform/MediaType.h"
+#include "platform/NamedThread.h"
+#include "platform/Sync.h"
+#include "recording/BuffQueueEx.h"
+#include "recording/RecordingTypes.h"
+
+class TWMEncodeGraph;
+class IAVSourceControl;
+
+// Records one WMV file. The caller (the camera's frame callback) pushes copies of its frames
+// into a queue of ten frame buffers and never waits more than 10 ms; a worker thread owns the
+// encoding graph, whose source pulls the frames out of the queue at its own pace. When the
+// caller stops the recording, the worker finishes the file and reports the file's start time
+// and length through the end callback (on the worker thread).
+//
+// Status: 0 created, 100 settings complete (the worker builds the graph), 200 graph built and
+// frames queued, 300 nine frames queued and the graph running, 400 stop requested, 500 file
+// closed, end callback done, queues freed.
+//
+// Use: construct, AddVideoStream, InitEncoder, set StartDateTime, AddVideoFrame per frame
+// (polling IsEOSDelivered for a file that is full), then either StopAndFreeEncoder (returns at
+// once; the object finishes and frees itself, the caller must not touch it again) or
+// StopEncoder followed by delete (waits until the file is closed and the callback has run).
+//
+// The worker's waits end on their status or on a stop, whichever comes first, so a stop at any
+// time ends the recording: before the prefill is complete the file holds no frames and the
+// end callback reports a duration of 0. A graph that cannot be built (destination, stream
+// values), a file that cannot be written or a frame of another size ends the recording early;
+// AddVideoFrame then answers E_FAIL and the object waits for its stop.
+class TWMEncodeGraphThread {
+public:
+    TWMEncodeGraphThread(int32_t VideoWidth, int32_t VideoHeight, const TGUID& ColorSpace,
+                         double FPS, TVideoEndCallback VideoEndCallback);
+    ~TWMEncodeGraphThread();
+    TWMEncodeGraphThread(const TWMEncodeGraphThread&) = delete;
+    TWMEncodeGraphThread& operator=(const TWMEncodeGraphThread&) = delete;
+
+    HRESULT AddVideoStream(const TVideoStreamSettings& VideoStreamSettings);
+    HRESULT AddAudioStream(const TAudioStreamSettings& AudioStreamSettings);
+    bool InitEncoder(int64_t Duration, const std::string& DestinationFile);
+    TDateTime StartDateTime() const { return FStartDateTime; }
+    void SetStartDateTime(TDateTime Value) { FStartDateTime = Value; }
+
+    // S_OK: queued, or dropped after a 10 ms wait for room. S_FALSE: not recording (before the
+    // graph is built, after a stop, after the file is full). E_INVALIDARG: a frame of another
+    // size than the recorder's, which ends the recording. E_FAIL: the recording has failed.
+    HRESULT AddVideoFrame(const void* Data, int32_t Size);
+    HRESULT AddAudioFrame(const void* Data, int32_t Size);
+    // True once the source has delivered end-of-stream because the file reached its duration.
+    bool IsEOSDelivered();
+
+    bool StopAndFreeEncoder();
+    bool StopEncoder();
+
+    int32_t Status() const { return FStatus; }
+    int64_t VideoFramesEncoded() const { return FVideoFramesEncoded; }
+
+    static constexpr int32_t kBuffersCount = 10;
+    static constexpr int32_t kAudioBufferSize = 1048576;
+    static constexpr int64_t kQueueTimeoutMs = 10;
+    static constexpr const char* kPreferredCodec = "Windows Media Video 9";
+
+private:
+    enum class TStopMode { None, Free, Wait };
+
+    void Execute();
+    void RunRecording();
+    void FinishRecording();
+    // Sleeps until `status` is reached, a stop was requested or the recording failed; true
+    // when the status was reached.
+    bool WaitForStatus(int32_t status);
+    bool StopRequested() const { return FStopMode != TStopMode::None; }
+    bool RequestStop(TStopMode mode);
+    bool GetNextVideoFrameFunction(uint8_t*& Data, int32_t& Size);
+    bool ReleaseVideoFrameFunction();
+    void OnGraphFailure();
+    int32_t FrameBytes() const;
+
+    TEvent FExitEvent;
+    std::unique_ptr<TWMEncodeGraph> FEncoder;
+    std::atomic<TDateTime> FStartDateTime{0};
+    std::atomic<int64_t> FVideoFramesEncoded{0};
+    std::atomic<int64_t> FAudioFramesEncoded{0};
+    int32_t FInVideoWidth;
+    int32_t FInVideoHeight;
+    TGUID FInColorSpace;
+    double FInFPS;
+    TVideoEndCallback FVideoEndCallback;
+    TVideoStreamSettings FVideoStreamSettings;
+    TAudioStreamSettings FAudioStreamSettings;
+    std::unique_ptr<TBuffQueueEx> FVideoBuffQueue;
+    std::unique_ptr<TBuffQueueEx> FAudioBuffQueue;
+    int64_t FDuration = 0;
+    std::string FDestinationFile;
+    std::atomic<int32_t> FStatus{0};
+
+    // The queues are used by the caller's thread while the worker may free them.
+    std::mutex FQueueLock;
+    // The source control is read by the caller's thread while the worker may free the graph.
+    std::mutex FEncoderLock;
+    std::shared_ptr<IAVSourceControl> FSourceControl;
+    std::atomic<bool> FFailed{false};
+    std::atomic<bool> FFrameSizeReported{false};
+    // Who stops the recording, and whether the object then frees itself.
+    std::mutex FStopLock;
+    std::atomic<TStopMode> FStopMode{TStopMode::None};
+    TNamedThread FThread;
+};
