@@ -1,16 +1,49 @@
 #include <QApplication>
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "localisation/TandrelTexts.h"
+#include "platform/BuildVersion.h"
+#include "shell/CommandLine.h"
 #include "shell/Form1.h"
+#include "shell/HeadlessRun.h"
 #include "shell/VisualStyle.h"
 
 int main(int argc, char** argv) {
+    const TCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    switch (line.Action) {
+        case TCommandLine::TAction::Error:
+            std::fprintf(stderr, "tandrel: %s\n\n%s", line.Error.c_str(),
+                         CommandLineUsage().c_str());
+            return kExitBadUsage;
+        case TCommandLine::TAction::Help:
+            std::fputs(CommandLineUsage().c_str(), stdout);
+            return 0;
+        case TCommandLine::TAction::Version:
+            std::printf("Tandrel %d.%d.%d (build %d)\n", TANDREL_VERSION_MAJOR,
+                        TANDREL_VERSION_MINOR, TANDREL_VERSION_RELEASE, TANDREL_VERSION_BUILD);
+            return 0;
+        default:
+            break;
+    }
+    const bool windowless = line.Action != TCommandLine::TAction::Window;
+    if (windowless) {
+        // No window is shown, so no display is needed.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication application(argc, argv);
     application.setOrganizationName("Vantrelle Media Solutions");
     application.setApplicationName("Tandrel");
-    ApplyWindows10BlueStyle(application);
     int result = 0;
-    {
+    if (line.Action == TCommandLine::TAction::ListCameras) {
+        result = ListCameras();
+    } else if (line.Action == TCommandLine::TAction::Headless) {
+        THeadlessRun run(line);
+        result = run.Run();
+    } else {
+        ApplyWindows10BlueStyle(application);
         TForm1 form;
         form.show();
         result = application.exec();

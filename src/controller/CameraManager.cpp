@@ -102,6 +102,15 @@ bool TCameraManager::InitializeCamera() {
         FFramePreviewImage->show();
 
         LoadRegistrySettings();
+        if (FOverrides.CameraIndex) {
+            FCameraIndex = *FOverrides.CameraIndex;
+        }
+        if (FOverrides.DetectionMode) {
+            FMotionDetectionMode = *FOverrides.DetectionMode;
+        }
+        if (FOverrides.Sensitivity) {
+            FMotionDetectionSensitivity = *FOverrides.Sensitivity;
+        }
 
         int32_t devices = 0;
         FFrameGrabCaptureGraph->GetSupportedDevicesCount(devices);

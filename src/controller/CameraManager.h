@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,6 +43,15 @@ struct TZoneEvent {
     int32_t Activity = 0;  // the zone's motion activity in percent
 };
 using TZoneEventCallback = std::function<void(const TZoneEvent&)>;
+
+// Values given for one run (a headless run's command line) that replace the stored ones.
+struct TCameraOverrides {
+    std::optional<int32_t> CameraIndex;
+    std::optional<int32_t> DetectionMode;
+    std::optional<int32_t> Sensitivity;
+    // The run brings its own zones: the stored ones are not loaded.
+    bool IgnoreStoredZones = false;
+};
 
 // The one controller of a camera: owns the capture graph, the zone overlays, the alarm settings,
 // the zone detector while detection is active and the two recorders; builds the camera panel in
@@ -110,6 +120,8 @@ public:
     // Whether destruction writes the settings and zones back (a run with values given for that
     // run only leaves the stored ones alone). On by default.
     void SetSaveSettingsOnExit(bool Save) { FSaveSettingsOnExit = Save; }
+    // Values that replace the stored ones at camera start (set before InitializeCamera).
+    void SetOverrides(const TCameraOverrides& Overrides) { FOverrides = Overrides; }
 
     // Read access for the main window and for tests.
     bool Activated() const { return FActivated.load(); }
@@ -232,5 +244,6 @@ private:
     std::vector<TZoneState> FZoneStates;
     TZoneEventCallback FZoneEventCallback;
     bool FSaveSettingsOnExit = true;
+    TCameraOverrides FOverrides;
     std::atomic<bool> FRepaintPending{false};
 };

@@ -134,7 +134,7 @@ bool TCameraManager::LoadRegistrySelectors() {
             return true;
         }
         FSelectorsLoaded = true;
-        if (!store.OpenKey(kKey, false)) {
+        if (FOverrides.IgnoreStoredZones || !store.OpenKey(kKey, false)) {
             return true;
         }
         // The rectangles are made to fit the picture as it is placed now.

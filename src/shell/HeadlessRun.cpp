@@ -1,0 +1,278 @@
+#include "shell/HeadlessRun.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+#include "alarms/AlarmSettings.h"
+#include "capture/FrameGrabCaptureGraph.h"
+#include "controller/CameraManager.h"
+#include "controller/CameraPicture.h"
+#include "platform/DateTime.h"
+#include "platform/SingleInstanceLock.h"
+#include "shell/Diagnostics.h"
+#include "shell/EventLine.h"
+#include "shell/TerminationSignals.h"
+#include "zones/SelectorObjectManager.h"
+
+namespace {
+
+constexpr const char* kProductName = "Tandrel";
+constexpr int32_t kTimePerFrameMS = 100;
+
+const char* DeviceTypeName(int32_t type) {
+    switch (type) {
+        case 1:
+            return "DV";
+        case 2:
+            return "HDV";
+        case 3:
+            return "BMD";
+        case 4:
+            return "Analog";
+        case 5:
+            return "AnalogHW";
+        case 6:
+            return "DVVideo";
+        default:
+            return "unrecognised";
+    }
+}
+
+const char* ZoneEventName(TZoneEvent::TKind kind) {
+    switch (kind) {
+        case TZoneEvent::TKind::LearningDone:
+            return "learning_done";
+        case TZoneEvent::TKind::MotionStart:
+            return "motion_start";
+        case TZoneEvent::TKind::MotionEnd:
+            return "motion_end";
+        case TZoneEvent::TKind::AlarmOn:
+            return "alarm_on";
+        case TZoneEvent::TKind::AlarmOff:
+            return "alarm_off";
+    }
+    return "zone";
+}
+
+}  // namespace
+
+THeadlessRun::THeadlessRun(TCommandLine Line, QObject* Parent)
+    : QObject(Parent), FLine(std::move(Line)) {}
+
+THeadlessRun::~THeadlessRun() {
+    // The controller stops its graph and recorders (and saves, when the run may) before its
+    // host goes.
+    FManager.reset();
+    FHost.reset();
+}
+
+void THeadlessRun::ReportError(const std::string& Text) {
+    std::fprintf(stderr, "%s: %s\n", kProductName, Text.c_str());
+    std::fflush(stderr);
+    TEventLine("error", Now()).Add("text", Text).Write();
+}
+
+int THeadlessRun::Run() {
+    std::string name = TSingleInstanceLock::DefaultName(kProductName);
+    if (!FLine.Instance.empty()) {
+        name += "-" + FLine.Instance;
+    }
+    TSingleInstanceLock lock;
+    if (lock.TryAcquire(name) != TSingleInstanceLock::TResult::Acquired) {
+        ReportError("You can start only one instance of the product.");
+        return kExitAlreadyRunning;
+    }
+    const int started = Start();
+    if (started != 0) {
+        return started;
+    }
+    // The same signals that close the window end the run, recordings finished.
+    auto* termination = new TTerminationSignals(this);
+    connect(termination, &TTerminationSignals::TerminationRequested, qApp, &QCoreApplication::quit);
+    if (FLine.Seconds) {
+        QTimer::singleShot(static_cast<int64_t>(*FLine.Seconds) * 1000, qApp,
+                           &QCoreApplication::quit);
+    }
+    QCoreApplication::exec();
+    FManager.reset();
+    return 0;
+}
+
+int32_t THeadlessRun::ResolveCamera() {
+    TFrameGrabCaptureGraph* graph = FManager->FrameGrabCaptureGraph();
+    if (!FLine.CameraName) {
+        return FLine.CameraIndex.value_or(0);
+    }
+    int32_t count = 0;
+    graph->GetSupportedDevicesCount(count);
+    for (int32_t i = 0; i < count; ++i) {
+        const std::string* friendly = nullptr;
+        if (SUCCEEDED(graph->GetSupportedDeviceFriendlyName(i, friendly)) && friendly != nullptr &&
+            *friendly == *FLine.CameraName) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+std::string THeadlessRun::CameraLabel(int32_t Index) const {
+    const std::string* friendly = nullptr;
+    if (FManager && SUCCEEDED(FManager->FrameGrabCaptureGraph()->GetSupportedDeviceFriendlyName(
+                        Index, friendly)) &&
+        friendly != nullptr) {
+        return "\"" + *friendly + "\" (" + std::to_string(Index) + ")";
+    }
+    return std::to_string(Index);
+}
+
+int THeadlessRun::Start() {
+    FHost = std::make_unique<QWidget>();
+    FHost->resize(926, 521);
+    FHost->show();
+    FManager = std::make_unique<TCameraManager>(FHost.get(), kTimePerFrameMS);
+    // Values of this run only leave the stored ones alone.
+    FManager->SetSaveSettingsOnExit(FLine.UsesStoredValuesOnly());
+    TCameraOverrides overrides;
+    if (FLine.CameraName || FLine.CameraIndex) {
+        const int32_t index = ResolveCamera();
+        if (index < 0) {
+            ReportError("there is no camera named \"" + *FLine.CameraName + "\".");
+            return kExitNoCamera;
+        }
+        overrides.CameraIndex = index;
+    }
+    if (FLine.Mode) {
+        if (*FLine.Mode < TCameraManager::kMinDetectionMode ||
+            *FLine.Mode > TCameraManager::kMaxDetectionMode) {
+            std::fprintf(stderr, "%s: --mode takes %d to %d.\n\n%s", kProductName,
+                         TCameraManager::kMinDetectionMode, TCameraManager::kMaxDetectionMode,
+                         CommandLineUsage().c_str());
+            return kExitBadUsage;
+        }
+        overrides.DetectionMode = *FLine.Mode;
+    }
+    overrides.Sensitivity = FLine.Sensitivity;
+    overrides.IgnoreStoredZones = !FLine.Zones.empty();
+    FManager->SetOverrides(overrides);
+    FManager->SetZoneEventCallback([](const TZoneEvent& event) {
+        TEventLine line(ZoneEventName(event.Kind), Now());
+        line.Add("zone", static_cast<int64_t>(event.Zone) + 1);
+        if (event.Kind == TZoneEvent::TKind::MotionStart ||
+            event.Kind == TZoneEvent::TKind::MotionEnd) {
+            line.Add("activity", static_cast<int64_t>(event.Activity));
+        }
+        line.Write();
+    });
+
+    if (!FManager->InitializeCamera()) {
+        ReportError("the camera " + CameraLabel(FManager->CameraIndex()) + " cannot be started.");
+        return kExitNoCamera;
+    }
+    const int32_t width = FManager->VideoWidth();
+    const int32_t height = FManager->VideoHeight();
+    const int64_t interval = FManager->VideoFrameInterval();
+    const std::string* device = nullptr;
+    FManager->FrameGrabCaptureGraph()->GetSupportedDeviceFriendlyName(FManager->CameraIndex(),
+                                                                      device);
+    TEventLine("camera_started", Now())
+        .Add("device", device != nullptr ? *device : std::string())
+        .Add("width", static_cast<int64_t>(width))
+        .Add("height", static_cast<int64_t>(height))
+        .Add("fps", interval > 0 ? std::round(1e9 / static_cast<double>(interval)) / 100.0 : 0.0)
+        .Write();
+
+    PlaceZones();
+    FManager->OnActivateClick();
+    if (!FManager->Activated()) {
+        ReportError("detection cannot be started on the camera " +
+                    CameraLabel(FManager->CameraIndex()) + ".");
+        return kExitNoCamera;
+    }
+    return 0;
+}
+
+void THeadlessRun::PlaceZones() {
+    // The host is made the frame's size (plus the button strip), so that a picture pixel is a
+    // frame pixel wherever the frame's shape allows.
+    const int32_t width = FManager->VideoWidth();
+    const int32_t height = FManager->VideoHeight();
+    if (width > 0 && height > 0) {
+        FHost->resize(width, height + TCameraManager::kButtonStripHeight);
+        FManager->Reposition();
+    }
+    TSelectorObjectManager* zones = FManager->SelectorObjectManager();
+    const TCameraPicture* picture = FManager->FramePreviewImage();
+    if (zones == nullptr || picture == nullptr || width <= 0 || height <= 0) {
+        return;
+    }
+    const QRect placed = picture->geometry();
+    const double sx = static_cast<double>(placed.width()) / width;
+    const double sy = static_cast<double>(placed.height()) / height;
+    // Frame pixels, top-down, to the picture's place in its box.
+    auto toPicture = [&](const TRect& frame) {
+        const int32_t left = std::clamp(frame.Left, 0, width);
+        const int32_t top = std::clamp(frame.Top, 0, height);
+        const int32_t right = std::clamp(frame.Right, left, width);
+        const int32_t bottom = std::clamp(frame.Bottom, top, height);
+        return TRect{placed.left() + static_cast<int32_t>(left * sx + 0.5),
+                     placed.top() + static_cast<int32_t>(top * sy + 0.5),
+                     placed.left() + static_cast<int32_t>(right * sx + 0.5),
+                     placed.top() + static_cast<int32_t>(bottom * sy + 0.5)};
+    };
+    std::vector<TRect> wanted = FLine.Zones;
+    if (wanted.empty() && zones->Count() == 0) {
+        // Nothing to watch yet: the whole picture is one zone.
+        wanted.push_back(TRect{0, 0, width, height});
+    }
+    for (const TRect& frame : wanted) {
+        const int32_t before = zones->Count();
+        FManager->OnAddZoneClick();
+        if (zones->Count() == before) {
+            break;
+        }
+        if (frame.Right > width || frame.Bottom > height) {
+            std::fprintf(stderr, "%s: zone %d,%d,%d,%d is cut to the %d x %d frame.\n",
+                         kProductName, frame.Left, frame.Top, frame.Right, frame.Bottom, width,
+                         height);
+        }
+        zones->SetRectangle(zones->Count() - 1, toPicture(frame));
+    }
+}
+
+int ListCameras() {
+    TFrameGrabCaptureGraph graph;
+    int32_t count = 0;
+    graph.GetSupportedDevicesCount(count);
+    for (int32_t i = 0; i < count; ++i) {
+        const std::string* name = nullptr;
+        int32_t type = 0;
+        graph.GetSupportedDeviceFriendlyName(i, name);
+        graph.GetSupportedDeviceType(i, type);
+        std::printf("camera %d: %s (type %d, %s)\n", i, name != nullptr ? name->c_str() : "",
+                    type, DeviceTypeName(type));
+        if (FAILED(graph.ActivateMainGraph(i))) {
+            std::printf("  cannot be opened\n");
+            continue;
+        }
+        int32_t formats = 0;
+        graph.GetOutputTypesCount(formats);
+        for (int32_t f = 0; f < formats; ++f) {
+            int32_t width = 0;
+            int32_t height = 0;
+            int64_t interval = 0;
+            if (SUCCEEDED(graph.GetOutputType(f, width, height, interval))) {
+                std::printf("  format %d: %d x %d, %.4g fps\n", f, width, height,
+                            interval > 0 ? 10000000.0 / static_cast<double>(interval) : 0.0);
+            }
+        }
+        graph.DeactivateMainGraph();
+    }
+    std::fflush(stdout);
+    return 0;
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+#include <string>
+
+#include "shell/CommandLine.h"
+
+class QWidget;
+class TCameraManager;
+
+// Watches one camera without showing a window: the camera controller runs on a hidden host
+// widget (Qt's offscreen platform), detection is activated at start, and every event goes to
+// standard output as one JSON line. Ends on SIGINT, SIGTERM or SIGHUP, or after --seconds.
+class THeadlessRun : public QObject {
+    Q_OBJECT
+public:
+    explicit THeadlessRun(TCommandLine Line, QObject* Parent = nullptr);
+    ~THeadlessRun() override;
+
+    // Runs until the end; the process exit status.
+    int Run();
+
+private:
+    int Start();
+    // The camera asked for by name or index, or the stored one; -1 when a name is unknown.
+    int32_t ResolveCamera();
+    std::string CameraLabel(int32_t Index) const;
+    void PlaceZones();
+    void ReportError(const std::string& Text);
+
+    TCommandLine FLine;
+    std::unique_ptr<QWidget> FHost;
+    std::unique_ptr<TCameraManager> FManager;
+};
+
+// Prints every camera (index, name, device type) and its formats, one per line; exit status.
+int ListCameras();

@@ -1,0 +1,151 @@
+// The real program run without a window, as a script or a service would run it.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+class HeadlessRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(FHome.isValid());
+        FEnvironment = QProcessEnvironment::systemEnvironment();
+        FEnvironment.insert("HOME", FHome.path());
+        FEnvironment.insert("XDG_CONFIG_HOME", FHome.path() + "/config");
+        FEnvironment.insert("XDG_DATA_HOME", FHome.path() + "/data");
+        FEnvironment.insert("TANDREL_INSTANCE_NAME",
+                            QString("tandrel-headless-%1-%2")
+                                .arg(QCoreApplication::applicationPid())
+                                .arg(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        FEnvironment.insert("TANDREL_AUDIO_SINK", "fakesink");
+        FEnvironment.insert("TANDREL_VIDEO_SINK", "fakesink");
+        FEnvironment.remove("TANDREL_TEST_PATTERN");
+        FEnvironment.remove("TANDREL_FILE_CAMERAS");
+        FEnvironment.remove("DISPLAY");
+    }
+
+    // Runs the program to its end (at most a minute); its exit status.
+    int RunToEnd(const QStringList& arguments) {
+        QProcess process;
+        process.setProcessEnvironment(FEnvironment);
+        process.start(TANDREL_EXECUTABLE, arguments);
+        EXPECT_TRUE(process.waitForFinished(60000));
+        FOut = process.readAllStandardOutput();
+        FErr = process.readAllStandardError();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+
+    // The JSON events of the output, in order.
+    static std::vector<QJsonObject> Events(const QByteArray& output) {
+        std::vector<QJsonObject> events;
+        for (const QByteArray& line : output.split('\n')) {
+            if (line.isEmpty()) {
+                continue;
+            }
+            const QJsonDocument document = QJsonDocument::fromJson(line);
+            EXPECT_TRUE(document.isObject()) << line.constData();
+            events.push_back(document.object());
+        }
+        return events;
+    }
+
+    QString SettingsFile() const {
+        return FHome.path() + "/config/Vantrelle Media Solutions/Tandrel.conf";
+    }
+
+    QTemporaryDir FHome;
+    QProcessEnvironment FEnvironment;
+    QByteArray FOut;
+    QByteArray FErr;
+};
+
+TEST_F(HeadlessRunTest, WatchesTheTestPatternPrintsEventsAndEndsOnSigterm) {
+    QProcess process;
+    process.setProcessEnvironment(FEnvironment);
+    // Simple mode on the band the ball crosses twice in each sweep.
+    process.start(TANDREL_EXECUTABLE, {"--headless", "--mode", "1", "--sensitivity", "95",
+                                       "--zone", "0,80,320,160"});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    QByteArray output;
+    const bool moved = QTest::qWaitFor(
+        [&] {
+            output += process.readAllStandardOutput();
+            return output.contains("\"motion_start\"");
+        },
+        30000);
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(20000));
+    output += process.readAllStandardOutput();
+    EXPECT_TRUE(moved) << output.constData() << process.readAllStandardError().constData();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+
+    const std::vector<QJsonObject> events = Events(output);
+    ASSERT_FALSE(events.empty());
+    const QJsonObject& started = events.front();
+    EXPECT_EQ(started["event"].toString(), "camera_started");
+    EXPECT_EQ(started["device"].toString(), "Test Pattern");
+    EXPECT_EQ(started["width"].toInt(), 320);
+    EXPECT_EQ(started["height"].toInt(), 240);
+    EXPECT_GT(started["fps"].toDouble(), 0);
+    bool motion = false;
+    for (const QJsonObject& event : events) {
+        // Local time, ISO 8601, with milliseconds.
+        EXPECT_EQ(event["time"].toString().size(), 23) << event["time"].toString().toStdString();
+        if (event["event"].toString() == "motion_start") {
+            motion = true;
+            EXPECT_EQ(event["zone"].toInt(), 1);
+            EXPECT_GT(event["activity"].toInt(), 5);  // more than 100 - sensitivity
+        }
+    }
+    EXPECT_TRUE(motion);
+    // Values given for the run are not stored.
+    EXPECT_FALSE(QFile::exists(SettingsFile()));
+}
+
+TEST_F(HeadlessRunTest, ExitStatusTellsWhatWentWrong) {
+    struct Case {
+        QStringList arguments;
+        int status;
+        QByteArray error;  // on standard error
+    };
+    const std::vector<Case> cases = {
+        {{"--headless", "--camera", "9"}, 2, "the camera 9 cannot be started."},
+        {{"--headless", "--camera", "No Such Camera"}, 2,
+         "there is no camera named \"No Such Camera\"."},
+        {{"--headless", "--mode", "9"}, 64, "--mode takes"},
+        {{"--bogus"}, 64, "unknown option --bogus"},
+        {{"--headless", "--zone", "3,3,1,1"}, 64, "Usage: tandrel"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        EXPECT_EQ(RunToEnd(c.arguments), c.status) << FErr.constData();
+        EXPECT_TRUE(FErr.contains(c.error)) << FErr.constData();
+    }
+    // A camera that cannot start is also an event for whoever reads the output.
+    RunToEnd({"--headless", "--camera", "9"});
+    const std::vector<QJsonObject> events = Events(FOut);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0]["event"].toString(), "error");
+}
+
+TEST_F(HeadlessRunTest, ARunOnStoredValuesOnlyKeepsThemAndListsTheCameras) {
+    EXPECT_EQ(RunToEnd({"--headless", "--seconds", "2"}), 0) << FErr.constData();
+    EXPECT_TRUE(Events(FOut).front()["event"].toString() == "camera_started");
+    EXPECT_TRUE(QFile::exists(SettingsFile()));
+
+    EXPECT_EQ(RunToEnd({"--list-cameras"}), 0);
+    EXPECT_TRUE(FOut.startsWith("camera 0: Test Pattern (type 4, Analog)\n")) << FOut.constData();
+    EXPECT_TRUE(FOut.contains("  format 0: 320 x 240")) << FOut.constData();
+    EXPECT_EQ(RunToEnd({"--version"}), 0);
+    EXPECT_TRUE(FOut.startsWith("Tandrel ")) << FOut.constData();
+}
+
+}  // namespace
