@@ -43,6 +43,7 @@ TCameraManager::TCameraManager(QWidget* MainForm, int32_t TimePerFrameMS) {
         FFrameCounter = 0;
         FWaitMinMotionDuration = false;
         FMotionStartTime = 0;
+        FRecordingsInFlight = std::make_shared<TRecordingsInFlight>();
     } catch (...) {
         LogMessage("Error in TCameraManager.Create call...");
     }
@@ -63,11 +64,9 @@ TCameraManager::~TCameraManager() {
             SaveRegistrySettings();
             SaveRegistrySelectors();
         }
-        {
-            std::lock_guard<std::mutex> guard(FLock);
-            StopWMEncoderGraph(1);
-            StopWMEncoderGraph(0);
-        }
+        // Both recordings are finished (file closed, information file written) before the
+        // controller goes; the end reports need nothing of it.
+        StopRecordersAndWait();
         FAlarmSettings.reset();
         DestroyDetector();
         FSelectorObjectManager.reset();
@@ -241,72 +240,4 @@ void TCameraManager::DestroyDetector() {
         FZoneStates.clear();
     }
     detector.reset();
-}
-
-// Motion recording and the video loggers: the recorder state kept here is what the panel and
-// the frame path rely on; the encoder threads themselves are added with the recorders.
-
-bool TCameraManager::MotionDetectedCallback(int32_t ZoneIndex) {
-    try {
-        // Called from the frame step's detection, lock held.
-        if (ZoneIndex >= 0 && static_cast<size_t>(ZoneIndex) < FZoneMotion.size()) {
-            FZoneMotion[static_cast<size_t>(ZoneIndex)] = 1;
-        }
-        // Starts the motion recorder once the recorders exist.
-        return false;
-    } catch (...) {
-        LogMessage("Error in TCameraManager.MotionDetectedCallback call...");
-        return false;
-    }
-}
-
-bool TCameraManager::NoMotionDetectedCallback(int32_t) {
-    try {
-        // Ends (or schedules the end of) the motion recording once the recorders exist.
-        return false;
-    } catch (...) {
-        LogMessage("Error in TCameraManager.NoMotionDetectedCallback call...");
-        return false;
-    }
-}
-
-bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
-    try {
-        if (Kind != 0 && Kind != 1) {
-            return false;
-        }
-        // Creates the encoder thread of this kind once the recorders exist.
-        return true;
-    } catch (...) {
-        LogMessage("Error in TCameraManager.StartWMEncoderGraph call...");
-        return false;
-    }
-}
-
-bool TCameraManager::StopWMEncoderGraph(int32_t Kind) {
-    try {
-        if (Kind == 1) {
-            FMotionStartTime = 0;
-        }
-        return true;
-    } catch (...) {
-        LogMessage("Error in TCameraManager.StopWMEncoderGraph call...");
-        return false;
-    }
-}
-
-bool TCameraManager::RefreshVideoLoggers() {
-    try {
-        std::lock_guard<std::mutex> guard(FLock);
-        StopWMEncoderGraph(1);
-        if (!FAlarmSettings->UseConstantVideoLogger()) {
-            StopWMEncoderGraph(0);
-        } else {
-            StartWMEncoderGraph(0);
-        }
-        return true;
-    } catch (...) {
-        LogMessage("Error in TCameraManager.RefreshVideoLoggers call...");
-        return false;
-    }
 }

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <cstdint>
 #include <memory>
@@ -19,12 +20,14 @@
 #include "controller/PanelButton.h"
 #include "detection/Rect.h"
 #include "platform/DateTime.h"
+#include "recording/RecordingTypes.h"
 
 class QWidget;
 class TAlarmSettings;
 class TZoneAlarmSettings;
 class TFrameGrabCaptureGraph;
 class TMotionDetectionListManager;
+class TWMEncodeGraphThread;
 class TSelectorObjectManager;
 
 // What the frame path reports for one zone; the GUI thread hands it to the zone's overlay.
@@ -43,6 +46,15 @@ struct TZoneEvent {
     int32_t Activity = 0;  // the zone's motion activity in percent
 };
 using TZoneEventCallback = std::function<void(const TZoneEvent&)>;
+
+// A recording began (Finished false) or its file was closed and its information file written
+// (Finished true, with its length in seconds).
+struct TRecordingEvent {
+    bool Finished = false;
+    std::string File;
+    double Duration = 0;
+};
+using TRecordingEventCallback = std::function<void(const TRecordingEvent&)>;
 
 // Values given for one run (a headless run's command line) that replace the stored ones.
 struct TCameraOverrides {
@@ -103,14 +115,42 @@ public:
     void OnVideosListClick();
     void OnImageClick();
 
-    // Motion reports of the detector (streaming thread); the recording issue fills them in.
+    // Motion reports of the detector, per zone (streaming thread, inside the frame step).
     bool MotionDetectedCallback(int32_t ZoneIndex);
     bool NoMotionDetectedCallback(int32_t ZoneIndex);
-    // Recorder control (kind 0 continually running, 1 motion); the caller holds the frame lock
-    // (the frame step already does). Seams for the recorders.
+    // Recorder control (kind 0 continually running, 1 motion); the caller holds FLock (the
+    // frame step already does). Neither waits for a recorder.
     bool StartWMEncoderGraph(int32_t Kind);
     bool StopWMEncoderGraph(int32_t Kind);
     bool RefreshVideoLoggers();
+    // End reports of a recorder: write the recording's information file into the folder of
+    // its kind.
+    bool OnMotionVideoEnd(TDateTime StartTime, double Duration);
+    bool OnConastantVideoEnd(TDateTime StartTime, double Duration);
+
+    // The length after which a recorder's file is full and the next one starts (100-ns units).
+    static constexpr int64_t kMaxRecordingDuration = 72000000000LL;  // 2 hours
+    void SetMaxRecordingDuration(int64_t Duration) { FMaxRecordingDuration = Duration; }
+    // Called when a recording starts (under the controller's lock; on the streaming or the GUI
+    // thread) and when one has been finished (on the recorder's thread, possibly after the
+    // controller is gone). Must not call back into the controller. Set it once, before the
+    // camera starts.
+    void SetRecordingEventCallback(TRecordingEventCallback Callback) {
+        FRecordingEventCallback = std::move(Callback);
+    }
+    // Recorder state for tests.
+    bool MotionRecording() {
+        std::lock_guard<std::mutex> guard(FLock);
+        return FMotionVideoLoggerThread != nullptr;
+    }
+    bool ConstantRecording() {
+        std::lock_guard<std::mutex> guard(FLock);
+        return FConstantVideoLoggerThread != nullptr;
+    }
+    bool WaitMinMotionDuration() {
+        std::lock_guard<std::mutex> guard(FLock);
+        return FWaitMinMotionDuration;
+    }
 
     // Called on the streaming thread, outside the controller's lock, for every change of a
     // zone's state while detection runs. Set it once, before the camera starts.
@@ -186,6 +226,26 @@ private:
     TPanelButton* CreateButton(int Glyph, void (TCameraManager::*Handler)());
     void SetButtonGlyph(TPanelButton* Button, int Glyph);
     void DestroyDetector();
+    // Recording (lock held unless said otherwise).
+    void GetDefaultSettingsForEncoder(int32_t Kind, TVideoStreamSettings& Settings);
+    void HandOver(TWMEncodeGraphThread*& Recorder);
+    // The frame's verdict over all zones starts, ends or schedules the end of the motion
+    // recording.
+    void ApplyMotionToRecording();
+    // True when the pending stop of the motion recording fires now (it then stops it).
+    bool PendingMotionStopFires();
+    void HandFrameToRecorders(const uint8_t* Data, int32_t Size);
+    // Stops both recorders and waits until every recording is finished (without the lock).
+    void StopRecordersAndWait();
+    static bool OnVideoEnd(const std::string& Folder, const std::string& FileName,
+                           TDateTime StartTime, double Duration, const char* Name);
+    // Recordings handed over with StopAndFreeEncoder that have not yet written their
+    // information file; shared with their end reports.
+    struct TRecordingsInFlight {
+        std::mutex Mutex;
+        std::condition_variable Finished;
+        int32_t Count = 0;
+    };
     // The alarm a new zone gets: enabled, with the default alarm sound.
     static void SetDefaultZoneAlarm(TZoneAlarmSettings& Zone);
     void PostRepaint();
@@ -226,6 +286,14 @@ private:
     int64_t FVideoFrameInterval = 0;
     TDateTime FMotionStartTime = 0;
     bool FWaitMinMotionDuration = false;
+    // The two recorders; a recorder handed over with StopAndFreeEncoder frees itself.
+    TWMEncodeGraphThread* FMotionVideoLoggerThread = nullptr;
+    TVideoStreamSettings FMotionVideoSettings;
+    TWMEncodeGraphThread* FConstantVideoLoggerThread = nullptr;
+    TVideoStreamSettings FConstantVideoSettings;
+    int64_t FMaxRecordingDuration = kMaxRecordingDuration;
+    std::shared_ptr<TRecordingsInFlight> FRecordingsInFlight;
+    TRecordingEventCallback FRecordingEventCallback;
     int32_t FMotionDetectionMode = kDefaultDetectionMode;
     // The stored zones were read at camera start, so the zones held now replace them at exit.
     bool FSelectorsLoaded = false;

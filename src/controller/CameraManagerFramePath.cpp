@@ -26,8 +26,10 @@ bool TCameraManager::NextFrameDataFunction(uint8_t* Data, int32_t Size) {
 
 bool TCameraManager::FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEvent>& Events) {
     std::lock_guard<std::mutex> guard(FLock);
-    // 1. The pending stop of a motion recording goes here once the recorders exist; when it
-    //    fires the frame is dropped.
+    // 1. The pending stop of a motion recording: when it fires, this frame is dropped.
+    if (PendingMotionStopFires()) {
+        return false;
+    }
 
     TCameraPicture* picture = FFramePreviewImage.data();
     const bool fits = picture != nullptr && Data != nullptr && Size > 0 &&
@@ -37,6 +39,7 @@ bool TCameraManager::FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEve
         std::fill(FZoneMotion.begin(), FZoneMotion.end(), uint8_t{0});
         FMotionDetectionListManager->MotionDetection_CountDifferentPixelsBlock_RGB32(
             Data, picture->Bits());
+        ApplyMotionToRecording();
         CollectZoneEvents(Events);
     }
     // 3. Display: the picture takes the bottom-up frame as it is.
@@ -45,7 +48,11 @@ bool TCameraManager::FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEve
         PostRepaint();
     }
     FFirstFrame = false;
-    // 4. - 5. Both recorders get the frame here once they exist.
+    // 4. - 5. The continually running recorder (rolled over when its file is full), then the
+    //    motion recorder.
+    if (fits) {
+        HandFrameToRecorders(Data, Size);
+    }
     ++FFrameCounter;
     // 7. Zone feedback; zones still learning keep the caption activation gave them.
     if (FMotionDetectionListManager) {

@@ -397,8 +397,11 @@ bool TCameraManager::ReInitializeCameraAndFormat(int32_t DeviceIndex, int32_t Fo
             FVideoFrameInterval = interval;
             // The fresh picture holds no previous frame to compare with.
             FFirstFrame = true;
-            // The continually running recorder goes on in a new file with the new size once the
-            // recorders exist (stop and start kind 0 here).
+            // The continually running recording goes on in a new file with the new size.
+            if (FConstantVideoLoggerThread != nullptr) {
+                StopWMEncoderGraph(0);
+                StartWMEncoderGraph(0);
+            }
         }
         if (FFrameGrabCaptureGraph->RenderOutput() != S_OK) {
             return false;

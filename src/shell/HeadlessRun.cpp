@@ -170,6 +170,15 @@ int THeadlessRun::Start() {
         line.Write();
     });
 
+    FManager->SetRecordingEventCallback([](const TRecordingEvent& event) {
+        TEventLine line(event.Finished ? "recording_finished" : "recording_started", Now());
+        line.Add("file", event.File);
+        if (event.Finished) {
+            line.Add("duration", event.Duration);
+        }
+        line.Write();
+    });
+
     if (!FManager->InitializeCamera()) {
         ReportError("the camera " + CameraLabel(FManager->CameraIndex()) + " cannot be started.");
         return kExitNoCamera;

@@ -10,12 +10,17 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "platform/MediaFramework.h"
+#include "recording/RecordingTestSupport.h"
+
 namespace {
 
 class HeadlessRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(FHome.isValid());
+        // Recordings are decoded here again.
+        ASSERT_TRUE(InitializeMediaFramework());
         FEnvironment = QProcessEnvironment::systemEnvironment();
         FEnvironment.insert("HOME", FHome.path());
         FEnvironment.insert("XDG_CONFIG_HOME", FHome.path() + "/config");
@@ -74,12 +79,14 @@ TEST_F(HeadlessRunTest, WatchesTheTestPatternPrintsEventsAndEndsOnSigterm) {
                                        "--zone", "0,80,320,160"});
     ASSERT_TRUE(process.waitForStarted(10000));
     QByteArray output;
+    // SIGTERM while the motion recording runs.
     const bool moved = QTest::qWaitFor(
         [&] {
             output += process.readAllStandardOutput();
-            return output.contains("\"motion_start\"");
+            return output.contains("\"recording_started\"");
         },
         30000);
+    QTest::qWait(1500);
     process.terminate();
     ASSERT_TRUE(process.waitForFinished(20000));
     output += process.readAllStandardOutput();
@@ -106,6 +113,21 @@ TEST_F(HeadlessRunTest, WatchesTheTestPatternPrintsEventsAndEndsOnSigterm) {
         }
     }
     EXPECT_TRUE(motion);
+    // The recording was finished on the way out, and its file plays.
+    QString recorded;
+    double duration = 0;
+    for (const QJsonObject& event : events) {
+        if (event["event"].toString() == "recording_finished") {
+            recorded = event["file"].toString();
+            duration = event["duration"].toDouble();
+        }
+    }
+    ASSERT_FALSE(recorded.isEmpty()) << output.constData();
+    EXPECT_TRUE(recorded.startsWith(FHome.path() + "/data/Vantrelle/Tandrel/MotionDetection/Rec_"));
+    const TDecodedFile decoded = DecodeFile(recorded.toStdString());
+    EXPECT_GT(decoded.Frames, 0);
+    EXPECT_EQ(decoded.Width, 320);
+    EXPECT_NEAR(decoded.DurationSeconds, duration, 1.0);
     // Values given for the run are not stored.
     EXPECT_FALSE(QFile::exists(SettingsFile()));
 }

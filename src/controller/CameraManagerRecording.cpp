@@ -1,0 +1,305 @@
+// Motion recording and the continually running recording of the camera controller.
+//
+// Both recorder fields, the motion start time and the wait flag are guarded by FLock: the frame
+// step holds it, and so does every GUI operation that starts or stops a recorder. Stopping a
+// recorder under the lock never waits (StopAndFreeEncoder returns at once; the recorder closes
+// its file on its own thread). The end reports run on the recorders' threads and need nothing
+// of the controller: they carry the folder and file name, and a shared count tells the
+// controller's destructor when the last recording has been finished.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+
+#include "alarms/AlarmSettings.h"
+#include "capture/FrameGrabCaptureGraph.h"
+#include "controller/CameraManager.h"
+#include "recording/WMEncodeGraphThread.h"
+#include "shell/Diagnostics.h"
+#include "videolog/VideoLogInfo.h"
+
+namespace {
+
+// The shortest motion recording: 5 seconds as a date-time span.
+constexpr TDateTime kMinMotionDuration = 5.0 / 86400.0;
+// Frame rate given to every recorder.
+constexpr double kRecorderFPS = 10.0;
+// How long the controller's destructor waits for recordings that are still being finished.
+constexpr auto kFinishWait = std::chrono::seconds(30);
+
+}  // namespace
+
+void TCameraManager::GetDefaultSettingsForEncoder(int32_t Kind, TVideoStreamSettings& Settings) {
+    Settings = TVideoStreamSettings{};
+    try {
+        // The size of the frames the camera delivers now (selected at camera start or format
+        // change); 720 x 576 without a camera.
+        uint32_t width = 720;
+        uint32_t height = 576;
+        if (FVideoWidth > 0 && FVideoHeight > 0) {
+            width = static_cast<uint32_t>(FVideoWidth);
+            height = static_cast<uint32_t>(FVideoHeight);
+        }
+        const bool constant = Kind == 0;
+        Settings.InputWidth = width;
+        Settings.InputHeight = height;
+        Settings.OutputWidth = constant ? 320 : width;
+        Settings.OutputHeight = constant ? 240 : height;
+        Settings.ColorSpace = MEDIASUBTYPE_RGB32;
+        Settings.InputTimePerFrame = 1000000;
+        Settings.OutputTimePerFrame = constant ? 10000000 : 1000000;
+        Settings.VideoQuality = 0;
+        Settings.KeyFrameInterval = 30000000;
+        Settings.VideoBitrate = constant ? 100000 : 1000000;
+        Settings.CodecIndex = 0;
+        Settings.SkipEmptyFrames = true;
+    } catch (...) {
+        Settings = TVideoStreamSettings{};
+        LogMessage("Error in TCameraManager.GetDefaultSettingsForEncoder call...");
+    }
+}
+
+bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
+    try {
+        if (Kind != 0 && Kind != 1) {
+            return false;
+        }
+        const bool constant = Kind == 0;
+        TWMEncodeGraphThread*& recorder =
+            constant ? FConstantVideoLoggerThread : FMotionVideoLoggerThread;
+        TVideoStreamSettings& settings = constant ? FConstantVideoSettings : FMotionVideoSettings;
+        const std::string& folder = constant ? FConstantLogFolder : FMotionLogFolder;
+        settings = TVideoStreamSettings{};
+        if (recorder != nullptr) {
+            HandOver(recorder);
+        }
+        GetDefaultSettingsForEncoder(Kind, settings);
+        TDateTime startTime = 0;
+        std::string fileName;
+        if (!GenerateAutoRecFileName(folder, startTime, fileName)) {
+            return false;
+        }
+        // The end report writes the information file beside the recording; it holds what it
+        // needs itself, since the recorder may finish after the controller is gone.
+        std::shared_ptr<TRecordingsInFlight> inFlight = FRecordingsInFlight;
+        const char* endName = constant ? "OnConastantVideoEnd" : "OnMotionVideoEnd";
+        TRecordingEventCallback report = FRecordingEventCallback;
+        auto onEnd = [inFlight, folder, fileName, endName, report](TDateTime StartTime,
+                                                                  double Duration) {
+            const bool saved = OnVideoEnd(folder, fileName, StartTime, Duration, endName);
+            if (report) {
+                report(TRecordingEvent{true, fileName, Duration});
+            }
+            std::lock_guard<std::mutex> guard(inFlight->Mutex);
+            --inFlight->Count;
+            inFlight->Finished.notify_all();
+            return saved;
+        };
+        {
+            std::lock_guard<std::mutex> guard(FRecordingsInFlight->Mutex);
+            ++FRecordingsInFlight->Count;
+        }
+        recorder = new TWMEncodeGraphThread(static_cast<int32_t>(settings.InputWidth),
+                                            static_cast<int32_t>(settings.InputHeight),
+                                            settings.ColorSpace, kRecorderFPS, onEnd);
+        recorder->AddVideoStream(settings);
+        recorder->InitEncoder(FMaxRecordingDuration, fileName);
+        recorder->SetStartDateTime(startTime);
+        if (FRecordingEventCallback) {
+            FRecordingEventCallback(TRecordingEvent{false, fileName, 0});
+        }
+        return true;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.StartWMEncoderGraph call...");
+        return false;
+    }
+}
+
+void TCameraManager::HandOver(TWMEncodeGraphThread*& Recorder) {
+    // The recorder closes its file on its own thread and frees itself.
+    TWMEncodeGraphThread* recorder = Recorder;
+    Recorder = nullptr;
+    recorder->StopAndFreeEncoder();
+}
+
+bool TCameraManager::StopWMEncoderGraph(int32_t Kind) {
+    try {
+        if (Kind == 0 && FConstantVideoLoggerThread != nullptr) {
+            HandOver(FConstantVideoLoggerThread);
+        } else if (Kind == 1) {
+            if (FMotionVideoLoggerThread != nullptr) {
+                HandOver(FMotionVideoLoggerThread);
+            }
+            FMotionStartTime = 0;
+            // A pending stop belongs to the recording that just ended, never to the next one.
+            FWaitMinMotionDuration = false;
+        }
+        return true;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.StopWMEncoderGraph call...");
+        return false;
+    }
+}
+
+void TCameraManager::StopRecordersAndWait() {
+    // Taken out under the lock, stopped without it: stopping waits for the recorder's worker,
+    // whose end report must never wait for this lock.
+    TWMEncodeGraphThread* motion = nullptr;
+    TWMEncodeGraphThread* constant = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(FLock);
+        motion = FMotionVideoLoggerThread;
+        constant = FConstantVideoLoggerThread;
+        FMotionVideoLoggerThread = nullptr;
+        FConstantVideoLoggerThread = nullptr;
+        FMotionStartTime = 0;
+        FWaitMinMotionDuration = false;
+    }
+    for (TWMEncodeGraphThread* recorder : {motion, constant}) {
+        if (recorder != nullptr) {
+            recorder->StopEncoder();
+            delete recorder;
+        }
+    }
+    // Recordings stopped earlier are finishing on their own: their files and information
+    // files are complete before the program goes on (and perhaps ends).
+    std::unique_lock<std::mutex> lock(FRecordingsInFlight->Mutex);
+    if (!FRecordingsInFlight->Finished.wait_for(lock, kFinishWait,
+                                                [this] { return FRecordingsInFlight->Count <= 0; })) {
+        LogMessage("Error in TCameraManager.Destroy - a recording was not finished in time.");
+    }
+}
+
+bool TCameraManager::OnVideoEnd(const std::string& Folder, const std::string& FileName,
+                                TDateTime StartTime, double Duration, const char* Name) {
+    try {
+        const TVideoLogInfo info{StartTime, Duration, FileName};
+        if (!SaveVideoLogInfo(Folder, info, true)) {
+            LogMessageFmt("Error in TCameraManager.%s - cannot write the information file of %s.",
+                          Name, FileName.c_str());
+            return false;
+        }
+        return true;
+    } catch (...) {
+        LogMessageFmt("Error in TCameraManager.%s call...", Name);
+        return false;
+    }
+}
+
+bool TCameraManager::OnMotionVideoEnd(TDateTime StartTime, double Duration) {
+    return OnVideoEnd(FMotionLogFolder, std::string(), StartTime, Duration, "OnMotionVideoEnd");
+}
+
+bool TCameraManager::OnConastantVideoEnd(TDateTime StartTime, double Duration) {
+    return OnVideoEnd(FConstantLogFolder, std::string(), StartTime, Duration,
+                      "OnConastantVideoEnd");
+}
+
+bool TCameraManager::RefreshVideoLoggers() {
+    try {
+        std::lock_guard<std::mutex> guard(FLock);
+        StopWMEncoderGraph(1);
+        if (!FAlarmSettings->UseConstantVideoLogger()) {
+            StopWMEncoderGraph(0);
+        } else if (FConstantVideoLoggerThread == nullptr) {
+            // A running recording goes on: closing the dialog must not cut it.
+            StartWMEncoderGraph(0);
+        }
+        return true;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.RefreshVideoLoggers call...");
+        return false;
+    }
+}
+
+bool TCameraManager::MotionDetectedCallback(int32_t ZoneIndex) {
+    try {
+        // Called from the frame step's detection, lock held. The recording follows the frame
+        // as a whole (ApplyMotionToRecording), not each zone's report.
+        if (ZoneIndex >= 0 && static_cast<size_t>(ZoneIndex) < FZoneMotion.size()) {
+            FZoneMotion[static_cast<size_t>(ZoneIndex)] = 1;
+        }
+        return false;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.MotionDetectedCallback call...");
+        return false;
+    }
+}
+
+bool TCameraManager::NoMotionDetectedCallback(int32_t ZoneIndex) {
+    try {
+        if (ZoneIndex >= 0 && static_cast<size_t>(ZoneIndex) < FZoneMotion.size()) {
+            FZoneMotion[static_cast<size_t>(ZoneIndex)] = 0;
+        }
+        return false;
+    } catch (...) {
+        LogMessage("Error in TCameraManager.NoMotionDetectedCallback call...");
+        return false;
+    }
+}
+
+void TCameraManager::ApplyMotionToRecording() {
+    // A frame is a motion frame when any zone saw motion in it; only a frame in which no zone
+    // did ends (or schedules the end of) the recording, so a quiet zone never chops the
+    // recording of a busy one.
+    bool motion = false;
+    for (const uint8_t zone : FZoneMotion) {
+        motion = motion || zone != 0;
+    }
+    if (motion) {
+        if (FMotionVideoLoggerThread == nullptr && FMotionStartTime == 0 &&
+            FAlarmSettings->UseMotionVideoLogger()) {
+            FMotionStartTime = Now();
+            StartWMEncoderGraph(1);
+        }
+        return;
+    }
+    if (FMotionStartTime == 0) {
+        return;
+    }
+    if (Now() - FMotionStartTime > kMinMotionDuration) {
+        StopWMEncoderGraph(1);
+    } else {
+        FWaitMinMotionDuration = true;
+    }
+}
+
+bool TCameraManager::PendingMotionStopFires() {
+    if (FWaitMinMotionDuration && FMotionStartTime > 0 &&
+        Now() - FMotionStartTime > kMinMotionDuration) {
+        StopWMEncoderGraph(1);
+        return true;
+    }
+    return false;
+}
+
+void TCameraManager::HandFrameToRecorders(const uint8_t* Data, int32_t Size) {
+    if (FConstantVideoLoggerThread != nullptr) {
+        // A full file: the next one starts with this frame.
+        if (FConstantVideoLoggerThread->IsEOSDelivered()) {
+            StopWMEncoderGraph(0);
+            StartWMEncoderGraph(0);
+        }
+        if (FConstantVideoLoggerThread != nullptr) {
+            const HRESULT result = FConstantVideoLoggerThread->AddVideoFrame(Data, Size);
+            if (FAILED(result)) {
+                LogMessageFmt("Error in TCameraManager.NextFrameDataFunction - "
+                              "FConstantVideoLogger.AddVideoFrame exited with [0x%.8x].",
+                              static_cast<uint32_t>(result));
+                // A failed recording takes no more frames: it is finished with what it holds
+                // instead of being told every frame again.
+                StopWMEncoderGraph(0);
+            }
+        }
+    }
+    if (FMotionVideoLoggerThread != nullptr) {
+        const HRESULT result = FMotionVideoLoggerThread->AddVideoFrame(Data, Size);
+        if (FAILED(result)) {
+            LogMessageFmt("Error in TCameraManager.NextFrameDataFunction - "
+                          "FMotionVideoLoggerThread.AddVideoFrame exited with [0x%.8x].",
+                          static_cast<uint32_t>(result));
+            StopWMEncoderGraph(1);
+        }
+    }
+}

@@ -1,0 +1,319 @@
+// Motion recordings and the continually running recording of the camera controller, with real
+// recorders writing real files.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "alarms/AlarmSettings.h"
+#include "capture/FrameGrabCaptureGraph.h"
+#include "controller/CameraManagerTestSupport.h"
+#include "controller/CameraPicture.h"
+#include "platform/DateTime.h"
+#include "platform/MediaFramework.h"
+#include "recording/RecordingTestSupport.h"
+#include "videolog/VideoLogInfo.h"
+#include "zones/SelectorObjectManager.h"
+
+namespace {
+
+constexpr double kSecond = 1.0 / 86400.0;
+
+// Every recording event the controller reports (from any thread).
+class RecordingLog {
+public:
+    TRecordingEventCallback Callback() {
+        return [this](const TRecordingEvent& event) {
+            std::lock_guard<std::mutex> guard(FMutex);
+            FEvents.push_back(event);
+        };
+    }
+    int Started() const { return Count(false); }
+    int Finished() const { return Count(true); }
+    std::vector<TRecordingEvent> Events() const {
+        std::lock_guard<std::mutex> guard(FMutex);
+        return FEvents;
+    }
+
+private:
+    int Count(bool finished) const {
+        std::lock_guard<std::mutex> guard(FMutex);
+        return static_cast<int>(std::count_if(FEvents.begin(), FEvents.end(),
+                                              [&](const TRecordingEvent& e) {
+                                                  return e.Finished == finished;
+                                              }));
+    }
+    mutable std::mutex FMutex;
+    std::vector<TRecordingEvent> FEvents;
+};
+
+// The camera is started for real, then its graph is stopped: the test feeds the frames, and a
+// clock of its own says when they arrive.
+class CameraManagerMotionRecordingTest : public CameraManagerFixture {
+protected:
+    void SetUp() override {
+        CameraManagerFixture::SetUp();
+        FPreviousClock = SetDateTimeClock([this] { return FNow; });
+    }
+    void TearDown() override {
+        FManager.reset();  // recordings finished here
+        SetDateTimeClock(FPreviousClock);
+        CameraManagerFixture::TearDown();
+    }
+
+    // Two zones side by side, the left and the right half of the picture; Simple Mode at the
+    // highest sensitivity, so any change in a zone is motion.
+    void StartWithTwoZones(bool motionLogger = true) {
+        Store({{"FormatIndex", 0},
+               {"MotionDetectionMode", 1},
+               {"MotionDetectionSensitivity", 100},
+               {"UseMotionDetectionVideoLogging", motionLogger ? 1 : 0}});
+        FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
+        FManager->SetRecordingEventCallback(FLog.Callback());
+        ASSERT_TRUE(FManager->InitializeCamera());
+        FManager->FrameGrabCaptureGraph()->Stop();
+        Step(false);  // the picture now holds the still scene, not the last streamed frame
+        const QRect picture = FManager->FramePreviewImage()->geometry();
+        const int half = picture.width() / 2;
+        FManager->OnAddZoneClick();
+        FManager->OnAddZoneClick();
+        TSelectorObjectManager& zones = *FManager->SelectorObjectManager();
+        zones.SetRectangle(0, TRect{picture.left() + 4, picture.top() + 4, picture.left() + half - 4,
+                                    picture.bottom() - 4});
+        zones.SetRectangle(1, TRect{picture.left() + half + 4, picture.top() + 4,
+                                    picture.right() - 4, picture.bottom() - 4});
+        FManager->OnActivateClick();
+        ASSERT_TRUE(FManager->Activated());
+        Step(false);
+        ASSERT_FALSE(FManager->MotionRecording());
+    }
+
+    // One frame, 0.1 s after the last: with motion, the left half takes the next of three grey
+    // levels (so it differs from the last two frames, shown or dropped); without, the frame
+    // repeats the last one.
+    bool Step(bool motion) {
+        FNow += 0.1 * kSecond;
+        if (motion) {
+            FPhase = (FPhase + 1) % 3;
+        }
+        std::vector<uint8_t> frame = Frame(320, 240, 20);
+        const uint8_t level = static_cast<uint8_t>(20 + 100 * FPhase);
+        for (int row = 0; row < 240; ++row) {
+            std::fill_n(frame.begin() + row * 320 * 4, 160 * 4, level);
+        }
+        return Feed(frame);
+    }
+    // Frames for the given seconds.
+    void Run(double seconds, bool motion) {
+        for (int i = 0; i < static_cast<int>(std::lround(seconds * 10)); ++i) {
+            Step(motion);
+        }
+    }
+    // Seconds from the given moment to the next frame's.
+    double NextFrameAfter(TDateTime since) const { return (FNow - since) / kSecond + 0.1; }
+
+    const TDateTime FStart = EncodeDateTime({2026, 12, 10, 9, 0, 0, 0});
+    TDateTime FNow = FStart;
+    TDateTimeClock FPreviousClock;
+    int FPhase = 0;
+    RecordingLog FLog;
+};
+
+TEST_F(CameraManagerMotionRecordingTest, ShortMotionRecordsFiveSecondsThenTheNextFrameIsDropped) {
+    StartWithTwoZones();
+    Step(true);
+    const TDateTime started = FNow;
+    Run(1.9, true);
+    ASSERT_TRUE(FManager->MotionRecording());
+    EXPECT_EQ(FLog.Started(), 1);
+    Step(false);  // no motion anywhere: the stop waits for the 5 seconds
+    EXPECT_TRUE(FManager->MotionRecording());
+    EXPECT_TRUE(FManager->WaitMinMotionDuration());
+    while (NextFrameAfter(started) < 4.95) {
+        EXPECT_TRUE(Step(false));
+        EXPECT_TRUE(FManager->MotionRecording());
+    }
+    // The first frame more than 5 s after the start ends the recording and is dropped.
+    int64_t shown = FManager->FrameCounter();
+    bool dropped = false;
+    while (!dropped && NextFrameAfter(started) < 5.15) {
+        shown = FManager->FrameCounter();
+        dropped = !Step(false);
+    }
+    EXPECT_TRUE(dropped);
+    EXPECT_GT((FNow - started) / kSecond, 5.0);
+    EXPECT_EQ(FManager->FrameCounter(), shown);
+    EXPECT_FALSE(FManager->MotionRecording());
+    EXPECT_FALSE(FManager->WaitMinMotionDuration());
+}
+
+TEST_F(CameraManagerMotionRecordingTest, ANoMotionFrameAfterFiveSecondsStopsAtOnce) {
+    StartWithTwoZones();
+    Run(6.0, true);
+    ASSERT_TRUE(FManager->MotionRecording());
+    EXPECT_TRUE(Step(false));
+    EXPECT_FALSE(FManager->MotionRecording());
+    EXPECT_FALSE(FManager->WaitMinMotionDuration());
+    EXPECT_EQ(FLog.Started(), 1);
+}
+
+TEST_F(CameraManagerMotionRecordingTest, MotionAgainDoesNotCancelThePendingStopAndStartsTheNextFile) {
+    StartWithTwoZones();
+    Step(true);
+    const TDateTime started = FNow;
+    Run(0.9, true);
+    Step(false);  // pending stop
+    ASSERT_TRUE(FManager->WaitMinMotionDuration());
+    while (NextFrameAfter(started) < 4.95) {
+        EXPECT_TRUE(Step(true));
+        EXPECT_TRUE(FManager->MotionRecording());
+    }
+    // Stopped once more than 5 s have passed, although the motion goes on.
+    bool dropped = false;
+    while (!dropped && NextFrameAfter(started) < 5.15) {
+        dropped = !Step(true);
+    }
+    EXPECT_TRUE(dropped);
+    EXPECT_FALSE(FManager->MotionRecording());
+    Step(true);  // the next motion frame starts the next file
+    EXPECT_TRUE(FManager->MotionRecording());
+    EXPECT_FALSE(FManager->WaitMinMotionDuration());
+    EXPECT_EQ(FLog.Started(), 2);
+    // ... which runs on as long as the motion lasts.
+    Run(8.0, true);
+    EXPECT_TRUE(FManager->MotionRecording());
+    EXPECT_EQ(FLog.Started(), 2);
+}
+
+TEST_F(CameraManagerMotionRecordingTest, AQuietZoneDoesNotChopTheBusyZonesRecording) {
+    StartWithTwoZones();
+    // The left zone sees motion in every frame, the right one never.
+    Run(12.0, true);
+    EXPECT_TRUE(FManager->MotionRecording());
+    EXPECT_EQ(FLog.Started(), 1);
+    EXPECT_EQ(FLog.Finished(), 0);
+}
+
+TEST_F(CameraManagerMotionRecordingTest, TheMotionRecordingSwitchIsHonoured) {
+    StartWithTwoZones(/*motionLogger=*/false);
+    Run(3.0, true);
+    EXPECT_FALSE(FManager->MotionRecording());
+    EXPECT_EQ(FLog.Started(), 0);
+}
+
+TEST_F(CameraManagerMotionRecordingTest, AStoppedRecordingLeavesNoPendingStopForTheNext) {
+    StartWithTwoZones();
+    Run(1.0, true);
+    Step(false);
+    ASSERT_TRUE(FManager->WaitMinMotionDuration());
+    FManager->OnActivateClick();  // deactivate: the recording ends
+    EXPECT_FALSE(FManager->MotionRecording());
+    EXPECT_FALSE(FManager->WaitMinMotionDuration());
+    FManager->OnActivateClick();
+    Step(false);
+    Run(8.0, true);  // motion throughout: one recording, never cut at 5 s
+    EXPECT_TRUE(FManager->MotionRecording());
+    EXPECT_EQ(FLog.Started(), 2);
+}
+
+TEST_F(CameraManagerMotionRecordingTest, ClosingFinishesTheRecordingWithItsInformationFile) {
+    StartWithTwoZones();
+    // Frames at their real pace, so that the recorder (built on its own thread) takes them.
+    for (int i = 0; i < 25; ++i) {
+        Step(true);
+        QTest::qWait(100);
+    }
+    ASSERT_TRUE(FManager->MotionRecording());
+    FManager.reset();  // returns once the file is closed and its information file written
+    ASSERT_EQ(FLog.Finished(), 1);
+    const TRecordingEvent finished = FLog.Events().back();
+    const std::string folder = TCameraManager::MotionLogFolderOf(FHome.path().toStdString() + "/data/");
+    TVideoLogInfoList list;
+    ASSERT_TRUE(LoadVideoLogInfoList(folder, &list));
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0]->FileName, finished.File);
+    EXPECT_DOUBLE_EQ(list[0]->Duration, finished.Duration);
+    EXPECT_GT(finished.Duration, 0.5);
+}
+
+// With the Test Pattern streaming; the recordings are decoded again here.
+class CameraManagerLiveRecordingTest : public CameraManagerFixture {
+protected:
+    void SetUp() override {
+        CameraManagerFixture::SetUp();
+        ASSERT_TRUE(InitializeMediaFramework());
+    }
+};
+
+TEST_F(CameraManagerLiveRecordingTest, TheBallsPathIsRecordedAndTheFilePlays) {
+    Store({{"FormatIndex", 0}, {"MotionDetectionMode", 1}, {"MotionDetectionSensitivity", 95}});
+    RecordingLog log;
+    FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
+    FManager->SetRecordingEventCallback(log.Callback());
+    ASSERT_TRUE(FManager->InitializeCamera());
+    FManager->OnAddZoneClick();
+    const QRect picture = FManager->FramePreviewImage()->geometry();
+    const int third = picture.height() / 3;
+    FManager->SelectorObjectManager()->SetRectangle(
+        0, TRect{picture.left(), picture.top() + third, picture.right() + 1,
+                 picture.top() + 2 * third});
+    FManager->OnActivateClick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.Started() > 0; }, 20000));
+    QTest::qWait(2000);
+    FManager.reset();
+    ASSERT_GE(log.Finished(), 1);
+    const std::string folder =
+        TCameraManager::MotionLogFolderOf(FHome.path().toStdString() + "/data/");
+    TVideoLogInfoList list;
+    ASSERT_TRUE(LoadVideoLogInfoList(folder, &list));
+    ASSERT_GE(list.size(), 1u);
+    for (const auto& info : list) {
+        SCOPED_TRACE(info->FileName);
+        EXPECT_EQ(QFileInfo(QString::fromStdString(info->FileName)).fileName().left(4), "Rec_");
+        const TDecodedFile decoded = DecodeFile(info->FileName);
+        EXPECT_GT(decoded.Frames, 0);
+        EXPECT_EQ(decoded.Width, 320);
+        EXPECT_EQ(decoded.Height, 240);
+        EXPECT_NEAR(decoded.DurationSeconds, info->Duration, 1.0);
+    }
+}
+
+TEST_F(CameraManagerLiveRecordingTest, TheContinuallyRunningRecordingRollsOverIntoSmallFiles) {
+    Store({{"FormatIndex", 0}, {"UseContinuallyRunningVideoLogging", 1}});
+    RecordingLog log;
+    FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
+    FManager->SetRecordingEventCallback(log.Callback());
+    FManager->SetMaxRecordingDuration(20000000);  // 2 s files
+    ASSERT_TRUE(FManager->InitializeCamera());
+    EXPECT_TRUE(FManager->ConstantRecording());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return log.Finished() >= 2; }, 30000));
+    // The alarms dialog closed with the switch still on does not cut the running file.
+    const int started = log.Started();
+    FManager->RefreshVideoLoggers();
+    EXPECT_EQ(log.Started(), started);
+    FManager.reset();
+    const std::string folder =
+        TCameraManager::ConstantLogFolderOf(FHome.path().toStdString() + "/data/");
+    TVideoLogInfoList list;
+    ASSERT_TRUE(LoadVideoLogInfoList(folder, &list));
+    // The last file may have been stopped before it held a frame (and is then not kept).
+    EXPECT_GE(list.size(), 2u);
+    for (const auto& info : list) {
+        SCOPED_TRACE(info->FileName);
+        const TDecodedFile decoded = DecodeFile(info->FileName);
+        EXPECT_EQ(decoded.Width, 320);
+        // One frame per second: a full file holds about two.
+        EXPECT_LE(decoded.Frames, 4);
+        EXPECT_LE(info->Duration, 2.5);
+    }
+}
+
+}  // namespace
