@@ -258,7 +258,7 @@ bool TForm1::LoadRegistrySettings() {
         if (store.ReadString("LanguageFile", languageFile)) {
             FStoredLanguageFile = languageFile;
         }
-        const QRect window = KeepOnScreen(QRect(position, size), frameExtra);
+        const QRect window = KeepOnScreen(position, size, frameExtra);
         resize(window.size() - frameExtra);
         move(window.topLeft());
         return true;
@@ -290,21 +290,22 @@ bool TForm1::SaveRegistrySettings() {
     }
 }
 
-QRect TForm1::KeepOnScreen(const QRect& stored, const QSize& frameExtra) const {
+QRect TForm1::KeepOnScreen(const QPoint& position, const QSize& size,
+                           const QSize& frameExtra) const {
     // Sizes between the minimum and the desktop; the position such that the window lies on it.
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect desktop = screen != nullptr ? screen->availableVirtualGeometry()
                                             : QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     const int minimumOuterWidth = minimumWidth() + frameExtra.width();
     const int minimumOuterHeight = minimumHeight() + frameExtra.height();
-    const int width = std::clamp(stored.width(), minimumOuterWidth,
+    const int width = std::clamp(size.width(), minimumOuterWidth,
                                  std::max(minimumOuterWidth, desktop.width()));
-    const int height = std::clamp(stored.height(), minimumOuterHeight,
+    const int height = std::clamp(size.height(), minimumOuterHeight,
                                   std::max(minimumOuterHeight, desktop.height()));
-    const int left = std::clamp<int64_t>(stored.left(), desktop.left(),
+    const int left = std::clamp<int64_t>(position.x(), desktop.left(),
                                          std::max<int64_t>(desktop.left(),
                                                            int64_t{desktop.right()} + 1 - width));
-    const int top = std::clamp<int64_t>(stored.top(), desktop.top(),
+    const int top = std::clamp<int64_t>(position.y(), desktop.top(),
                                         std::max<int64_t>(desktop.top(),
                                                           int64_t{desktop.bottom()} + 1 - height));
     return QRect(left, top, width, height);

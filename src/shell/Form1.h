@@ -74,7 +74,7 @@ private:
     void CloseModalWindows();
     // The stored window rectangle (outer) made to fit the desktop and the minimum size; the
     // window frame adds frameExtra to the client size.
-    QRect KeepOnScreen(const QRect& stored, const QSize& frameExtra) const;
+    QRect KeepOnScreen(const QPoint& position, const QSize& size, const QSize& frameExtra) const;
     // The file name (without folder) of language index, or "" for English.
     QString LanguageFileName(int index) const;
     void FindStoredLanguageFile();
