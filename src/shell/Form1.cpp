@@ -30,6 +30,7 @@
 #include "shell/MessageDialog.h"
 #include "shell/ProductIcon.h"
 #include "shell/TerminationSignals.h"
+#include "shell/UpdateCheck.h"
 
 namespace {
 
@@ -432,7 +433,15 @@ void TForm1::RestartTimerTimer() {
 
 bool TForm1::InitializationAndUpdate() {
     try {
-        return FUpdateGate ? FUpdateGate() : true;
+        if (FUpdateGate) {
+            return FUpdateGate();
+        }
+        TUpdateCheck check(TUpdateCheck::ConfiguredHost(), FTempPath, [this] { close(); });
+        check.SetMessagePump([] { QCoreApplication::processEvents(); });
+        const bool result = check.InitializationAndUpdate();
+        FHostVersion = check.HostVersion();
+        FRegistryVersion = check.RegistryVersion();
+        return result;
     } catch (...) {
         LogMessage("Error in TForm1.InitializationAndUpdate call...");
         return false;
