@@ -106,7 +106,12 @@ TEST_F(UpdateCheckTest, GateOutcomes) {
         QStringList Messages;
         bool Updater;  // package unpacked and handed to the runner
         int VersionAfter;
+        std::vector<std::string> Lines;
     };
+    const std::string notDownloaded =
+        "Error in TForm1.GetVersionFromWebHost - cannot download the ver.txt file.";
+    const std::string notANumber = "Error in TForm1.GetVersionFromWebHost call...";
+    const std::string notUnpacked = "Error in TForm1.UnpackUpdaterFile call...";
     const std::vector<Case> cases = {
         {"equal", {{ver, {200, Utf16("12")}}}, 12, true, {}, false, 12},
         {"host lower", {{ver, {200, Utf16("11")}}, {pkg, {200, goodPackage}}}, 12, false, {},
@@ -115,17 +120,20 @@ TEST_F(UpdateCheckTest, GateOutcomes) {
          true, 12},
         {"no Version yet", {{ver, {200, Utf16("12")}}}, std::nullopt, true, {}, false, 12},
         {"single ASCII digit", {{ver, {200, "5"}}}, 5, true, {}, false, 5},
-        {"two ASCII digits", {{ver, {200, "12"}}}, 12, false, {kNoInternet}, false, 12},
-        {"not a number", {{ver, {200, Utf16("1.2")}}}, 12, false, {kNoInternet}, false, 12},
+        {"two ASCII digits", {{ver, {200, "12"}}}, 12, false, {kNoInternet}, false, 12, {notANumber}},
+        {"not a number", {{ver, {200, Utf16("1.2")}}}, 12, false, {kNoInternet}, false, 12,
+         {notANumber}},
         {"body over 2048 bytes", {{ver, {200, Utf16(std::string(1025, '1'))}}}, 12, false,
-         {kNoInternet}, false, 12},
-        {"no version file", {}, 12, false, {kNoInternet}, false, 12},
-        {"stalled host", {{ver, Reply{200, "", true, true}}}, 12, false, {kNoInternet}, false, 12},
-        {"no package", {{ver, {200, Utf16("13")}}}, 12, false, {kNoUpdater}, false, 12},
+         {kNoInternet}, false, 12, {notDownloaded}},
+        {"no version file", {}, 12, false, {kNoInternet}, false, 12, {notDownloaded}},
+        {"stalled host", {{ver, Reply{200, "", true, true}}}, 12, false, {kNoInternet}, false, 12,
+         {notDownloaded}},
+        {"no package", {{ver, {200, Utf16("13")}}}, 12, false, {kNoUpdater}, false, 12,
+         {"Error in DownloadFile - error calling InternetOpenURL."}},
         {"package leaves the folder", {{ver, {200, Utf16("13")}}, {pkg, {200, traversal}}}, 12,
-         false, {kCannotUnpack}, false, 12},
+         false, {kCannotUnpack}, false, 12, {notUnpacked}},
         {"package no archive", {{ver, {200, Utf16("13")}}, {pkg, {200, "not a zip"}}}, 12, false,
-         {kCannotUnpack}, false, 12},
+         {kCannotUnpack}, false, 12, {notUnpacked}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -142,11 +150,13 @@ TEST_F(UpdateCheckTest, GateOutcomes) {
         const std::string tempPath = outer.Path() + "/tmp/";
         LoopbackHttpServer server(c.Replies);
         MessageRecorder messages;
+        LogCapture log;
         const auto start = std::chrono::steady_clock::now();
         const RunRecord record = RunGate(QString::fromStdString(server.Base()), tempPath);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
         EXPECT_EQ(record.Result, c.Result);
         EXPECT_EQ(messages.Texts, c.Messages);
+        EXPECT_EQ(log.Lines(), c.Lines);
         for (const QString& caption : messages.Captions) {
             EXPECT_EQ(caption, "Error");
         }
