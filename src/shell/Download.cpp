@@ -226,7 +226,6 @@ int DownloadToBuffer(const std::string& URL, void* Buffer, int& Size, const std:
                      const TDownloadLimits& Limits) {
     try {
         const int capacity = std::max(Size, 0);
-        Size = 0;
         TEasy easy = NewEasy(URL, Agent, Limits);
         if (!easy) {
             return kDownloadOpenFailed;
@@ -234,6 +233,7 @@ int DownloadToBuffer(const std::string& URL, void* Buffer, int& Size, const std:
         if (Buffer == nullptr || !IsAcceptedDownloadUrl(URL)) {
             return kDownloadOpenUrlFailed;
         }
+        Size = 0;
         auto* out = static_cast<char*>(Buffer);
         int filled = 0;
         TTransfer transfer;

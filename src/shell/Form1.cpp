@@ -146,7 +146,9 @@ void TForm1::FormShow() {
         SelectLanguage(FLanguageIndex);
         RefreshMenuTexts();
         // 8. The camera controller is created once the update gate lets start-up go on.
-        if (InitializationAndUpdate()) {
+        // The gate pumps messages while it downloads, so the window may have been closed
+        // meanwhile; a closed window gets no camera.
+        if (InitializationAndUpdate() && !FClosed) {
             FAlarmVideoWindow = std::make_unique<TAlarmVideoWindow>();
             SetAlarmVideoPresenter(FAlarmVideoWindow.get());
             InstallDevicePropertiesDialog();

@@ -94,7 +94,7 @@ struct TEntry {
 };
 
 // Creates every folder of Relative (below Folder) that is missing; a part that exists must be a
-// real folder, never a link that could lead elsewhere.
+// real folder of our own, never a link that could lead elsewhere.
 bool MakeFolders(const std::string& Folder, const std::string& Relative) {
     std::string path = Folder;
     size_t start = 0;
@@ -114,7 +114,10 @@ bool MakeFolders(const std::string& Folder, const std::string& Relative) {
             return false;
         }
         struct stat info {};
-        if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        // A folder someone else made in a shared temporary folder could have its files swapped
+        // under the updater.
+        if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+            info.st_uid != ::geteuid()) {
             return false;
         }
         path = folder + "/";

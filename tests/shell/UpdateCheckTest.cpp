@@ -275,4 +275,20 @@ TEST_F(UpdateGateStartTest, WithoutUpdateHostStartUpTouchesNoNetwork) {
     }
 }
 
+TEST_F(UpdateGateStartTest, WindowClosedWhileTheGateRunsGetsNoCamera) {
+    TForm1 form;
+    bool gateRan = false;
+    form.SetUpdateGate([&] {
+        gateRan = true;
+        // What a click on the window's close button during a download amounts to.
+        form.close();
+        return true;
+    });
+    form.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gateRan; }, 10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form.CameraManager(), nullptr);
+    EXPECT_FALSE(form.StartedUp());
+}
+
 }  // namespace
