@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <thread>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -141,6 +144,42 @@ TEST(ExtractZipArchiveTest, MissingOrDamagedArchiveFails) {
     EXPECT_FALSE(ExtractZipArchive(folder.Path() + "/none.zip", folder.Path() + "/"));
     const std::string bad = folder.Write("bad.zip", "PK\x03\x04 not really a zip");
     EXPECT_FALSE(ExtractZipArchive(bad, folder.Path() + "/"));
+}
+
+}  // namespace
+
+namespace {
+
+// A stand-in "pkexec" first on the PATH records its arguments, so nothing is really elevated.
+TEST(RunAsAdministratorTest, StartsTheFileThroughPkexecWithOneParameter) {
+    TempFolder folder;
+    const std::string record = folder.Path() + "/arguments";
+    const std::string fake = folder.Write(
+        "pkexec", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > '" + record +
+                      ".part'\nmv '" + record + ".part' '" + record + "'\n");
+    ASSERT_EQ(::chmod(fake.c_str(), 0755), 0);
+    const char* oldPath = std::getenv("PATH");
+    const std::string path = folder.Path() + ":" + (oldPath ? oldPath : "/usr/bin:/bin");
+    struct Case {
+        std::string Parameters;
+        std::string Arguments;
+    };
+    const Case cases[] = {
+        {"/opt/my programs/tandrel", "/tmp/TDRUpdater.exe\n/opt/my programs/tandrel\n"},
+        {"", "/tmp/TDRUpdater.exe\n"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(record);
+        ::setenv("PATH", path.c_str(), 1);
+        const bool started = RunAsAdministrator(nullptr, "/tmp/TDRUpdater.exe", c.Parameters);
+        ::setenv("PATH", oldPath ? oldPath : "", 1);
+        EXPECT_TRUE(started);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!std::filesystem::exists(record) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_EQ(ReadFile(record), c.Arguments) << c.Parameters;
+    }
 }
 
 }  // namespace
