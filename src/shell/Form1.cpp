@@ -30,6 +30,7 @@
 #include "shell/MessageDialog.h"
 #include "shell/ProductIcon.h"
 #include "shell/TerminationSignals.h"
+#include "shell/UpdateCheck.h"
 
 namespace {
 
@@ -145,7 +146,9 @@ void TForm1::FormShow() {
         SelectLanguage(FLanguageIndex);
         RefreshMenuTexts();
         // 8. The camera controller is created once the update gate lets start-up go on.
-        if (InitializationAndUpdate()) {
+        // The gate pumps messages while it downloads, so the window may have been closed
+        // meanwhile; a closed window gets no camera.
+        if (InitializationAndUpdate() && !FClosed) {
             FAlarmVideoWindow = std::make_unique<TAlarmVideoWindow>();
             SetAlarmVideoPresenter(FAlarmVideoWindow.get());
             InstallDevicePropertiesDialog();
@@ -432,7 +435,15 @@ void TForm1::RestartTimerTimer() {
 
 bool TForm1::InitializationAndUpdate() {
     try {
-        return FUpdateGate ? FUpdateGate() : true;
+        if (FUpdateGate) {
+            return FUpdateGate();
+        }
+        TUpdateCheck check(TUpdateCheck::ConfiguredHost(), FTempPath, [this] { close(); });
+        check.SetMessagePump([] { QCoreApplication::processEvents(); });
+        const bool result = check.InitializationAndUpdate();
+        FHostVersion = check.HostVersion();
+        FRegistryVersion = check.RegistryVersion();
+        return result;
     } catch (...) {
         LogMessage("Error in TForm1.InitializationAndUpdate call...");
         return false;

@@ -30,8 +30,8 @@ public:
     // Where the *.lng files are looked for; by default "Language" beside the executable.
     void SetLanguageFolder(const QString& folder) { FLanguageFolder = folder; }
 
-    // The update gate; true lets start-up go on. Until the update check exists it always says
-    // yes. Tests install their own.
+    // Replaces the update gate (true lets start-up go on); by default the update check against
+    // the configured update host runs. Tests install their own.
     using TUpdateGate = std::function<bool()>;
     void SetUpdateGate(TUpdateGate gate) { FUpdateGate = std::move(gate); }
 
