@@ -1,0 +1,37 @@
+#pragma once
+
+// Internal: the implementations behind AdaptiveKernels.h.
+
+#include <cstdint>
+
+#include "detection/AdaptiveKernels.h"
+
+#define TANDREL_ADAPTIVE_KERNEL_DECLARATIONS                                                     \
+    void AdaptiveLumaRow(const void* Frame, const uint16_t* Background,                        \
+                         const uint8_t* PreviousMask, uint8_t* Luma, int32_t Pixels,            \
+                         int64_t& DiffSum, int64_t& StillCount);                                \
+    void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise,          \
+                          uint8_t* Mask, int32_t Pixels, const TAdaptiveClassifyParams& Params, \
+                          uint32_t& Changed);                                                   \
+    void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height);    \
+    void AdaptiveDilateCount3x3(const uint8_t* Mask, int32_t Width, int32_t Height,             \
+                                uint32_t& Count);
+
+// The references define the results; written for clarity, one pixel at a time.
+namespace AdaptiveKernelsScalar {
+TANDREL_ADAPTIVE_KERNEL_DECLARATIONS
+// Single pixels and border columns, shared by the vectorised versions.
+uint8_t LumaOf(const uint8_t* Pixel);
+uint8_t ErodedAt(const uint8_t* Mask, int32_t Width, int32_t Height, int32_t X, int32_t Y);
+bool DilatedAt(const uint8_t* Mask, int32_t Width, int32_t Height, int32_t X, int32_t Y);
+}  // namespace AdaptiveKernelsScalar
+
+#if defined(__x86_64__) || defined(_M_X64)
+namespace AdaptiveKernelsSse2 {
+TANDREL_ADAPTIVE_KERNEL_DECLARATIONS
+}
+// Compiled with -mavx2; call only after checking the CPU.
+namespace AdaptiveKernelsAvx2 {
+TANDREL_ADAPTIVE_KERNEL_DECLARATIONS
+}
+#endif

@@ -1,0 +1,206 @@
+// SSE2 versions of the adaptive detector's kernels: 8 pixels per step for the luma and the
+// classification (16-bit lanes), 16 mask bytes per step for erosion and dilation; what is left
+// of a row goes to the scalar reference.
+#if defined(__x86_64__) || defined(_M_X64)
+
+#include <emmintrin.h>
+
+#include <cstring>
+#include <cstddef>
+
+#include "detection/AdaptiveKernelsImpl.h"
+
+namespace AdaptiveKernelsSse2 {
+
+namespace {
+
+__m128i Load(const void* p) {
+    return _mm_loadu_si128(static_cast<const __m128i*>(p));
+}
+__m128i Load64(const void* p) {
+    return _mm_loadl_epi64(static_cast<const __m128i*>(p));
+}
+int64_t SumLanes(__m128i v) {
+    alignas(16) int32_t lanes[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanes), v);
+    return int64_t{lanes[0]} + lanes[1] + lanes[2] + lanes[3];
+}
+
+// Luma of 8 pixels (32 bytes) in 16-bit lanes.
+__m128i Luma8(const uint8_t* frame) {
+    const __m128i low = _mm_set1_epi32(0xFF);
+    const __m128i a = Load(frame);
+    const __m128i b = Load(frame + 16);
+    const __m128i blue = _mm_packs_epi32(_mm_and_si128(a, low), _mm_and_si128(b, low));
+    const __m128i green = _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(a, 8), low),
+                                          _mm_and_si128(_mm_srli_epi32(b, 8), low));
+    const __m128i red = _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(a, 16), low),
+                                        _mm_and_si128(_mm_srli_epi32(b, 16), low));
+    // At most 65408: exact in unsigned 16-bit lanes.
+    __m128i sum = _mm_mullo_epi16(blue, _mm_set1_epi16(29));
+    sum = _mm_add_epi16(sum, _mm_mullo_epi16(green, _mm_set1_epi16(150)));
+    sum = _mm_add_epi16(sum, _mm_mullo_epi16(red, _mm_set1_epi16(77)));
+    sum = _mm_add_epi16(sum, _mm_set1_epi16(128));
+    return _mm_srli_epi16(sum, 8);
+}
+
+}  // namespace
+
+void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_t* PreviousMask,
+                     uint8_t* Luma, int32_t Pixels, int64_t& DiffSum, int64_t& StillCount) {
+    if (Frame == nullptr || Background == nullptr || PreviousMask == nullptr ||
+        Luma == nullptr) {
+        return;
+    }
+    const auto* frame = static_cast<const uint8_t*>(Frame);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi16(1);
+    __m128i sums = zero;    // int32 lanes
+    __m128i counts = zero;  // int32 lanes, minus the still pixels
+    int32_t i = 0;
+    int32_t pending = 0;
+    for (; i + 8 <= Pixels; i += 8) {
+        const __m128i luma = Luma8(frame + static_cast<size_t>(i) * 4);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(Luma + i), _mm_packus_epi16(luma, luma));
+        const __m128i diff = _mm_sub_epi16(_mm_slli_epi16(luma, 4), Load(Background + i));
+        const __m128i mask = _mm_unpacklo_epi8(Load64(PreviousMask + i), zero);
+        const __m128i still = _mm_cmpeq_epi16(mask, zero);
+        sums = _mm_add_epi32(sums, _mm_madd_epi16(_mm_and_si128(diff, still), ones));
+        counts = _mm_add_epi32(counts, _mm_madd_epi16(still, ones));
+        // Each lane grows by at most 2 x 4080 per step: flushed long before it could wrap.
+        if (++pending == 65536) {
+            DiffSum += SumLanes(sums);
+            StillCount -= SumLanes(counts);
+            sums = zero;
+            counts = zero;
+            pending = 0;
+        }
+    }
+    DiffSum += SumLanes(sums);
+    StillCount -= SumLanes(counts);
+    AdaptiveKernelsScalar::AdaptiveLumaRow(frame + static_cast<size_t>(i) * 4, Background + i,
+                                           PreviousMask + i, Luma + i, Pixels - i, DiffSum,
+                                           StillCount);
+}
+
+void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise, uint8_t* Mask,
+                      int32_t Pixels, const TAdaptiveClassifyParams& Params, uint32_t& Changed) {
+    Changed = 0;
+    if (Luma == nullptr || Background == nullptr || Noise == nullptr || Mask == nullptr) {
+        return;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i offset = _mm_set1_epi16(static_cast<int16_t>(Params.Offset));
+    const __m128i minThreshold = _mm_set1_epi16(static_cast<int16_t>(Params.MinThreshold));
+    const __m128i clamp = _mm_set1_epi16(static_cast<int16_t>(kAdaptiveNoiseClamp));
+    const __m128i gainShift = _mm_cvtsi32_si128(Params.NoiseGainShift);
+    const __m128i noiseShift = _mm_cvtsi32_si128(Params.NoiseShift);
+    const __m128i noiseSlowShift = _mm_cvtsi32_si128(Params.NoiseSlowShift);
+    const __m128i fastShift = _mm_cvtsi32_si128(Params.FastShift);
+    const __m128i slowShift = _mm_cvtsi32_si128(Params.SlowShift);
+    uint32_t changed = 0;
+    int32_t i = 0;
+    for (; i + 8 <= Pixels; i += 8) {
+        const __m128i luma16 = _mm_slli_epi16(_mm_unpacklo_epi8(Load64(Luma + i), zero), 4);
+        const __m128i background = Load(Background + i);
+        const __m128i noise = Load(Noise + i);
+        const __m128i signedDeviation =
+            _mm_sub_epi16(_mm_sub_epi16(luma16, background), offset);
+        const __m128i deviation =
+            _mm_max_epi16(signedDeviation, _mm_sub_epi16(zero, signedDeviation));
+        const __m128i threshold = _mm_add_epi16(minThreshold, _mm_sll_epi16(noise, gainShift));
+        const __m128i isChanged = _mm_cmpgt_epi16(deviation, threshold);
+        const __m128i mask8 = _mm_packs_epi16(isChanged, isChanged);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(Mask + i), mask8);
+        changed += static_cast<uint32_t>(__builtin_popcount(_mm_movemask_epi8(mask8) & 0xFF));
+
+        const __m128i noiseError = _mm_sub_epi16(_mm_min_epi16(deviation, clamp), noise);
+        const __m128i noiseStep =
+            _mm_or_si128(_mm_andnot_si128(isChanged, _mm_sra_epi16(noiseError, noiseShift)),
+                         _mm_and_si128(isChanged, _mm_sra_epi16(noiseError, noiseSlowShift)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Noise + i), _mm_add_epi16(noise, noiseStep));
+
+        const __m128i error = _mm_sub_epi16(luma16, background);
+        const __m128i step = _mm_or_si128(_mm_andnot_si128(isChanged, _mm_sra_epi16(error, fastShift)),
+                                          _mm_and_si128(isChanged, _mm_sra_epi16(error, slowShift)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Background + i),
+                         _mm_add_epi16(background, step));
+    }
+    uint32_t tail = 0;
+    AdaptiveKernelsScalar::AdaptiveClassify(Luma + i, Background + i, Noise + i, Mask + i,
+                                            Pixels - i, Params, tail);
+    Changed = changed + tail;
+}
+
+void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
+    if (Mask == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
+        return;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    for (int32_t y = 0; y < Height; ++y) {
+        uint8_t* out = Out + static_cast<size_t>(y) * Width;
+        if (y == 0 || y == Height - 1 || Width < 3) {
+            std::memset(out, 0, static_cast<size_t>(Width));
+            continue;
+        }
+        const uint8_t* up = Mask + static_cast<size_t>(y - 1) * Width;
+        const uint8_t* mid = up + Width;
+        const uint8_t* down = mid + Width;
+        out[0] = 0;
+        int32_t x = 1;
+        for (; x + 16 <= Width - 1; x += 16) {
+            __m128i m = _mm_min_epu8(Load(up + x - 1), Load(up + x));
+            m = _mm_min_epu8(m, Load(up + x + 1));
+            m = _mm_min_epu8(m, Load(mid + x - 1));
+            m = _mm_min_epu8(m, Load(mid + x));
+            m = _mm_min_epu8(m, Load(mid + x + 1));
+            m = _mm_min_epu8(m, Load(down + x - 1));
+            m = _mm_min_epu8(m, Load(down + x));
+            m = _mm_min_epu8(m, Load(down + x + 1));
+            // 0xFF where the minimum is non-zero.
+            const __m128i result = _mm_xor_si128(_mm_cmpeq_epi8(m, zero), _mm_set1_epi8(-1));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), result);
+        }
+        for (; x < Width; ++x) {
+            out[x] = AdaptiveKernelsScalar::ErodedAt(Mask, Width, Height, x, y);
+        }
+    }
+}
+
+void AdaptiveDilateCount3x3(const uint8_t* Mask, int32_t Width, int32_t Height,
+                            uint32_t& Count) {
+    Count = 0;
+    if (Mask == nullptr || Width <= 0 || Height <= 0) {
+        return;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    uint32_t count = 0;
+    for (int32_t y = 0; y < Height; ++y) {
+        // Rows outside the mask repeat the edge row: the maximum is the same.
+        const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
+        const uint8_t* up = y > 0 ? mid - Width : mid;
+        const uint8_t* down = y < Height - 1 ? mid + Width : mid;
+        count += AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, 0, y) ? 1 : 0;
+        int32_t x = 1;
+        for (; x + 16 <= Width - 1; x += 16) {
+            __m128i m = _mm_max_epu8(Load(up + x - 1), Load(up + x));
+            m = _mm_max_epu8(m, Load(up + x + 1));
+            m = _mm_max_epu8(m, Load(mid + x - 1));
+            m = _mm_max_epu8(m, Load(mid + x));
+            m = _mm_max_epu8(m, Load(mid + x + 1));
+            m = _mm_max_epu8(m, Load(down + x - 1));
+            m = _mm_max_epu8(m, Load(down + x));
+            m = _mm_max_epu8(m, Load(down + x + 1));
+            count += 16 - static_cast<uint32_t>(
+                              __builtin_popcount(_mm_movemask_epi8(_mm_cmpeq_epi8(m, zero))));
+        }
+        for (; x < Width; ++x) {
+            count += AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, x, y) ? 1 : 0;
+        }
+    }
+    Count = count;
+}
+
+}  // namespace AdaptiveKernelsSse2
+
+#endif

@@ -1,0 +1,150 @@
+#include "detection/AdaptiveMotionDetection.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <stdexcept>
+
+#include "shell/Diagnostics.h"
+
+namespace {
+
+// Frame time assumed when the caller knows none (25 frames per second).
+constexpr int32_t kDefaultTimePerFrameMS = 40;
+// Time constant of the background of still pixels.
+constexpr double kBackgroundSeconds = 0.8;
+// Changed pixels follow 2^3 times slower (background and noise); the noise estimate 2^2 times
+// slower than the background.
+constexpr int32_t kSlowExtraShift = 3;
+constexpr int32_t kNoiseExtraShift = 2;
+constexpr double kWarmupSeconds = 1.5;
+constexpr double kRelearnSeconds = 0.5;
+constexpr int32_t kMinThreshold = 6 * 16;
+constexpr int32_t kInitialNoise = 2 * 16;
+
+int32_t FramesFor(double Seconds, double FramesPerSecond) {
+    return std::max(1, static_cast<int32_t>(std::lround(Seconds * FramesPerSecond)));
+}
+
+}  // namespace
+
+bool TAdaptiveMotionDetection::Initialize(int32_t Width, int32_t Height, int32_t TimePerFrameMS) {
+    try {
+        if (Width <= 0 || Height <= 0) {
+            throw std::invalid_argument("empty zone");
+        }
+        const int64_t pixels = int64_t{Width} * Height;
+        if (pixels > std::numeric_limits<int32_t>::max() / 4) {
+            throw std::length_error("zone too large");
+        }
+        const double framesPerSecond =
+            1000.0 / (TimePerFrameMS > 0 ? TimePerFrameMS : kDefaultTimePerFrameMS);
+        const int32_t fastShift = std::clamp(
+            static_cast<int32_t>(std::lround(std::log2(kBackgroundSeconds * framesPerSecond))),
+            2, 8);
+        FParams = TAdaptiveClassifyParams{};
+        FParams.MinThreshold = kMinThreshold;
+        FParams.FastShift = fastShift;
+        FParams.SlowShift = fastShift + kSlowExtraShift;
+        FParams.NoiseShift = fastShift + kNoiseExtraShift;
+        FParams.NoiseSlowShift = fastShift + kNoiseExtraShift + kSlowExtraShift;
+        FWarmupFrames = FramesFor(kWarmupSeconds, framesPerSecond);
+        FRelearnFrames = FramesFor(kRelearnSeconds, framesPerSecond);
+
+        const auto size = static_cast<size_t>(pixels);
+        FLuma.assign(size, 0);
+        FBackground.assign(size, 0);
+        FNoise.assign(size, kInitialNoise);
+        FMask.assign(size, 0);
+        FOpened.assign(size, 0);
+        FWidth = Width;
+        FHeight = Height;
+        FFrames = 0;
+        FBigChangeFrames = 0;
+        FRelearnCount = 0;
+        FMotionDetected = false;
+        return true;
+    } catch (...) {
+        FWidth = 0;
+        FHeight = 0;
+        LogMessage("Error in TAdaptiveMotionDetection.Initialize call...");
+        return false;
+    }
+}
+
+void TAdaptiveMotionDetection::SetMotionDetectionSensitivity(int32_t Sensitivity) {
+    FSensitivity = std::clamp(Sensitivity, 1, 100);
+}
+
+double TAdaptiveMotionDetection::AreaThresholdPercent(int32_t Sensitivity) {
+    return (100 - std::clamp(Sensitivity, 1, 100)) / 20.0;
+}
+
+bool TAdaptiveMotionDetection::AddFrame(const void* Zone, size_t RowBytes, uint32_t& Changed) {
+    Changed = 0;
+    FMotionDetected = false;
+    if (FWidth <= 0 || Zone == nullptr) {
+        LogMessage("Error in TAdaptiveMotionDetection.AddFrame call...");
+        return false;
+    }
+    const auto* zone = static_cast<const uint8_t*>(Zone);
+    const size_t width = static_cast<size_t>(FWidth);
+    const int32_t pixels = FWidth * FHeight;
+
+    int64_t diffSum = 0;
+    int64_t stillCount = 0;
+    for (int32_t row = 0; row < FHeight; ++row) {
+        const size_t at = static_cast<size_t>(row) * width;
+        AdaptiveLumaRow(zone + static_cast<size_t>(row) * RowBytes, FBackground.data() + at,
+                        FMask.data() + at, FLuma.data() + at, FWidth, diffSum, stillCount);
+    }
+    if (FFrames == 0) {
+        for (int32_t i = 0; i < pixels; ++i) {
+            FBackground[i] = static_cast<uint16_t>(FLuma[i] * 16);
+        }
+        ++FFrames;
+        return true;
+    }
+
+    // The last learning frame already counts, so IsReady and the counts agree.
+    const bool ready = FFrames + 1 >= FWarmupFrames;
+    TAdaptiveClassifyParams params = FParams;
+    // Too few still pixels say nothing about the global brightness.
+    params.Offset = stillCount * 8 >= pixels
+                        ? static_cast<int32_t>(std::clamp<int64_t>(
+                              diffSum / stillCount, -kAdaptiveMaxOffset, kAdaptiveMaxOffset))
+                        : 0;
+    if (!ready) {
+        // Learning: every pixel follows fast, so people in the first frame leave no ghost.
+        params.FastShift = std::max(1, FParams.FastShift - 1);
+        params.SlowShift = params.FastShift;
+    }
+    uint32_t rawChanged = 0;
+    AdaptiveClassify(FLuma.data(), FBackground.data(), FNoise.data(), FMask.data(), pixels,
+                     params, rawChanged);
+    ++FFrames;
+    if (!ready) {
+        return true;
+    }
+
+    // A change of more than half the zone starts the count; it goes on while more than a fifth
+    // stays changed (the still part of the zone is learned meanwhile and drops out).
+    const bool bigChange = FBigChangeFrames > 0 ? rawChanged * int64_t{5} > pixels
+                                                : rawChanged * int64_t{2} > pixels;
+    FBigChangeFrames = bigChange ? FBigChangeFrames + 1 : 0;
+    if (FBigChangeFrames >= FRelearnFrames) {
+        // The whole zone changed and stayed so: this is the scene now.
+        for (int32_t i = 0; i < pixels; ++i) {
+            FBackground[i] = static_cast<uint16_t>(FLuma[i] * 16);
+            FMask[i] = 0;
+        }
+        FBigChangeFrames = 0;
+        ++FRelearnCount;
+        return true;
+    }
+
+    AdaptiveErode3x3(FMask.data(), FOpened.data(), FWidth, FHeight);
+    AdaptiveDilateCount3x3(FOpened.data(), FWidth, FHeight, Changed);
+    FMotionDetected = Changed * 100.0 > AreaThresholdPercent(FSensitivity) * pixels;
+    return true;
+}
