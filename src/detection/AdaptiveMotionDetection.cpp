@@ -50,6 +50,8 @@ bool TAdaptiveMotionDetection::Initialize(int32_t Width, int32_t Height, int32_t
         FParams.NoiseSlowShift = fastShift + kNoiseExtraShift + kSlowExtraShift;
         FWarmupFrames = FramesFor(kWarmupSeconds, framesPerSecond);
         FRelearnFrames = FramesFor(kRelearnSeconds, framesPerSecond);
+        FFramesPerSecond = FramesFor(1.0, framesPerSecond);
+        FNonSelectiveFrames = 0;
 
         const auto size = static_cast<size_t>(pixels);
         FLuma.assign(size, 0);
@@ -118,6 +120,10 @@ bool TAdaptiveMotionDetection::AddFrame(const void* Zone, size_t RowBytes, uint3
         // Learning: every pixel follows fast, so people in the first frame leave no ghost.
         params.FastShift = std::max(1, FParams.FastShift - 1);
         params.SlowShift = params.FastShift;
+    } else if (FNonSelectiveFrames > 0) {
+        // Just re-learned: what moved during the change fades like the rest.
+        params.SlowShift = params.FastShift;
+        --FNonSelectiveFrames;
     }
     uint32_t rawChanged = 0;
     AdaptiveClassify(FLuma.data(), FBackground.data(), FNoise.data(), FMask.data(), pixels,
@@ -139,6 +145,7 @@ bool TAdaptiveMotionDetection::AddFrame(const void* Zone, size_t RowBytes, uint3
             FMask[i] = 0;
         }
         FBigChangeFrames = 0;
+        FNonSelectiveFrames = FFramesPerSecond;
         ++FRelearnCount;
         return true;
     }

@@ -18,7 +18,8 @@
 //    noise estimate of a changed pixel grows eight times slower too.
 // 4. When more than half of the zone changes and more than a fifth stays changed for half a
 //    second (a light switched on), the background is re-learned from the current frame
-//    instead of reporting an endless alarm.
+//    instead of reporting an endless alarm; for a second after it every pixel learns fast, so
+//    a person who walked through the change leaves no lasting ghost.
 // 5. A 3 x 3 opening removes isolated changed pixels (noise, compression blocks); what is left
 //    is the zone's changed-pixel count.
 // The first frame is the initial background; during the first 1.5 s every pixel learns fast
@@ -27,6 +28,9 @@
 // Time constants are given in seconds and turned into frames from the time per frame.
 class TAdaptiveMotionDetection {
 public:
+    // The sensitivity of new installs: measured best on the generated street scenes.
+    static constexpr int32_t kDefaultSensitivity = 80;
+
     TAdaptiveMotionDetection() = default;
     TAdaptiveMotionDetection(const TAdaptiveMotionDetection&) = delete;
     TAdaptiveMotionDetection& operator=(const TAdaptiveMotionDetection&) = delete;
@@ -62,6 +66,8 @@ private:
     int32_t FWarmupFrames = 1;
     int32_t FRelearnFrames = 1;
     int32_t FBigChangeFrames = 0;
+    int32_t FFramesPerSecond = 1;
+    int32_t FNonSelectiveFrames = 0;
     int32_t FRelearnCount = 0;
     bool FMotionDetected = false;
     TAdaptiveClassifyParams FParams;
