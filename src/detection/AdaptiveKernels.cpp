@@ -10,22 +10,30 @@ namespace {
 
 struct TAdaptiveKernelTable {
     decltype(&AdaptiveKernelsScalar::AdaptiveLumaRow) LumaRow;
+    decltype(&AdaptiveKernelsScalar::AdaptiveAndMask) AndMask;
     decltype(&AdaptiveKernelsScalar::AdaptiveClassify) Classify;
     decltype(&AdaptiveKernelsScalar::AdaptiveErode3x3) Erode3x3;
+    decltype(&AdaptiveKernelsScalar::AdaptiveDilate3x3) Dilate3x3;
     decltype(&AdaptiveKernelsScalar::AdaptiveDilateCount3x3) DilateCount3x3;
 };
 
 constexpr TAdaptiveKernelTable kScalar = {
-    AdaptiveKernelsScalar::AdaptiveLumaRow, AdaptiveKernelsScalar::AdaptiveClassify,
-    AdaptiveKernelsScalar::AdaptiveErode3x3, AdaptiveKernelsScalar::AdaptiveDilateCount3x3};
+    AdaptiveKernelsScalar::AdaptiveLumaRow, AdaptiveKernelsScalar::AdaptiveAndMask,
+    AdaptiveKernelsScalar::AdaptiveClassify,
+    AdaptiveKernelsScalar::AdaptiveErode3x3, AdaptiveKernelsScalar::AdaptiveDilate3x3,
+    AdaptiveKernelsScalar::AdaptiveDilateCount3x3};
 
 #if defined(__x86_64__) || defined(_M_X64)
 constexpr TAdaptiveKernelTable kSse2 = {
-    AdaptiveKernelsSse2::AdaptiveLumaRow, AdaptiveKernelsSse2::AdaptiveClassify,
-    AdaptiveKernelsSse2::AdaptiveErode3x3, AdaptiveKernelsSse2::AdaptiveDilateCount3x3};
+    AdaptiveKernelsSse2::AdaptiveLumaRow, AdaptiveKernelsSse2::AdaptiveAndMask,
+    AdaptiveKernelsSse2::AdaptiveClassify,
+    AdaptiveKernelsSse2::AdaptiveErode3x3, AdaptiveKernelsSse2::AdaptiveDilate3x3,
+    AdaptiveKernelsSse2::AdaptiveDilateCount3x3};
 constexpr TAdaptiveKernelTable kAvx2 = {
-    AdaptiveKernelsAvx2::AdaptiveLumaRow, AdaptiveKernelsAvx2::AdaptiveClassify,
-    AdaptiveKernelsAvx2::AdaptiveErode3x3, AdaptiveKernelsAvx2::AdaptiveDilateCount3x3};
+    AdaptiveKernelsAvx2::AdaptiveLumaRow, AdaptiveKernelsAvx2::AdaptiveAndMask,
+    AdaptiveKernelsAvx2::AdaptiveClassify,
+    AdaptiveKernelsAvx2::AdaptiveErode3x3, AdaptiveKernelsAvx2::AdaptiveDilate3x3,
+    AdaptiveKernelsAvx2::AdaptiveDilateCount3x3};
 #endif
 
 // The set matching the pixel kernels in use: the dispatcher there has checked the CPU.
@@ -45,8 +53,14 @@ const TAdaptiveKernelTable& Current() {
 }  // namespace
 
 void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_t* PreviousMask,
-                     uint8_t* Luma, int32_t Pixels, int64_t& DiffSum, int64_t& StillCount) {
-    Current().LumaRow(Frame, Background, PreviousMask, Luma, Pixels, DiffSum, StillCount);
+                     uint8_t* Luma, uint8_t* Altered, int32_t Pixels, int64_t& DiffSum,
+                     int64_t& StillCount, int64_t& AlteredCount) {
+    Current().LumaRow(Frame, Background, PreviousMask, Luma, Altered, Pixels, DiffSum,
+                      StillCount, AlteredCount);
+}
+
+void AdaptiveAndMask(uint8_t* Mask, const uint8_t* Other, int32_t Pixels) {
+    Current().AndMask(Mask, Other, Pixels);
 }
 
 void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise, uint8_t* Mask,
@@ -65,6 +79,10 @@ void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise
 
 void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
     Current().Erode3x3(Mask, Out, Width, Height);
+}
+
+void AdaptiveDilate3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
+    Current().Dilate3x3(Mask, Out, Width, Height);
 }
 
 void AdaptiveDilateCount3x3(const uint8_t* Mask, int32_t Width, int32_t Height,

@@ -19,6 +19,8 @@
 // Deviations from the background are clamped here before they feed the noise estimate, so a
 // passing object raises a pixel's threshold only so far (48 levels).
 constexpr int32_t kAdaptiveNoiseClamp = 48 * 16;
+// Largest background value (255 levels).
+constexpr int32_t kAdaptiveMaxBackground = 255 * 16;
 // Largest global brightness offset the classification compensates (64 levels).
 constexpr int32_t kAdaptiveMaxOffset = 64 * 16;
 
@@ -31,8 +33,10 @@ struct TAdaptiveClassifyParams {
     int32_t MinThreshold = 6 * 16;
     // 0..3: the noise estimate is multiplied by 2^NoiseGainShift.
     int32_t NoiseGainShift = 2;
-    // Background update: background += (luma * 16 - background) >> shift, with FastShift for a
-    // still pixel and SlowShift for a changed one (1..14).
+    // Background update: background += Offset + (deviation >> shift), clamped to
+    // 0..kAdaptiveMaxBackground, with FastShift for a still pixel and SlowShift for a changed
+    // one (1..14): every pixel follows the global brightness at once, and its own deviation
+    // at its own pace, so a pixel under a standing object does not fall behind the exposure.
     int32_t FastShift = 3;
     int32_t SlowShift = 6;
     // Noise update: noise += (min(|deviation|, kAdaptiveNoiseClamp) - noise) >> shift, with
@@ -43,21 +47,30 @@ struct TAdaptiveClassifyParams {
 };
 
 // One row of Pixels RGB32 pixels (blue, green, red, fourth byte) of a frame: writes the luma
-// (29 B + 150 G + 77 R + 128) >> 8 of each pixel and, over the pixels whose PreviousMask entry
-// is 0, adds luma * 16 - background to DiffSum and their number to StillCount.
+// (29 B + 150 G + 77 R + 128) >> 8 of each pixel over the previous frame's luma, sets Altered
+// to 0xFF where the luma is not the one it replaces (else 0) and adds their number to
+// AlteredCount, and over the pixels whose PreviousMask entry is 0 adds luma * 16 - background
+// to DiffSum and their number to StillCount.
 void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_t* PreviousMask,
-                     uint8_t* Luma, int32_t Pixels, int64_t& DiffSum, int64_t& StillCount);
+                     uint8_t* Luma, uint8_t* Altered, int32_t Pixels, int64_t& DiffSum,
+                     int64_t& StillCount, int64_t& AlteredCount);
+
+// In place: Mask = Mask & Other, byte by byte.
+void AdaptiveAndMask(uint8_t* Mask, const uint8_t* Other, int32_t Pixels);
 
 // Per pixel: deviation d = luma * 16 - background - Offset; changed when |d| > MinThreshold +
 // (noise << NoiseGainShift); Mask gets 0xFF or 0; noise and background follow as described at
-// TAdaptiveClassifyParams (the background follows the uncompensated luma). Changed is set to
-// the number of changed pixels.
+// TAdaptiveClassifyParams. Changed is set to the number of changed pixels.
 void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise, uint8_t* Mask,
                       int32_t Pixels, const TAdaptiveClassifyParams& Params, uint32_t& Changed);
 
 // 3 x 3 erosion of a Width x Height mask: Out is 0xFF where all nine neighbours are non-zero,
 // else 0; the outermost rows and columns of Out are 0. Out must not overlap Mask.
 void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height);
+
+// 3 x 3 dilation of a Width x Height mask: Out is 0xFF where a neighbour within the mask is
+// non-zero, else 0. Out must not overlap Mask.
+void AdaptiveDilate3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height);
 
 // 3 x 3 dilation of a Width x Height mask, counted: Count is the number of pixels with a
 // non-zero value among their neighbours within the mask (a 3 x 3 opening is an erosion

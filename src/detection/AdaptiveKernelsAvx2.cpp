@@ -62,9 +62,10 @@ __m128i PackBytes(__m256i words, bool isSigned) {
 }  // namespace
 
 void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_t* PreviousMask,
-                     uint8_t* Luma, int32_t Pixels, int64_t& DiffSum, int64_t& StillCount) {
+                     uint8_t* Luma, uint8_t* Altered, int32_t Pixels, int64_t& DiffSum,
+                     int64_t& StillCount, int64_t& AlteredCount) {
     if (Frame == nullptr || Background == nullptr || PreviousMask == nullptr ||
-        Luma == nullptr) {
+        Luma == nullptr || Altered == nullptr) {
         return;
     }
     const auto* frame = static_cast<const uint8_t*>(Frame);
@@ -74,9 +75,15 @@ void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_
     __m256i counts = zero;
     int32_t i = 0;
     int32_t pending = 0;
+    int64_t same = 0;
     for (; i + 16 <= Pixels; i += 16) {
         const __m256i luma = Luma16(frame + static_cast<size_t>(i) * 4);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(Luma + i), PackBytes(luma, false));
+        const __m128i luma8 = PackBytes(luma, false);
+        const __m128i unaltered = _mm_cmpeq_epi8(luma8, Load128(Luma + i));
+        same += __builtin_popcount(_mm_movemask_epi8(unaltered));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Luma + i), luma8);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Altered + i),
+                         _mm_xor_si128(unaltered, _mm_set1_epi8(-1)));
         const __m256i diff = _mm256_sub_epi16(_mm256_slli_epi16(luma, 4), Load(Background + i));
         const __m256i mask = _mm256_cvtepu8_epi16(Load128(PreviousMask + i));
         const __m256i still = _mm256_cmpeq_epi16(mask, zero);
@@ -92,9 +99,21 @@ void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_
     }
     DiffSum += SumLanes(sums);
     StillCount -= SumLanes(counts);
+    AlteredCount += i - same;
     AdaptiveKernelsScalar::AdaptiveLumaRow(frame + static_cast<size_t>(i) * 4, Background + i,
-                                           PreviousMask + i, Luma + i, Pixels - i, DiffSum,
-                                           StillCount);
+                                           PreviousMask + i, Luma + i, Altered + i, Pixels - i,
+                                           DiffSum, StillCount, AlteredCount);
+}
+
+void AdaptiveAndMask(uint8_t* Mask, const uint8_t* Other, int32_t Pixels) {
+    if (Mask == nullptr || Other == nullptr) {
+        return;
+    }
+    int32_t i = 0;
+    for (; i + 32 <= Pixels; i += 32) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Mask + i), _mm256_and_si256(Load(Mask + i), Load(Other + i)));
+    }
+    AdaptiveKernelsScalar::AdaptiveAndMask(Mask + i, Other + i, Pixels - i);
 }
 
 void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise, uint8_t* Mask,
@@ -106,6 +125,7 @@ void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise
     const __m256i offset = _mm256_set1_epi16(static_cast<int16_t>(Params.Offset));
     const __m256i minThreshold = _mm256_set1_epi16(static_cast<int16_t>(Params.MinThreshold));
     const __m256i clamp = _mm256_set1_epi16(static_cast<int16_t>(kAdaptiveNoiseClamp));
+    const __m256i maxBackground = _mm256_set1_epi16(static_cast<int16_t>(kAdaptiveMaxBackground));
     const __m128i gainShift = _mm_cvtsi32_si128(Params.NoiseGainShift);
     const __m128i noiseShift = _mm_cvtsi32_si128(Params.NoiseShift);
     const __m128i noiseSlowShift = _mm_cvtsi32_si128(Params.NoiseSlowShift);
@@ -117,8 +137,9 @@ void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise
         const __m256i luma16 = _mm256_slli_epi16(_mm256_cvtepu8_epi16(Load128(Luma + i)), 4);
         const __m256i background = Load(Background + i);
         const __m256i noise = Load(Noise + i);
-        const __m256i deviation = _mm256_abs_epi16(
-            _mm256_sub_epi16(_mm256_sub_epi16(luma16, background), offset));
+        const __m256i signedDeviation =
+            _mm256_sub_epi16(_mm256_sub_epi16(luma16, background), offset);
+        const __m256i deviation = _mm256_abs_epi16(signedDeviation);
         const __m256i threshold =
             _mm256_add_epi16(minThreshold, _mm256_sll_epi16(noise, gainShift));
         const __m256i isChanged = _mm256_cmpgt_epi16(deviation, threshold);
@@ -133,11 +154,13 @@ void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(Noise + i),
                             _mm256_add_epi16(noise, noiseStep));
 
-        const __m256i error = _mm256_sub_epi16(luma16, background);
-        const __m256i step = _mm256_blendv_epi8(_mm256_sra_epi16(error, fastShift),
-                                                _mm256_sra_epi16(error, slowShift), isChanged);
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Background + i),
-                            _mm256_add_epi16(background, step));
+        const __m256i step = _mm256_blendv_epi8(_mm256_sra_epi16(signedDeviation, fastShift),
+                                                _mm256_sra_epi16(signedDeviation, slowShift),
+                                                isChanged);
+        const __m256i updated = _mm256_add_epi16(_mm256_add_epi16(background, offset), step);
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(Background + i),
+            _mm256_min_epi16(_mm256_max_epi16(updated, _mm256_setzero_si256()), maxBackground));
     }
     uint32_t tail = 0;
     AdaptiveKernelsScalar::AdaptiveClassify(Luma + i, Background + i, Noise + i, Mask + i,
@@ -176,6 +199,37 @@ void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t 
         }
         for (; x < Width; ++x) {
             out[x] = AdaptiveKernelsScalar::ErodedAt(Mask, Width, Height, x, y);
+        }
+    }
+}
+
+void AdaptiveDilate3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
+    if (Mask == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
+        return;
+    }
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i all = _mm256_set1_epi8(-1);
+    for (int32_t y = 0; y < Height; ++y) {
+        const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
+        const uint8_t* up = y > 0 ? mid - Width : mid;
+        const uint8_t* down = y < Height - 1 ? mid + Width : mid;
+        uint8_t* out = Out + static_cast<size_t>(y) * Width;
+        out[0] = AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, 0, y) ? 0xFF : 0;
+        int32_t x = 1;
+        for (; x + 32 <= Width - 1; x += 32) {
+            __m256i m = _mm256_max_epu8(Load(up + x - 1), Load(up + x));
+            m = _mm256_max_epu8(m, Load(up + x + 1));
+            m = _mm256_max_epu8(m, Load(mid + x - 1));
+            m = _mm256_max_epu8(m, Load(mid + x));
+            m = _mm256_max_epu8(m, Load(mid + x + 1));
+            m = _mm256_max_epu8(m, Load(down + x - 1));
+            m = _mm256_max_epu8(m, Load(down + x));
+            m = _mm256_max_epu8(m, Load(down + x + 1));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
+                              _mm256_xor_si256(_mm256_cmpeq_epi8(m, zero), all));
+        }
+        for (; x < Width; ++x) {
+            out[x] = AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, x, y) ? 0xFF : 0;
         }
     }
 }

@@ -35,19 +35,31 @@ bool DilatedAt(const uint8_t* Mask, int32_t Width, int32_t Height, int32_t X, in
 }
 
 void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_t* PreviousMask,
-                     uint8_t* Luma, int32_t Pixels, int64_t& DiffSum, int64_t& StillCount) {
+                     uint8_t* Luma, uint8_t* Altered, int32_t Pixels, int64_t& DiffSum,
+                     int64_t& StillCount, int64_t& AlteredCount) {
     if (Frame == nullptr || Background == nullptr || PreviousMask == nullptr ||
-        Luma == nullptr) {
+        Luma == nullptr || Altered == nullptr) {
         return;
     }
     const auto* frame = static_cast<const uint8_t*>(Frame);
     for (int32_t i = 0; i < Pixels; ++i) {
         const uint8_t luma = LumaOf(frame + static_cast<size_t>(i) * 4);
+        Altered[i] = Luma[i] != luma ? 0xFF : 0;
+        AlteredCount += Luma[i] != luma ? 1 : 0;
         Luma[i] = luma;
         if (PreviousMask[i] == 0) {
             DiffSum += luma * 16 - Background[i];
             ++StillCount;
         }
+    }
+}
+
+void AdaptiveAndMask(uint8_t* Mask, const uint8_t* Other, int32_t Pixels) {
+    if (Mask == nullptr || Other == nullptr) {
+        return;
+    }
+    for (int32_t i = 0; i < Pixels; ++i) {
+        Mask[i] &= Other[i];
     }
 }
 
@@ -62,7 +74,8 @@ void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise
         const int32_t luma16 = Luma[i] * 16;
         const int32_t background = Background[i];
         const int32_t noise = Noise[i];
-        const int32_t deviation = std::abs(luma16 - background - Params.Offset);
+        const int32_t signedDeviation = luma16 - background - Params.Offset;
+        const int32_t deviation = std::abs(signedDeviation);
         const bool isChanged =
             deviation > Params.MinThreshold + (noise << Params.NoiseGainShift);
         Mask[i] = isChanged ? 0xFF : 0;
@@ -71,7 +84,8 @@ void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise
         Noise[i] = static_cast<uint16_t>(
             noise + ((std::min(deviation, kAdaptiveNoiseClamp) - noise) >> noiseShift));
         const int32_t shift = isChanged ? Params.SlowShift : Params.FastShift;
-        Background[i] = static_cast<uint16_t>(background + ((luma16 - background) >> shift));
+        Background[i] = static_cast<uint16_t>(std::clamp(
+            background + Params.Offset + (signedDeviation >> shift), 0, kAdaptiveMaxBackground));
     }
     Changed = changed;
 }
@@ -83,6 +97,18 @@ void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t 
     for (int32_t y = 0; y < Height; ++y) {
         for (int32_t x = 0; x < Width; ++x) {
             Out[static_cast<size_t>(y) * Width + x] = ErodedAt(Mask, Width, Height, x, y);
+        }
+    }
+}
+
+void AdaptiveDilate3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
+    if (Mask == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
+        return;
+    }
+    for (int32_t y = 0; y < Height; ++y) {
+        for (int32_t x = 0; x < Width; ++x) {
+            Out[static_cast<size_t>(y) * Width + x] =
+                DilatedAt(Mask, Width, Height, x, y) ? 0xFF : 0;
         }
     }
 }

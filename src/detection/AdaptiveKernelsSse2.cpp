@@ -47,9 +47,10 @@ __m128i Luma8(const uint8_t* frame) {
 }  // namespace
 
 void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_t* PreviousMask,
-                     uint8_t* Luma, int32_t Pixels, int64_t& DiffSum, int64_t& StillCount) {
+                     uint8_t* Luma, uint8_t* Altered, int32_t Pixels, int64_t& DiffSum,
+                     int64_t& StillCount, int64_t& AlteredCount) {
     if (Frame == nullptr || Background == nullptr || PreviousMask == nullptr ||
-        Luma == nullptr) {
+        Luma == nullptr || Altered == nullptr) {
         return;
     }
     const auto* frame = static_cast<const uint8_t*>(Frame);
@@ -59,9 +60,15 @@ void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_
     __m128i counts = zero;  // int32 lanes, minus the still pixels
     int32_t i = 0;
     int32_t pending = 0;
+    int64_t same = 0;
     for (; i + 8 <= Pixels; i += 8) {
         const __m128i luma = Luma8(frame + static_cast<size_t>(i) * 4);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(Luma + i), _mm_packus_epi16(luma, luma));
+        const __m128i luma8 = _mm_packus_epi16(luma, luma);
+        const __m128i unaltered = _mm_cmpeq_epi8(luma8, Load64(Luma + i));
+        same += __builtin_popcount(_mm_movemask_epi8(unaltered) & 0xFF);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(Luma + i), luma8);
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(Altered + i),
+                         _mm_xor_si128(unaltered, _mm_set1_epi8(-1)));
         const __m128i diff = _mm_sub_epi16(_mm_slli_epi16(luma, 4), Load(Background + i));
         const __m128i mask = _mm_unpacklo_epi8(Load64(PreviousMask + i), zero);
         const __m128i still = _mm_cmpeq_epi16(mask, zero);
@@ -78,9 +85,21 @@ void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_
     }
     DiffSum += SumLanes(sums);
     StillCount -= SumLanes(counts);
+    AlteredCount += i - same;
     AdaptiveKernelsScalar::AdaptiveLumaRow(frame + static_cast<size_t>(i) * 4, Background + i,
-                                           PreviousMask + i, Luma + i, Pixels - i, DiffSum,
-                                           StillCount);
+                                           PreviousMask + i, Luma + i, Altered + i, Pixels - i,
+                                           DiffSum, StillCount, AlteredCount);
+}
+
+void AdaptiveAndMask(uint8_t* Mask, const uint8_t* Other, int32_t Pixels) {
+    if (Mask == nullptr || Other == nullptr) {
+        return;
+    }
+    int32_t i = 0;
+    for (; i + 16 <= Pixels; i += 16) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Mask + i), _mm_and_si128(Load(Mask + i), Load(Other + i)));
+    }
+    AdaptiveKernelsScalar::AdaptiveAndMask(Mask + i, Other + i, Pixels - i);
 }
 
 void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise, uint8_t* Mask,
@@ -93,6 +112,7 @@ void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise
     const __m128i offset = _mm_set1_epi16(static_cast<int16_t>(Params.Offset));
     const __m128i minThreshold = _mm_set1_epi16(static_cast<int16_t>(Params.MinThreshold));
     const __m128i clamp = _mm_set1_epi16(static_cast<int16_t>(kAdaptiveNoiseClamp));
+    const __m128i maxBackground = _mm_set1_epi16(static_cast<int16_t>(kAdaptiveMaxBackground));
     const __m128i gainShift = _mm_cvtsi32_si128(Params.NoiseGainShift);
     const __m128i noiseShift = _mm_cvtsi32_si128(Params.NoiseShift);
     const __m128i noiseSlowShift = _mm_cvtsi32_si128(Params.NoiseSlowShift);
@@ -120,11 +140,12 @@ void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise
                          _mm_and_si128(isChanged, _mm_sra_epi16(noiseError, noiseSlowShift)));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(Noise + i), _mm_add_epi16(noise, noiseStep));
 
-        const __m128i error = _mm_sub_epi16(luma16, background);
-        const __m128i step = _mm_or_si128(_mm_andnot_si128(isChanged, _mm_sra_epi16(error, fastShift)),
-                                          _mm_and_si128(isChanged, _mm_sra_epi16(error, slowShift)));
+        const __m128i step = _mm_or_si128(
+            _mm_andnot_si128(isChanged, _mm_sra_epi16(signedDeviation, fastShift)),
+            _mm_and_si128(isChanged, _mm_sra_epi16(signedDeviation, slowShift)));
+        const __m128i updated = _mm_add_epi16(_mm_add_epi16(background, offset), step);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(Background + i),
-                         _mm_add_epi16(background, step));
+                         _mm_min_epi16(_mm_max_epi16(updated, zero), maxBackground));
     }
     uint32_t tail = 0;
     AdaptiveKernelsScalar::AdaptiveClassify(Luma + i, Background + i, Noise + i, Mask + i,
@@ -163,6 +184,37 @@ void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t 
         }
         for (; x < Width; ++x) {
             out[x] = AdaptiveKernelsScalar::ErodedAt(Mask, Width, Height, x, y);
+        }
+    }
+}
+
+void AdaptiveDilate3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
+    if (Mask == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
+        return;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i all = _mm_set1_epi8(-1);
+    for (int32_t y = 0; y < Height; ++y) {
+        const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
+        const uint8_t* up = y > 0 ? mid - Width : mid;
+        const uint8_t* down = y < Height - 1 ? mid + Width : mid;
+        uint8_t* out = Out + static_cast<size_t>(y) * Width;
+        out[0] = AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, 0, y) ? 0xFF : 0;
+        int32_t x = 1;
+        for (; x + 16 <= Width - 1; x += 16) {
+            __m128i m = _mm_max_epu8(Load(up + x - 1), Load(up + x));
+            m = _mm_max_epu8(m, Load(up + x + 1));
+            m = _mm_max_epu8(m, Load(mid + x - 1));
+            m = _mm_max_epu8(m, Load(mid + x));
+            m = _mm_max_epu8(m, Load(mid + x + 1));
+            m = _mm_max_epu8(m, Load(down + x - 1));
+            m = _mm_max_epu8(m, Load(down + x));
+            m = _mm_max_epu8(m, Load(down + x + 1));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                              _mm_xor_si128(_mm_cmpeq_epi8(m, zero), all));
+        }
+        for (; x < Width; ++x) {
+            out[x] = AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, x, y) ? 0xFF : 0;
         }
     }
 }

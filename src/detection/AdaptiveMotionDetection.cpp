@@ -19,8 +19,11 @@ constexpr int32_t kSlowExtraShift = 3;
 constexpr int32_t kNoiseExtraShift = 2;
 constexpr double kWarmupSeconds = 1.5;
 constexpr double kRelearnSeconds = 0.5;
-constexpr int32_t kMinThreshold = 6 * 16;
+constexpr int32_t kMinThreshold = 10 * 16;
 constexpr int32_t kInitialNoise = 2 * 16;
+// The threshold of a key frame of a compressed stream.
+constexpr int32_t kRefreshThreshold = 24 * 16;
+constexpr int32_t kRefreshFrames = 2;
 
 int32_t FramesFor(double Seconds, double FramesPerSecond) {
     return std::max(1, static_cast<int32_t>(std::lround(Seconds * FramesPerSecond)));
@@ -59,9 +62,12 @@ bool TAdaptiveMotionDetection::Initialize(int32_t Width, int32_t Height, int32_t
         FNoise.assign(size, kInitialNoise);
         FMask.assign(size, 0);
         FOpened.assign(size, 0);
+        FAltered.assign(size, 0);
         FWidth = Width;
         FHeight = Height;
         FFrames = 0;
+        FPreviousAltered = 0;
+        FRefreshFrames = 0;
         FBigChangeFrames = 0;
         FRelearnCount = 0;
         FMotionDetected = false;
@@ -95,10 +101,25 @@ bool TAdaptiveMotionDetection::AddFrame(const void* Zone, size_t RowBytes, uint3
 
     int64_t diffSum = 0;
     int64_t stillCount = 0;
+    int64_t altered = 0;
     for (int32_t row = 0; row < FHeight; ++row) {
         const size_t at = static_cast<size_t>(row) * width;
         AdaptiveLumaRow(zone + static_cast<size_t>(row) * RowBytes, FBackground.data() + at,
-                        FMask.data() + at, FLuma.data() + at, FWidth, diffSum, stillCount);
+                        FMask.data() + at, FLuma.data() + at, FAltered.data() + at, FWidth,
+                        diffSum, stillCount, altered);
+    }
+    // A compressed stream at a low bit rate repeats most of a still picture unchanged from one
+    // frame to the next and renews it at a key frame, where many blocks jump by a few levels
+    // at once: a tenth of the zone or more altered, four times what the frame before altered.
+    // (A camera's own noise alters nearly every pixel in every frame, so it never looks so.)
+    // The encoder goes on renewing blocks in the frame after it.
+    if (FFrames > 0 && altered * 10 > pixels && altered > FPreviousAltered * 4) {
+        FRefreshFrames = kRefreshFrames;
+    }
+    FPreviousAltered = altered;
+    const bool refresh = FRefreshFrames > 0;
+    if (refresh) {
+        --FRefreshFrames;
     }
     if (FFrames == 0) {
         for (int32_t i = 0; i < pixels; ++i) {
@@ -117,18 +138,33 @@ bool TAdaptiveMotionDetection::AddFrame(const void* Zone, size_t RowBytes, uint3
                               diffSum / stillCount, -kAdaptiveMaxOffset, kAdaptiveMaxOffset))
                         : 0;
     if (!ready) {
-        // Learning: every pixel follows fast, so people in the first frame leave no ghost.
+        // Learning: every pixel follows fast, so people in the first frame leave no ghost, and
+        // the noise (swaying leaves included) is known when the zone gets ready.
         params.FastShift = std::max(1, FParams.FastShift - 1);
         params.SlowShift = params.FastShift;
+        params.NoiseShift = FParams.FastShift;
+        params.NoiseSlowShift = FParams.NoiseShift;
     } else if (FNonSelectiveFrames > 0) {
         // Just re-learned: what moved during the change fades like the rest.
         params.SlowShift = params.FastShift;
         --FNonSelectiveFrames;
     }
+    if (refresh) {
+        // Only what stands out from the key frame's own renewal counts.
+        params.MinThreshold = kRefreshThreshold;
+    }
     uint32_t rawChanged = 0;
     AdaptiveClassify(FLuma.data(), FBackground.data(), FNoise.data(), FMask.data(), pixels,
                      params, rawChanged);
     ++FFrames;
+    if (refresh) {
+        // The renewed picture is the background from now on, except where something stands out.
+        for (int32_t i = 0; i < pixels; ++i) {
+            if (FMask[i] == 0) {
+                FBackground[i] = static_cast<uint16_t>(FLuma[i] * 16);
+            }
+        }
+    }
     if (!ready) {
         return true;
     }
@@ -150,8 +186,13 @@ bool TAdaptiveMotionDetection::AddFrame(const void* Zone, size_t RowBytes, uint3
         return true;
     }
 
-    AdaptiveErode3x3(FMask.data(), FOpened.data(), FWidth, FHeight);
-    AdaptiveDilateCount3x3(FOpened.data(), FWidth, FHeight, Changed);
+    // Motion is a change against the background that is still changing, here or next to it: a
+    // block of a compressed stream that jumped once and is then repeated unchanged is not (a
+    // camera's own noise alters nearly every pixel in every frame, so there this keeps all).
+    AdaptiveDilate3x3(FAltered.data(), FOpened.data(), FWidth, FHeight);
+    AdaptiveAndMask(FOpened.data(), FMask.data(), pixels);
+    AdaptiveErode3x3(FOpened.data(), FAltered.data(), FWidth, FHeight);
+    AdaptiveDilateCount3x3(FAltered.data(), FWidth, FHeight, Changed);
     FMotionDetected = Changed * 100.0 > AreaThresholdPercent(FSensitivity) * pixels;
     return true;
 }

@@ -12,7 +12,7 @@
 // 1. The zone's luma is taken and the global brightness offset against the background is
 //    measured over the pixels that were still in the previous frame (auto-exposure, clouds).
 // 2. Each pixel is changed when its offset-corrected deviation exceeds a threshold that
-//    follows its own noise (minimum 6 levels plus four times its mean absolute deviation).
+//    follows its own noise (minimum 10 levels plus four times its mean absolute deviation).
 // 3. The background follows still pixels within about a second and changed ones eight times
 //    slower (selective running average), so drift is learned and a passing person is not; the
 //    noise estimate of a changed pixel grows eight times slower too.
@@ -20,8 +20,13 @@
 //    second (a light switched on), the background is re-learned from the current frame
 //    instead of reporting an endless alarm; for a second after it every pixel learns fast, so
 //    a person who walked through the change leaves no lasting ghost.
-// 5. A 3 x 3 opening removes isolated changed pixels (noise, compression blocks); what is left
-//    is the zone's changed-pixel count.
+// 5. Of the changed pixels, those with a pixel altered since the previous frame among their
+//    3 x 3 neighbours count (a block of a compressed stream that jumped once and is then
+//    repeated does not); a 3 x 3 opening
+//    removes isolated ones (noise, compression speckle); what is left is the zone's count.
+//    A key frame of a compressed stream (a tenth of the zone or more altered at once, four
+//    times the frame before) raises the threshold to 24 levels for it and the next frame, and
+//    what does not stand out then becomes the background.
 // The first frame is the initial background; during the first 1.5 s every pixel learns fast
 // (also where people move) and the count is 0; then the zone is ready.
 //
@@ -66,6 +71,8 @@ private:
     int32_t FWarmupFrames = 1;
     int32_t FRelearnFrames = 1;
     int32_t FBigChangeFrames = 0;
+    int64_t FPreviousAltered = 0;
+    int32_t FRefreshFrames = 0;
     int32_t FFramesPerSecond = 1;
     int32_t FNonSelectiveFrames = 0;
     int32_t FRelearnCount = 0;
@@ -76,4 +83,5 @@ private:
     std::vector<uint16_t> FNoise;
     std::vector<uint8_t> FMask;
     std::vector<uint8_t> FOpened;
+    std::vector<uint8_t> FAltered;
 };

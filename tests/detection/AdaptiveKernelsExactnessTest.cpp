@@ -18,22 +18,30 @@ namespace {
 struct TImplementation {
     const char* Name;
     decltype(&AdaptiveKernelsScalar::AdaptiveLumaRow) LumaRow;
+    decltype(&AdaptiveKernelsScalar::AdaptiveAndMask) AndMask;
     decltype(&AdaptiveKernelsScalar::AdaptiveClassify) Classify;
     decltype(&AdaptiveKernelsScalar::AdaptiveErode3x3) Erode3x3;
+    decltype(&AdaptiveKernelsScalar::AdaptiveDilate3x3) Dilate3x3;
     decltype(&AdaptiveKernelsScalar::AdaptiveDilateCount3x3) DilateCount3x3;
 };
 
 #if defined(__x86_64__) || defined(_M_X64)
 const TImplementation kImplementations[] = {
-    {"sse2", AdaptiveKernelsSse2::AdaptiveLumaRow, AdaptiveKernelsSse2::AdaptiveClassify,
-     AdaptiveKernelsSse2::AdaptiveErode3x3, AdaptiveKernelsSse2::AdaptiveDilateCount3x3},
-    {"avx2", AdaptiveKernelsAvx2::AdaptiveLumaRow, AdaptiveKernelsAvx2::AdaptiveClassify,
-     AdaptiveKernelsAvx2::AdaptiveErode3x3, AdaptiveKernelsAvx2::AdaptiveDilateCount3x3},
+    {"sse2", AdaptiveKernelsSse2::AdaptiveLumaRow, AdaptiveKernelsSse2::AdaptiveAndMask,
+     AdaptiveKernelsSse2::AdaptiveClassify,
+     AdaptiveKernelsSse2::AdaptiveErode3x3, AdaptiveKernelsSse2::AdaptiveDilate3x3,
+     AdaptiveKernelsSse2::AdaptiveDilateCount3x3},
+    {"avx2", AdaptiveKernelsAvx2::AdaptiveLumaRow, AdaptiveKernelsAvx2::AdaptiveAndMask,
+     AdaptiveKernelsAvx2::AdaptiveClassify,
+     AdaptiveKernelsAvx2::AdaptiveErode3x3, AdaptiveKernelsAvx2::AdaptiveDilate3x3,
+     AdaptiveKernelsAvx2::AdaptiveDilateCount3x3},
 };
 #else
 const TImplementation kImplementations[] = {
-    {"scalar", AdaptiveKernelsScalar::AdaptiveLumaRow, AdaptiveKernelsScalar::AdaptiveClassify,
-     AdaptiveKernelsScalar::AdaptiveErode3x3, AdaptiveKernelsScalar::AdaptiveDilateCount3x3},
+    {"scalar", AdaptiveKernelsScalar::AdaptiveLumaRow, AdaptiveKernelsScalar::AdaptiveAndMask,
+     AdaptiveKernelsScalar::AdaptiveClassify,
+     AdaptiveKernelsScalar::AdaptiveErode3x3, AdaptiveKernelsScalar::AdaptiveDilate3x3,
+     AdaptiveKernelsScalar::AdaptiveDilateCount3x3},
 };
 #endif
 
@@ -78,24 +86,51 @@ std::vector<int32_t> Lengths() {
 
 TEST_P(AdaptiveKernelsExactnessTest, LumaRowWritesAndSumsLikeTheReference) {
     const TImplementation& impl = GetParam();
+    int64_t sumRef0 = 0, countRef0 = 0, alteredRef0 = 0;
+    uint8_t scratch[1];
     for (const int32_t pixels : Lengths()) {
         for (const size_t start : {size_t{0}, size_t{1}, size_t{3}}) {
             const auto frame = RandomPlane<uint8_t>(pixels * 4, 255, start * 4);
             // Backgrounds up to their largest value; masks of every density.
             const auto background = RandomPlane<uint16_t>(pixels, 4080, start);
             const auto previous = RandomMask(pixels + start, 0.3);
-            std::vector<uint8_t> lumaRef(pixels + start, 7), luma(pixels + start, 7);
-            int64_t sumRef = 11, countRef = 5, sum = 11, count = 5;
+            // The luma it replaces: the frame's own luma here and there, random elsewhere.
+            std::vector<uint8_t> lumaRef = RandomPlane<uint8_t>(pixels, 255, start);
+            for (int32_t p = 0; p < pixels; p += 3) {
+                AdaptiveKernelsScalar::AdaptiveLumaRow(frame.data() + (start + p) * 4,
+                                                       background.data(), previous.data(),
+                                                       lumaRef.data() + start + p, scratch, 1,
+                                                       sumRef0, countRef0, alteredRef0);
+            }
+            std::vector<uint8_t> luma = lumaRef;
+            std::vector<uint8_t> alteredPlaneRef(pixels + start, 7), alteredPlane(pixels + start, 7);
+            int64_t sumRef = 11, countRef = 5, alteredRef = 3, sum = 11, count = 5, altered = 3;
             AdaptiveKernelsScalar::AdaptiveLumaRow(frame.data() + start * 4,
                                                    background.data() + start,
                                                    previous.data() + start, lumaRef.data() + start,
-                                                   pixels, sumRef, countRef);
+                                                   alteredPlaneRef.data() + start, pixels, sumRef,
+                                                   countRef, alteredRef);
             impl.LumaRow(frame.data() + start * 4, background.data() + start,
-                         previous.data() + start, luma.data() + start, pixels, sum, count);
+                         previous.data() + start, luma.data() + start,
+                         alteredPlane.data() + start, pixels, sum, count, altered);
             ASSERT_EQ(luma, lumaRef) << pixels << " pixels from " << start;
             ASSERT_EQ(sum, sumRef) << pixels << " pixels from " << start;
             ASSERT_EQ(count, countRef) << pixels << " pixels from " << start;
+            ASSERT_EQ(altered, alteredRef) << pixels << " pixels from " << start;
+            ASSERT_EQ(alteredPlane, alteredPlaneRef) << pixels << " pixels from " << start;
         }
+    }
+}
+
+TEST_P(AdaptiveKernelsExactnessTest, AndMaskLikeTheReference) {
+    const TImplementation& impl = GetParam();
+    for (const int32_t pixels : Lengths()) {
+        const auto other = RandomPlane<uint8_t>(pixels, 255, 1);
+        auto maskRef = RandomPlane<uint8_t>(pixels, 255, 1);
+        auto mask = maskRef;
+        AdaptiveKernelsScalar::AdaptiveAndMask(maskRef.data() + 1, other.data() + 1, pixels);
+        impl.AndMask(mask.data() + 1, other.data() + 1, pixels);
+        ASSERT_EQ(mask, maskRef) << pixels;
     }
 }
 
@@ -153,6 +188,11 @@ TEST_P(AdaptiveKernelsExactnessTest, OpeningMatchesTheReferenceForEveryShapeAndD
                                                         height);
                 impl.Erode3x3(mask.data(), eroded.data(), width, height);
                 ASSERT_EQ(eroded, erodedRef) << width << " x " << height << " at " << density;
+                std::vector<uint8_t> dilatedRef(size, 7), dilated(size, 7);
+                AdaptiveKernelsScalar::AdaptiveDilate3x3(mask.data(), dilatedRef.data(), width,
+                                                         height);
+                impl.Dilate3x3(mask.data(), dilated.data(), width, height);
+                ASSERT_EQ(dilated, dilatedRef) << width << " x " << height << " at " << density;
                 for (const std::vector<uint8_t>* plane :
                      std::initializer_list<const std::vector<uint8_t>*>{&mask, &erodedRef}) {
                     uint32_t countRef = 1, count = 2;

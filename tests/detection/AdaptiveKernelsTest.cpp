@@ -2,6 +2,7 @@
 // the luma weights, the global brightness compensation and the speckle opening.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,14 +31,21 @@ TEST_P(AdaptiveKernelsTest, LumaWeighsBlueGreenRed) {
         }
         const std::vector<uint16_t> background(24, 0);
         const std::vector<uint8_t> previous(24, 0);
-        std::vector<uint8_t> luma(24, 1);
-        int64_t sum = 0, still = 0;
-        AdaptiveLumaRow(frame.data(), background.data(), previous.data(), luma.data(), 24, sum,
-                        still);
+        // The previous frame's luma differs in the first half only.
+        std::vector<uint8_t> luma(24, c.Luma);
+        std::fill(luma.begin(), luma.begin() + 12, static_cast<uint8_t>(c.Luma ^ 1));
+        int64_t sum = 0, still = 0, altered = 0;
+        std::vector<uint8_t> alteredPlane(24, 7);
+        AdaptiveLumaRow(frame.data(), background.data(), previous.data(), luma.data(),
+                        alteredPlane.data(), 24, sum, still, altered);
+        for (int i = 0; i < 24; ++i) {
+            EXPECT_EQ(alteredPlane[i], i < 12 ? 0xFF : 0) << i;
+        }
         EXPECT_EQ(luma, std::vector<uint8_t>(24, c.Luma))
             << int(c.Blue) << "," << int(c.Green) << "," << int(c.Red);
         EXPECT_EQ(sum, 24 * 16 * c.Luma);
         EXPECT_EQ(still, 24);
+        EXPECT_EQ(altered, 12);
     }
 }
 
@@ -55,9 +63,10 @@ TEST_P(AdaptiveKernelsTest, GlobalBrightnessChangeIsCompensatedAndAnObjectOnItIs
     std::vector<uint8_t> previous(kPixels, 0);
     std::fill(previous.begin() + 30, previous.end(), 0xFF);
     std::vector<uint8_t> luma(kPixels);
-    int64_t sum = 0, still = 0;
-    AdaptiveLumaRow(frame.data(), learned.data(), previous.data(), luma.data(), kPixels, sum,
-                    still);
+    int64_t sum = 0, still = 0, altered = 0;
+    std::vector<uint8_t> alteredPlane(kPixels);
+    AdaptiveLumaRow(frame.data(), learned.data(), previous.data(), luma.data(),
+                    alteredPlane.data(), kPixels, sum, still, altered);
     ASSERT_EQ(still, 30);
     ASSERT_EQ(sum, (25 * 25 + 5 * 65) * 16);
 
@@ -86,9 +95,10 @@ TEST_P(AdaptiveKernelsTest, GlobalBrightnessChangeIsCompensatedAndAnObjectOnItIs
             for (int32_t i = 0; i < kPixels; ++i) {
                 const bool object = (i >= 10 && i < 15) || i >= 30;
                 EXPECT_EQ(mask[i], object ? 0xFF : 0) << c.Name << " pixel " << i;
-                // Still pixels follow fast (1/8 of the step), changed ones slowly (1/64).
-                const int32_t step = (luma[i] * 16 - 1600) >> (object ? 6 : 3);
-                EXPECT_EQ(background[i], 1600 + step) << c.Name << " pixel " << i;
+                // Every pixel takes the offset; then still pixels follow fast (1/8 of what is
+                // left), changed ones slowly (1/64).
+                const int32_t step = (luma[i] * 16 - 1600 - c.Offset) >> (object ? 6 : 3);
+                EXPECT_EQ(background[i], 1600 + c.Offset + step) << c.Name << " pixel " << i;
             }
         }
     }

@@ -34,7 +34,7 @@ struct TWall {
                 const int32_t texture = 60 + (x * 7 + y * 13) % 50 + static_cast<int32_t>(noise % 5);
                 int32_t value = static_cast<int32_t>(texture * Gain) + Offset + Ramp * x / kWidth;
                 if (x >= X && x < X + Size && y >= Y && y < Y + Size) {
-                    value = 220;
+                    value = 218 + static_cast<int32_t>(noise % 5);
                 }
                 const auto v = static_cast<uint8_t>(std::clamp(value, 0, 255));
                 frame.SetPixel(x, y, v, v, v);

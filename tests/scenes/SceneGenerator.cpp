@@ -332,8 +332,8 @@ std::vector<TSceneDescription> StandardScenes() {
     busy.Seconds = 8;
     busy.Walkers = {
         walker(0.0, 40, 60, 30, 70, 70, 50, 40),
-        walker(0.0, 250, -80, 20, 50, 30, 120, 160),
-        walker(3.0, -30, 100, 30, 70, 170, 120, 80),
+        walker(0.0, 250, -80, 20, 50, 20, 60, 140),
+        walker(3.0, -30, 100, 30, 70, 200, 170, 150),
     };
     scenes.push_back(busy);
 

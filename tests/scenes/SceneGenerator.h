@@ -38,9 +38,9 @@ struct TSceneDescription {
     // Standard deviation of the per-channel Gaussian sensor noise, in levels.
     double NoiseLevels = 2.5;
     // Auto-exposure: brightness scaled so that mid-grey moves by up to +-DriftLevels, a sine of
-    // DriftPeriodSeconds.
+    // DriftPeriodSeconds (the default rises by DriftLevels in the first 10 s).
     double DriftLevels = 0;
-    double DriftPeriodSeconds = 10;
+    double DriftPeriodSeconds = 40;
     // From this time on a lamp lights the scene (brighter by a quarter, plus its glow); < 0: never.
     double LightOnSeconds = -1;
     // The tree's leaves sway (a few pixels, about once a second).

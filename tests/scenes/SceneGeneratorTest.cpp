@@ -73,8 +73,8 @@ TEST(SceneGeneratorTest, ExposureDriftAndLightChangeTheMeanBrightness) {
     };
     const TCase cases[] = {
         {"no change", 0, -1, 25, -0.5, 0.5},
-        {"drift, quarter period", 10, -1, 25, 7, 17},
-        {"drift, three quarters", 10, -1, 75, -17, -7},
+        {"drift over 2.5 s", 10, -1, 25, 3, 9},
+        {"drift over 7.5 s", 10, -1, 75, 8, 17},
         {"light on", 0, 0.5, 6, 30, 90},
     };
     for (const TCase& c : cases) {
