@@ -10,7 +10,6 @@ namespace {
 
 struct TAdaptiveKernelTable {
     decltype(&AdaptiveKernelsScalar::AdaptiveLumaRow) LumaRow;
-    decltype(&AdaptiveKernelsScalar::AdaptiveAndMask) AndMask;
     decltype(&AdaptiveKernelsScalar::AdaptiveClassify) Classify;
     decltype(&AdaptiveKernelsScalar::AdaptiveErode3x3) Erode3x3;
     decltype(&AdaptiveKernelsScalar::AdaptiveDilate3x3) Dilate3x3;
@@ -18,20 +17,17 @@ struct TAdaptiveKernelTable {
 };
 
 constexpr TAdaptiveKernelTable kScalar = {
-    AdaptiveKernelsScalar::AdaptiveLumaRow, AdaptiveKernelsScalar::AdaptiveAndMask,
-    AdaptiveKernelsScalar::AdaptiveClassify,
+    AdaptiveKernelsScalar::AdaptiveLumaRow, AdaptiveKernelsScalar::AdaptiveClassify,
     AdaptiveKernelsScalar::AdaptiveErode3x3, AdaptiveKernelsScalar::AdaptiveDilate3x3,
     AdaptiveKernelsScalar::AdaptiveDilateCount3x3};
 
 #if defined(__x86_64__) || defined(_M_X64)
 constexpr TAdaptiveKernelTable kSse2 = {
-    AdaptiveKernelsSse2::AdaptiveLumaRow, AdaptiveKernelsSse2::AdaptiveAndMask,
-    AdaptiveKernelsSse2::AdaptiveClassify,
+    AdaptiveKernelsSse2::AdaptiveLumaRow, AdaptiveKernelsSse2::AdaptiveClassify,
     AdaptiveKernelsSse2::AdaptiveErode3x3, AdaptiveKernelsSse2::AdaptiveDilate3x3,
     AdaptiveKernelsSse2::AdaptiveDilateCount3x3};
 constexpr TAdaptiveKernelTable kAvx2 = {
-    AdaptiveKernelsAvx2::AdaptiveLumaRow, AdaptiveKernelsAvx2::AdaptiveAndMask,
-    AdaptiveKernelsAvx2::AdaptiveClassify,
+    AdaptiveKernelsAvx2::AdaptiveLumaRow, AdaptiveKernelsAvx2::AdaptiveClassify,
     AdaptiveKernelsAvx2::AdaptiveErode3x3, AdaptiveKernelsAvx2::AdaptiveDilate3x3,
     AdaptiveKernelsAvx2::AdaptiveDilateCount3x3};
 #endif
@@ -59,10 +55,6 @@ void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_
                       StillCount, AlteredCount);
 }
 
-void AdaptiveAndMask(uint8_t* Mask, const uint8_t* Other, int32_t Pixels) {
-    Current().AndMask(Mask, Other, Pixels);
-}
-
 void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise, uint8_t* Mask,
                       int32_t Pixels, const TAdaptiveClassifyParams& Params, uint32_t& Changed) {
     // Kept within the ranges where the 16-bit lanes of the vectorised versions cannot wrap.
@@ -81,8 +73,9 @@ void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t 
     Current().Erode3x3(Mask, Out, Width, Height);
 }
 
-void AdaptiveDilate3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
-    Current().Dilate3x3(Mask, Out, Width, Height);
+void AdaptiveDilate3x3(const uint8_t* Mask, const uint8_t* Gate, uint8_t* Out, int32_t Width,
+                       int32_t Height) {
+    Current().Dilate3x3(Mask, Gate, Out, Width, Height);
 }
 
 void AdaptiveDilateCount3x3(const uint8_t* Mask, int32_t Width, int32_t Height,

@@ -55,9 +55,6 @@ void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_
                      uint8_t* Luma, uint8_t* Altered, int32_t Pixels, int64_t& DiffSum,
                      int64_t& StillCount, int64_t& AlteredCount);
 
-// In place: Mask = Mask & Other, byte by byte.
-void AdaptiveAndMask(uint8_t* Mask, const uint8_t* Other, int32_t Pixels);
-
 // Per pixel: deviation d = luma * 16 - background - Offset; changed when |d| > MinThreshold +
 // (noise << NoiseGainShift); Mask gets 0xFF or 0; noise and background follow as described at
 // TAdaptiveClassifyParams. Changed is set to the number of changed pixels.
@@ -68,9 +65,11 @@ void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise
 // else 0; the outermost rows and columns of Out are 0. Out must not overlap Mask.
 void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height);
 
-// 3 x 3 dilation of a Width x Height mask: Out is 0xFF where a neighbour within the mask is
-// non-zero, else 0. Out must not overlap Mask.
-void AdaptiveDilate3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height);
+// 3 x 3 dilation of a Width x Height mask, gated: Out is 0xFF where a neighbour within the
+// mask is non-zero and Gate (a plane of the same shape) is non-zero at the pixel, else 0. Out
+// must not overlap Mask.
+void AdaptiveDilate3x3(const uint8_t* Mask, const uint8_t* Gate, uint8_t* Out, int32_t Width,
+                       int32_t Height);
 
 // 3 x 3 dilation of a Width x Height mask, counted: Count is the number of pixels with a
 // non-zero value among their neighbours within the mask (a 3 x 3 opening is an erosion

@@ -105,17 +105,6 @@ void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_
                                            DiffSum, StillCount, AlteredCount);
 }
 
-void AdaptiveAndMask(uint8_t* Mask, const uint8_t* Other, int32_t Pixels) {
-    if (Mask == nullptr || Other == nullptr) {
-        return;
-    }
-    int32_t i = 0;
-    for (; i + 32 <= Pixels; i += 32) {
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Mask + i), _mm256_and_si256(Load(Mask + i), Load(Other + i)));
-    }
-    AdaptiveKernelsScalar::AdaptiveAndMask(Mask + i, Other + i, Pixels - i);
-}
-
 void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise, uint8_t* Mask,
                       int32_t Pixels, const TAdaptiveClassifyParams& Params, uint32_t& Changed) {
     Changed = 0;
@@ -203,8 +192,9 @@ void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t 
     }
 }
 
-void AdaptiveDilate3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
-    if (Mask == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
+void AdaptiveDilate3x3(const uint8_t* Mask, const uint8_t* Gate, uint8_t* Out, int32_t Width,
+                       int32_t Height) {
+    if (Mask == nullptr || Gate == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
         return;
     }
     const __m256i zero = _mm256_setzero_si256();
@@ -214,7 +204,10 @@ void AdaptiveDilate3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t
         const uint8_t* up = y > 0 ? mid - Width : mid;
         const uint8_t* down = y < Height - 1 ? mid + Width : mid;
         uint8_t* out = Out + static_cast<size_t>(y) * Width;
-        out[0] = AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, 0, y) ? 0xFF : 0;
+        const uint8_t* gate = Gate + static_cast<size_t>(y) * Width;
+        out[0] = gate[0] != 0 && AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, 0, y)
+                     ? 0xFF
+                     : 0;
         int32_t x = 1;
         for (; x + 32 <= Width - 1; x += 32) {
             __m256i m = _mm256_max_epu8(Load(up + x - 1), Load(up + x));
@@ -225,11 +218,15 @@ void AdaptiveDilate3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t
             m = _mm256_max_epu8(m, Load(down + x - 1));
             m = _mm256_max_epu8(m, Load(down + x));
             m = _mm256_max_epu8(m, Load(down + x + 1));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
-                              _mm256_xor_si256(_mm256_cmpeq_epi8(m, zero), all));
+            // 0xFF where the maximum and the gate are both non-zero.
+            const __m256i closed = _mm256_or_si256(_mm256_cmpeq_epi8(m, zero),
+                                                _mm256_cmpeq_epi8(Load(gate + x), zero));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_xor_si256(closed, all));
         }
         for (; x < Width; ++x) {
-            out[x] = AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, x, y) ? 0xFF : 0;
+            out[x] = gate[x] != 0 && AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, x, y)
+                         ? 0xFF
+                         : 0;
         }
     }
 }

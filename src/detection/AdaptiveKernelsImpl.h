@@ -11,12 +11,12 @@
                          const uint8_t* PreviousMask, uint8_t* Luma, uint8_t* Altered,          \
                          int32_t Pixels, int64_t& DiffSum, int64_t& StillCount,                 \
                          int64_t& AlteredCount);                                                \
-    void AdaptiveAndMask(uint8_t* Mask, const uint8_t* Other, int32_t Pixels);                  \
     void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise,          \
                           uint8_t* Mask, int32_t Pixels, const TAdaptiveClassifyParams& Params, \
                           uint32_t& Changed);                                                   \
     void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height);    \
-    void AdaptiveDilate3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height);   \
+    void AdaptiveDilate3x3(const uint8_t* Mask, const uint8_t* Gate, uint8_t* Out,              \
+                           int32_t Width, int32_t Height);                                      \
     void AdaptiveDilateCount3x3(const uint8_t* Mask, int32_t Width, int32_t Height,             \
                                 uint32_t& Count);
 

@@ -54,15 +54,6 @@ void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_
     }
 }
 
-void AdaptiveAndMask(uint8_t* Mask, const uint8_t* Other, int32_t Pixels) {
-    if (Mask == nullptr || Other == nullptr) {
-        return;
-    }
-    for (int32_t i = 0; i < Pixels; ++i) {
-        Mask[i] &= Other[i];
-    }
-}
-
 void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise, uint8_t* Mask,
                       int32_t Pixels, const TAdaptiveClassifyParams& Params, uint32_t& Changed) {
     Changed = 0;
@@ -101,14 +92,15 @@ void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t 
     }
 }
 
-void AdaptiveDilate3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
-    if (Mask == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
+void AdaptiveDilate3x3(const uint8_t* Mask, const uint8_t* Gate, uint8_t* Out, int32_t Width,
+                       int32_t Height) {
+    if (Mask == nullptr || Gate == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
         return;
     }
     for (int32_t y = 0; y < Height; ++y) {
         for (int32_t x = 0; x < Width; ++x) {
-            Out[static_cast<size_t>(y) * Width + x] =
-                DilatedAt(Mask, Width, Height, x, y) ? 0xFF : 0;
+            const size_t i = static_cast<size_t>(y) * Width + x;
+            Out[i] = Gate[i] != 0 && DilatedAt(Mask, Width, Height, x, y) ? 0xFF : 0;
         }
     }
 }

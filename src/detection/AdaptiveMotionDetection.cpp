@@ -189,8 +189,7 @@ bool TAdaptiveMotionDetection::AddFrame(const void* Zone, size_t RowBytes, uint3
     // Motion is a change against the background that is still changing, here or next to it: a
     // block of a compressed stream that jumped once and is then repeated unchanged is not (a
     // camera's own noise alters nearly every pixel in every frame, so there this keeps all).
-    AdaptiveDilate3x3(FAltered.data(), FOpened.data(), FWidth, FHeight);
-    AdaptiveAndMask(FOpened.data(), FMask.data(), pixels);
+    AdaptiveDilate3x3(FAltered.data(), FMask.data(), FOpened.data(), FWidth, FHeight);
     AdaptiveErode3x3(FOpened.data(), FAltered.data(), FWidth, FHeight);
     AdaptiveDilateCount3x3(FAltered.data(), FWidth, FHeight, Changed);
     FMotionDetected = Changed * 100.0 > AreaThresholdPercent(FSensitivity) * pixels;
