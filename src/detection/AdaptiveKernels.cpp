@@ -82,3 +82,50 @@ void AdaptiveDilateCount3x3(const uint8_t* Mask, int32_t Width, int32_t Height,
                             uint32_t& Count) {
     Current().DilateCount3x3(Mask, Width, Height, Count);
 }
+
+uint32_t AdaptiveGatedOpeningCount(uint8_t* Altered, const uint8_t* Mask,
+                                   const uint32_t* RowChanged, uint8_t* Scratch, int32_t Width,
+                                   int32_t Height) {
+    if (Altered == nullptr || Mask == nullptr || RowChanged == nullptr || Scratch == nullptr ||
+        Width <= 0 || Height <= 0) {
+        return 0;
+    }
+    // An eroded pixel is set only where its row and the rows above and below hold changes
+    // (rows in a band), so the work is done band by band (bands less than five rows apart
+    // merged), each on the rows it affects: the erosion of band [a, b) reads gated rows
+    // a-1 .. b and is zero at rows a-1 and b, and the count of rows a-1 .. b reads eroded rows
+    // a-2 .. b+1, which are zero outside the band. The result is exactly that of whole planes.
+    const auto at = [Width](int32_t row) { return static_cast<size_t>(row) * Width; };
+    const auto inBand = [&](int32_t y) {
+        return y >= 1 && y + 1 < Height && RowChanged[y - 1] > 0 && RowChanged[y] > 0 &&
+               RowChanged[y + 1] > 0;
+    };
+    uint32_t total = 0;
+    int32_t y = 0;
+    while (y < Height) {
+        if (!inBand(y)) {
+            ++y;
+            continue;
+        }
+        const int32_t a = y;
+        int32_t b = y + 1;
+        for (int32_t next = b; next < Height && next < b + 5; ++next) {
+            if (inBand(next)) {
+                b = next + 1;
+            }
+        }
+        // Gated rows a-2 .. b+1; the outer two are clipped there (not read), the rest exact.
+        const int32_t gatedTop = std::max(a - 2, 0);
+        const int32_t gatedBottom = std::min(b + 2, Height);
+        AdaptiveDilate3x3(Altered + at(gatedTop), Mask + at(gatedTop), Scratch + at(gatedTop),
+                          Width, gatedBottom - gatedTop);
+        // Eroded rows a-1 .. b into the altered plane, which is no longer needed.
+        uint8_t* eroded = Altered + at(a - 1);
+        AdaptiveErode3x3(Scratch + at(a - 1), eroded, Width, b - a + 2);
+        uint32_t count = 0;
+        AdaptiveDilateCount3x3(eroded, Width, b - a + 2, count);
+        total += count;
+        y = b;
+    }
+    return total;
+}

@@ -71,6 +71,14 @@ void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t 
 void AdaptiveDilate3x3(const uint8_t* Mask, const uint8_t* Gate, uint8_t* Out, int32_t Width,
                        int32_t Height);
 
+// The count of the detector: Gated = AdaptiveDilate3x3(Altered, gate Mask), then the 3 x 3
+// opening of Gated counted (AdaptiveErode3x3, AdaptiveDilateCount3x3), computed only over the
+// rows it can come from: RowChanged[y] must be 0 only where row y of Mask is all 0. Altered is
+// used as scratch and Scratch (a plane of the same shape) too; both hold nothing useful after.
+uint32_t AdaptiveGatedOpeningCount(uint8_t* Altered, const uint8_t* Mask,
+                                   const uint32_t* RowChanged, uint8_t* Scratch, int32_t Width,
+                                   int32_t Height);
+
 // 3 x 3 dilation of a Width x Height mask, counted: Count is the number of pixels with a
 // non-zero value among their neighbours within the mask (a 3 x 3 opening is an erosion
 // followed by this).

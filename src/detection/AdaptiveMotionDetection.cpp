@@ -63,6 +63,7 @@ bool TAdaptiveMotionDetection::Initialize(int32_t Width, int32_t Height, int32_t
         FMask.assign(size, 0);
         FOpened.assign(size, 0);
         FAltered.assign(size, 0);
+        FRowChanged.assign(static_cast<size_t>(Height), 0);
         FWidth = Width;
         FHeight = Height;
         FFrames = 0;
@@ -154,8 +155,13 @@ bool TAdaptiveMotionDetection::AddFrame(const void* Zone, size_t RowBytes, uint3
         params.MinThreshold = kRefreshThreshold;
     }
     uint32_t rawChanged = 0;
-    AdaptiveClassify(FLuma.data(), FBackground.data(), FNoise.data(), FMask.data(), pixels,
-                     params, rawChanged);
+    // Row by row, so the opening below can skip the rows where nothing changed.
+    for (int32_t row = 0; row < FHeight; ++row) {
+        const size_t at = static_cast<size_t>(row) * width;
+        AdaptiveClassify(FLuma.data() + at, FBackground.data() + at, FNoise.data() + at,
+                         FMask.data() + at, FWidth, params, FRowChanged[row]);
+        rawChanged += FRowChanged[row];
+    }
     ++FFrames;
     if (refresh) {
         // The renewed picture is the background from now on, except where something stands out.
@@ -189,9 +195,8 @@ bool TAdaptiveMotionDetection::AddFrame(const void* Zone, size_t RowBytes, uint3
     // Motion is a change against the background that is still changing, here or next to it: a
     // block of a compressed stream that jumped once and is then repeated unchanged is not (a
     // camera's own noise alters nearly every pixel in every frame, so there this keeps all).
-    AdaptiveDilate3x3(FAltered.data(), FMask.data(), FOpened.data(), FWidth, FHeight);
-    AdaptiveErode3x3(FOpened.data(), FAltered.data(), FWidth, FHeight);
-    AdaptiveDilateCount3x3(FAltered.data(), FWidth, FHeight, Changed);
+    Changed = AdaptiveGatedOpeningCount(FAltered.data(), FMask.data(), FRowChanged.data(),
+                                        FOpened.data(), FWidth, FHeight);
     FMotionDetected = Changed * 100.0 > AreaThresholdPercent(FSensitivity) * pixels;
     return true;
 }

@@ -84,4 +84,5 @@ private:
     std::vector<uint8_t> FMask;
     std::vector<uint8_t> FOpened;
     std::vector<uint8_t> FAltered;
+    std::vector<uint32_t> FRowChanged;
 };

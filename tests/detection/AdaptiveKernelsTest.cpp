@@ -142,6 +142,55 @@ TEST_P(AdaptiveKernelsTest, OpeningRemovesSpeckleAndKeepsBlobs) {
     }
 }
 
+TEST_P(AdaptiveKernelsTest, BandedOpeningCountsLikeWholePlanes) {
+    // Masks with changes in a few bands of rows (the rest empty), some bands a row or a few
+    // apart, against the gate, opening and count over the whole planes.
+    uint64_t random = 99;
+    const auto next = [&random] {
+        random ^= random << 13;
+        random ^= random >> 7;
+        random ^= random << 17;
+        return random;
+    };
+    for (int trial = 0; trial < 60; ++trial) {
+        const int32_t width = 3 + static_cast<int32_t>(next() % 70);
+        const int32_t height = 1 + static_cast<int32_t>(next() % 40);
+        const size_t size = static_cast<size_t>(width) * height;
+        std::vector<uint8_t> mask(size, 0), altered(size, 0);
+        std::vector<bool> rowUsed(height, false);
+        for (int band = 0; band < 3; ++band) {
+            const int32_t top = static_cast<int32_t>(next() % height);
+            const int32_t rows = 1 + static_cast<int32_t>(next() % 8);
+            for (int32_t y = top; y < std::min(top + rows, height); ++y) {
+                rowUsed[y] = true;
+            }
+        }
+        for (int32_t y = 0; y < height; ++y) {
+            for (int32_t x = 0; x < width; ++x) {
+                const size_t i = static_cast<size_t>(y) * width + x;
+                mask[i] = rowUsed[y] && next() % 10 < 8 ? 0xFF : 0;
+                altered[i] = next() % 10 < 7 ? 0xFF : 0;
+            }
+        }
+        std::vector<uint32_t> rowChanged(height, 0);
+        for (int32_t y = 0; y < height; ++y) {
+            for (int32_t x = 0; x < width; ++x) {
+                rowChanged[y] += mask[static_cast<size_t>(y) * width + x] != 0 ? 1 : 0;
+            }
+        }
+        std::vector<uint8_t> gated(size), eroded(size);
+        AdaptiveDilate3x3(altered.data(), mask.data(), gated.data(), width, height);
+        AdaptiveErode3x3(gated.data(), eroded.data(), width, height);
+        uint32_t expected = 0;
+        AdaptiveDilateCount3x3(eroded.data(), width, height, expected);
+
+        std::vector<uint8_t> scratch(size, 0x5A);
+        const uint32_t banded = AdaptiveGatedOpeningCount(
+            altered.data(), mask.data(), rowChanged.data(), scratch.data(), width, height);
+        EXPECT_EQ(banded, expected) << "trial " << trial << ": " << width << " x " << height;
+    }
+}
+
 INSTANTIATE_FOR_EVERY_PIXEL_KERNELS_IMPLEMENTATION(AdaptiveKernelsTest);
 
 }  // namespace
