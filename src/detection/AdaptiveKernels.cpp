@@ -14,22 +14,28 @@ struct TAdaptiveKernelTable {
     decltype(&AdaptiveKernelsScalar::AdaptiveErode3x3) Erode3x3;
     decltype(&AdaptiveKernelsScalar::AdaptiveDilate3x3) Dilate3x3;
     decltype(&AdaptiveKernelsScalar::AdaptiveDilateCount3x3) DilateCount3x3;
+    decltype(&AdaptiveKernelsScalar::AdaptiveErodeRow) ErodeRow;
+    decltype(&AdaptiveKernelsScalar::AdaptiveDilateRow) DilateRow;
+    decltype(&AdaptiveKernelsScalar::AdaptiveDilateCountRow) DilateCountRow;
 };
 
 constexpr TAdaptiveKernelTable kScalar = {
     AdaptiveKernelsScalar::AdaptiveLumaRow, AdaptiveKernelsScalar::AdaptiveClassify,
     AdaptiveKernelsScalar::AdaptiveErode3x3, AdaptiveKernelsScalar::AdaptiveDilate3x3,
-    AdaptiveKernelsScalar::AdaptiveDilateCount3x3};
+    AdaptiveKernelsScalar::AdaptiveDilateCount3x3, AdaptiveKernelsScalar::AdaptiveErodeRow,
+    AdaptiveKernelsScalar::AdaptiveDilateRow, AdaptiveKernelsScalar::AdaptiveDilateCountRow};
 
 #if defined(__x86_64__) || defined(_M_X64)
 constexpr TAdaptiveKernelTable kSse2 = {
     AdaptiveKernelsSse2::AdaptiveLumaRow, AdaptiveKernelsSse2::AdaptiveClassify,
     AdaptiveKernelsSse2::AdaptiveErode3x3, AdaptiveKernelsSse2::AdaptiveDilate3x3,
-    AdaptiveKernelsSse2::AdaptiveDilateCount3x3};
+    AdaptiveKernelsSse2::AdaptiveDilateCount3x3, AdaptiveKernelsSse2::AdaptiveErodeRow,
+    AdaptiveKernelsSse2::AdaptiveDilateRow, AdaptiveKernelsSse2::AdaptiveDilateCountRow};
 constexpr TAdaptiveKernelTable kAvx2 = {
     AdaptiveKernelsAvx2::AdaptiveLumaRow, AdaptiveKernelsAvx2::AdaptiveClassify,
     AdaptiveKernelsAvx2::AdaptiveErode3x3, AdaptiveKernelsAvx2::AdaptiveDilate3x3,
-    AdaptiveKernelsAvx2::AdaptiveDilateCount3x3};
+    AdaptiveKernelsAvx2::AdaptiveDilateCount3x3, AdaptiveKernelsAvx2::AdaptiveErodeRow,
+    AdaptiveKernelsAvx2::AdaptiveDilateRow, AdaptiveKernelsAvx2::AdaptiveDilateCountRow};
 #endif
 
 // The set matching the pixel kernels in use: the dispatcher there has checked the CPU.
@@ -83,7 +89,7 @@ void AdaptiveDilateCount3x3(const uint8_t* Mask, int32_t Width, int32_t Height,
     Current().DilateCount3x3(Mask, Width, Height, Count);
 }
 
-uint32_t AdaptiveGatedOpeningCount(uint8_t* Altered, const uint8_t* Mask,
+uint32_t AdaptiveGatedOpeningCount(const uint8_t* Altered, const uint8_t* Mask,
                                    const uint32_t* RowChanged, uint8_t* Scratch, int32_t Width,
                                    int32_t Height) {
     if (Altered == nullptr || Mask == nullptr || RowChanged == nullptr || Scratch == nullptr ||
@@ -94,8 +100,19 @@ uint32_t AdaptiveGatedOpeningCount(uint8_t* Altered, const uint8_t* Mask,
     // (rows in a band), so the work is done band by band (bands less than five rows apart
     // merged), each on the rows it affects: the erosion of band [a, b) reads gated rows
     // a-1 .. b and is zero at rows a-1 and b, and the count of rows a-1 .. b reads eroded rows
-    // a-2 .. b+1, which are zero outside the band. The result is exactly that of whole planes.
-    const auto at = [Width](int32_t row) { return static_cast<size_t>(row) * Width; };
+    // a-2 .. b+1, which are zero outside the band. Row by row, the gated and eroded rows live
+    // in rings of three rows each (so in the first-level cache). The result is exactly that of
+    // the whole planes.
+    const TAdaptiveKernelTable& kernels = Current();
+    const size_t width = static_cast<size_t>(Width);
+    const auto row = [width](const uint8_t* plane, int32_t y) { return plane + y * width; };
+    const auto gated = [&](int32_t y) { return Scratch + (y % 3) * width; };
+    const auto eroded = [&](int32_t y) { return Scratch + (3 + y % 3) * width; };
+    const auto computeGated = [&](int32_t y) {
+        kernels.DilateRow(row(Altered, std::max(y - 1, 0)), row(Altered, y),
+                          row(Altered, std::min(y + 1, Height - 1)), row(Mask, y), gated(y),
+                          Width);
+    };
     const auto inBand = [&](int32_t y) {
         return y >= 1 && y + 1 < Height && RowChanged[y - 1] > 0 && RowChanged[y] > 0 &&
                RowChanged[y + 1] > 0;
@@ -114,17 +131,22 @@ uint32_t AdaptiveGatedOpeningCount(uint8_t* Altered, const uint8_t* Mask,
                 b = next + 1;
             }
         }
-        // Gated rows a-2 .. b+1; the outer two are clipped there (not read), the rest exact.
-        const int32_t gatedTop = std::max(a - 2, 0);
-        const int32_t gatedBottom = std::min(b + 2, Height);
-        AdaptiveDilate3x3(Altered + at(gatedTop), Mask + at(gatedTop), Scratch + at(gatedTop),
-                          Width, gatedBottom - gatedTop);
-        // Eroded rows a-1 .. b into the altered plane, which is no longer needed.
-        uint8_t* eroded = Altered + at(a - 1);
-        AdaptiveErode3x3(Scratch + at(a - 1), eroded, Width, b - a + 2);
-        uint32_t count = 0;
-        AdaptiveDilateCount3x3(eroded, Width, b - a + 2, count);
-        total += count;
+        // Counted: rows a-1 .. b, with the eroded rows clipped to them.
+        const auto count = [&](int32_t r) {
+            return kernels.DilateCountRow(eroded(std::max(r - 1, a - 1)), eroded(r),
+                                          eroded(std::min(r + 1, b)), Width);
+        };
+        computeGated(a - 1);
+        computeGated(a);
+        std::memset(eroded(a - 1), 0, width);
+        for (int32_t r = a; r < b; ++r) {
+            computeGated(r + 1);
+            kernels.ErodeRow(gated(r - 1), gated(r), gated(r + 1), eroded(r), Width);
+            total += count(r - 1);
+        }
+        std::memset(eroded(b), 0, width);
+        total += count(b - 1);
+        total += count(b);
         y = b;
     }
     return total;

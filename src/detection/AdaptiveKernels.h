@@ -73,9 +73,9 @@ void AdaptiveDilate3x3(const uint8_t* Mask, const uint8_t* Gate, uint8_t* Out, i
 
 // The count of the detector: Gated = AdaptiveDilate3x3(Altered, gate Mask), then the 3 x 3
 // opening of Gated counted (AdaptiveErode3x3, AdaptiveDilateCount3x3), computed only over the
-// rows it can come from: RowChanged[y] must be 0 only where row y of Mask is all 0. Altered is
-// used as scratch and Scratch (a plane of the same shape) too; both hold nothing useful after.
-uint32_t AdaptiveGatedOpeningCount(uint8_t* Altered, const uint8_t* Mask,
+// rows it can come from: RowChanged[y] must be 0 only where row y of Mask is all 0. Scratch
+// holds at least 6 * Width bytes.
+uint32_t AdaptiveGatedOpeningCount(const uint8_t* Altered, const uint8_t* Mask,
                                    const uint32_t* RowChanged, uint8_t* Scratch, int32_t Width,
                                    int32_t Height);
 

@@ -7,6 +7,7 @@
 #include <immintrin.h>
 
 #include <cstring>
+#include <algorithm>
 #include <cstddef>
 
 #include "detection/AdaptiveKernelsImpl.h"
@@ -157,38 +158,98 @@ void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise
     Changed = changed + tail;
 }
 
-void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
-    if (Mask == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
+void AdaptiveErodeRow(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Down, uint8_t* Out,
+                      int32_t Width) {
+    if (Width < 3) {
+        std::memset(Out, 0, static_cast<size_t>(std::max(Width, 0)));
         return;
     }
     const __m256i zero = _mm256_setzero_si256();
     const __m256i all = _mm256_set1_epi8(-1);
+    Out[0] = 0;
+    int32_t x = 1;
+    for (; x + 32 <= Width - 1; x += 32) {
+        __m256i m = _mm256_min_epu8(Load(Up + x - 1), Load(Up + x));
+        m = _mm256_min_epu8(m, Load(Up + x + 1));
+        m = _mm256_min_epu8(m, Load(Mid + x - 1));
+        m = _mm256_min_epu8(m, Load(Mid + x));
+        m = _mm256_min_epu8(m, Load(Mid + x + 1));
+        m = _mm256_min_epu8(m, Load(Down + x - 1));
+        m = _mm256_min_epu8(m, Load(Down + x));
+        m = _mm256_min_epu8(m, Load(Down + x + 1));
+        // 0xFF where the minimum is non-zero.
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out + x), _mm256_xor_si256(_mm256_cmpeq_epi8(m, zero), all));
+    }
+    for (; x < Width; ++x) {
+        Out[x] = AdaptiveKernelsScalar::ErodedRowAt(Up, Mid, Down, Width, x);
+    }
+}
+
+void AdaptiveDilateRow(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Down,
+                       const uint8_t* Gate, uint8_t* Out, int32_t Width) {
+    if (Width <= 0) {
+        return;
+    }
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i all = _mm256_set1_epi8(-1);
+    Out[0] = Gate[0] != 0 && AdaptiveKernelsScalar::DilatedRowAt(Up, Mid, Down, Width, 0) ? 0xFF : 0;
+    int32_t x = 1;
+    for (; x + 32 <= Width - 1; x += 32) {
+        __m256i m = _mm256_max_epu8(Load(Up + x - 1), Load(Up + x));
+        m = _mm256_max_epu8(m, Load(Up + x + 1));
+        m = _mm256_max_epu8(m, Load(Mid + x - 1));
+        m = _mm256_max_epu8(m, Load(Mid + x));
+        m = _mm256_max_epu8(m, Load(Mid + x + 1));
+        m = _mm256_max_epu8(m, Load(Down + x - 1));
+        m = _mm256_max_epu8(m, Load(Down + x));
+        m = _mm256_max_epu8(m, Load(Down + x + 1));
+        // 0xFF where the maximum and the gate are both non-zero.
+        const __m256i closed = _mm256_or_si256(_mm256_cmpeq_epi8(m, zero), _mm256_cmpeq_epi8(Load(Gate + x), zero));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out + x), _mm256_xor_si256(closed, all));
+    }
+    for (; x < Width; ++x) {
+        Out[x] = Gate[x] != 0 && AdaptiveKernelsScalar::DilatedRowAt(Up, Mid, Down, Width, x) ? 0xFF : 0;
+    }
+}
+
+uint32_t AdaptiveDilateCountRow(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Down,
+                                int32_t Width) {
+    if (Width <= 0) {
+        return 0;
+    }
+    const __m256i zero = _mm256_setzero_si256();
+    uint32_t count = AdaptiveKernelsScalar::DilatedRowAt(Up, Mid, Down, Width, 0) ? 1 : 0;
+    int32_t x = 1;
+    for (; x + 32 <= Width - 1; x += 32) {
+        __m256i m = _mm256_max_epu8(Load(Up + x - 1), Load(Up + x));
+        m = _mm256_max_epu8(m, Load(Up + x + 1));
+        m = _mm256_max_epu8(m, Load(Mid + x - 1));
+        m = _mm256_max_epu8(m, Load(Mid + x));
+        m = _mm256_max_epu8(m, Load(Mid + x + 1));
+        m = _mm256_max_epu8(m, Load(Down + x - 1));
+        m = _mm256_max_epu8(m, Load(Down + x));
+        m = _mm256_max_epu8(m, Load(Down + x + 1));
+        count += 32 - static_cast<uint32_t>(__builtin_popcount(
+                            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(m, zero)))));
+    }
+    for (; x < Width; ++x) {
+        count += AdaptiveKernelsScalar::DilatedRowAt(Up, Mid, Down, Width, x) ? 1 : 0;
+    }
+    return count;
+}
+
+void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
+    if (Mask == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
+        return;
+    }
     for (int32_t y = 0; y < Height; ++y) {
         uint8_t* out = Out + static_cast<size_t>(y) * Width;
-        if (y == 0 || y == Height - 1 || Width < 3) {
+        if (y == 0 || y == Height - 1) {
             std::memset(out, 0, static_cast<size_t>(Width));
             continue;
         }
-        const uint8_t* up = Mask + static_cast<size_t>(y - 1) * Width;
-        const uint8_t* mid = up + Width;
-        const uint8_t* down = mid + Width;
-        out[0] = 0;
-        int32_t x = 1;
-        for (; x + 32 <= Width - 1; x += 32) {
-            __m256i m = _mm256_min_epu8(Load(up + x - 1), Load(up + x));
-            m = _mm256_min_epu8(m, Load(up + x + 1));
-            m = _mm256_min_epu8(m, Load(mid + x - 1));
-            m = _mm256_min_epu8(m, Load(mid + x));
-            m = _mm256_min_epu8(m, Load(mid + x + 1));
-            m = _mm256_min_epu8(m, Load(down + x - 1));
-            m = _mm256_min_epu8(m, Load(down + x));
-            m = _mm256_min_epu8(m, Load(down + x + 1));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x),
-                                _mm256_xor_si256(_mm256_cmpeq_epi8(m, zero), all));
-        }
-        for (; x < Width; ++x) {
-            out[x] = AdaptiveKernelsScalar::ErodedAt(Mask, Width, Height, x, y);
-        }
+        const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
+        AdaptiveErodeRow(mid - Width, mid, mid + Width, out, Width);
     }
 }
 
@@ -197,37 +258,12 @@ void AdaptiveDilate3x3(const uint8_t* Mask, const uint8_t* Gate, uint8_t* Out, i
     if (Mask == nullptr || Gate == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
         return;
     }
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i all = _mm256_set1_epi8(-1);
     for (int32_t y = 0; y < Height; ++y) {
-        const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
-        const uint8_t* up = y > 0 ? mid - Width : mid;
-        const uint8_t* down = y < Height - 1 ? mid + Width : mid;
-        uint8_t* out = Out + static_cast<size_t>(y) * Width;
-        const uint8_t* gate = Gate + static_cast<size_t>(y) * Width;
-        out[0] = gate[0] != 0 && AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, 0, y)
-                     ? 0xFF
-                     : 0;
-        int32_t x = 1;
-        for (; x + 32 <= Width - 1; x += 32) {
-            __m256i m = _mm256_max_epu8(Load(up + x - 1), Load(up + x));
-            m = _mm256_max_epu8(m, Load(up + x + 1));
-            m = _mm256_max_epu8(m, Load(mid + x - 1));
-            m = _mm256_max_epu8(m, Load(mid + x));
-            m = _mm256_max_epu8(m, Load(mid + x + 1));
-            m = _mm256_max_epu8(m, Load(down + x - 1));
-            m = _mm256_max_epu8(m, Load(down + x));
-            m = _mm256_max_epu8(m, Load(down + x + 1));
-            // 0xFF where the maximum and the gate are both non-zero.
-            const __m256i closed = _mm256_or_si256(_mm256_cmpeq_epi8(m, zero),
-                                                _mm256_cmpeq_epi8(Load(gate + x), zero));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), _mm256_xor_si256(closed, all));
-        }
-        for (; x < Width; ++x) {
-            out[x] = gate[x] != 0 && AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, x, y)
-                         ? 0xFF
-                         : 0;
-        }
+        // Rows outside the mask repeat the edge row: the maximum is the same.
+        const size_t at = static_cast<size_t>(y) * Width;
+        const uint8_t* mid = Mask + at;
+        AdaptiveDilateRow(y > 0 ? mid - Width : mid, mid, y < Height - 1 ? mid + Width : mid,
+                          Gate + at, Out + at, Width);
     }
 }
 
@@ -237,29 +273,11 @@ void AdaptiveDilateCount3x3(const uint8_t* Mask, int32_t Width, int32_t Height,
     if (Mask == nullptr || Width <= 0 || Height <= 0) {
         return;
     }
-    const __m256i zero = _mm256_setzero_si256();
     uint32_t count = 0;
     for (int32_t y = 0; y < Height; ++y) {
         const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
-        const uint8_t* up = y > 0 ? mid - Width : mid;
-        const uint8_t* down = y < Height - 1 ? mid + Width : mid;
-        count += AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, 0, y) ? 1 : 0;
-        int32_t x = 1;
-        for (; x + 32 <= Width - 1; x += 32) {
-            __m256i m = _mm256_max_epu8(Load(up + x - 1), Load(up + x));
-            m = _mm256_max_epu8(m, Load(up + x + 1));
-            m = _mm256_max_epu8(m, Load(mid + x - 1));
-            m = _mm256_max_epu8(m, Load(mid + x));
-            m = _mm256_max_epu8(m, Load(mid + x + 1));
-            m = _mm256_max_epu8(m, Load(down + x - 1));
-            m = _mm256_max_epu8(m, Load(down + x));
-            m = _mm256_max_epu8(m, Load(down + x + 1));
-            count += 32 - static_cast<uint32_t>(__builtin_popcount(
-                              static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(m, zero)))));
-        }
-        for (; x < Width; ++x) {
-            count += AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, x, y) ? 1 : 0;
-        }
+        count += AdaptiveDilateCountRow(y > 0 ? mid - Width : mid, mid,
+                                        y < Height - 1 ? mid + Width : mid, Width);
     }
     Count = count;
 }

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "detection/AdaptiveKernelsImpl.h"
 
@@ -9,24 +10,24 @@ uint8_t LumaOf(const uint8_t* Pixel) {
     return static_cast<uint8_t>((29 * Pixel[0] + 150 * Pixel[1] + 77 * Pixel[2] + 128) >> 8);
 }
 
-uint8_t ErodedAt(const uint8_t* Mask, int32_t Width, int32_t Height, int32_t X, int32_t Y) {
-    if (X <= 0 || Y <= 0 || X >= Width - 1 || Y >= Height - 1) {
+uint8_t ErodedRowAt(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Down, int32_t Width,
+                    int32_t X) {
+    if (X <= 0 || X >= Width - 1) {
         return 0;
     }
-    for (int32_t dy = -1; dy <= 1; ++dy) {
-        for (int32_t dx = -1; dx <= 1; ++dx) {
-            if (Mask[static_cast<size_t>(Y + dy) * Width + (X + dx)] == 0) {
-                return 0;
-            }
+    for (const uint8_t* row : {Up, Mid, Down}) {
+        if (row[X - 1] == 0 || row[X] == 0 || row[X + 1] == 0) {
+            return 0;
         }
     }
     return 0xFF;
 }
 
-bool DilatedAt(const uint8_t* Mask, int32_t Width, int32_t Height, int32_t X, int32_t Y) {
-    for (int32_t y = std::max(Y - 1, 0); y <= std::min(Y + 1, Height - 1); ++y) {
+bool DilatedRowAt(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Down, int32_t Width,
+                  int32_t X) {
+    for (const uint8_t* row : {Up, Mid, Down}) {
         for (int32_t x = std::max(X - 1, 0); x <= std::min(X + 1, Width - 1); ++x) {
-            if (Mask[static_cast<size_t>(y) * Width + x] != 0) {
+            if (row[x] != 0) {
                 return true;
             }
         }
@@ -81,14 +82,41 @@ void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise
     Changed = changed;
 }
 
+void AdaptiveErodeRow(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Down, uint8_t* Out,
+                      int32_t Width) {
+    for (int32_t x = 0; x < Width; ++x) {
+        Out[x] = ErodedRowAt(Up, Mid, Down, Width, x);
+    }
+}
+
+void AdaptiveDilateRow(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Down,
+                       const uint8_t* Gate, uint8_t* Out, int32_t Width) {
+    for (int32_t x = 0; x < Width; ++x) {
+        Out[x] = Gate[x] != 0 && DilatedRowAt(Up, Mid, Down, Width, x) ? 0xFF : 0;
+    }
+}
+
+uint32_t AdaptiveDilateCountRow(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Down,
+                                int32_t Width) {
+    uint32_t count = 0;
+    for (int32_t x = 0; x < Width; ++x) {
+        count += DilatedRowAt(Up, Mid, Down, Width, x) ? 1 : 0;
+    }
+    return count;
+}
+
 void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
     if (Mask == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
         return;
     }
     for (int32_t y = 0; y < Height; ++y) {
-        for (int32_t x = 0; x < Width; ++x) {
-            Out[static_cast<size_t>(y) * Width + x] = ErodedAt(Mask, Width, Height, x, y);
+        uint8_t* out = Out + static_cast<size_t>(y) * Width;
+        if (y == 0 || y == Height - 1) {
+            std::memset(out, 0, static_cast<size_t>(Width));
+            continue;
         }
+        const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
+        AdaptiveErodeRow(mid - Width, mid, mid + Width, out, Width);
     }
 }
 
@@ -98,10 +126,11 @@ void AdaptiveDilate3x3(const uint8_t* Mask, const uint8_t* Gate, uint8_t* Out, i
         return;
     }
     for (int32_t y = 0; y < Height; ++y) {
-        for (int32_t x = 0; x < Width; ++x) {
-            const size_t i = static_cast<size_t>(y) * Width + x;
-            Out[i] = Gate[i] != 0 && DilatedAt(Mask, Width, Height, x, y) ? 0xFF : 0;
-        }
+        // Rows outside the mask repeat the edge row: the maximum is the same.
+        const size_t at = static_cast<size_t>(y) * Width;
+        const uint8_t* mid = Mask + at;
+        AdaptiveDilateRow(y > 0 ? mid - Width : mid, mid, y < Height - 1 ? mid + Width : mid,
+                          Gate + at, Out + at, Width);
     }
 }
 
@@ -113,9 +142,9 @@ void AdaptiveDilateCount3x3(const uint8_t* Mask, int32_t Width, int32_t Height,
     }
     uint32_t count = 0;
     for (int32_t y = 0; y < Height; ++y) {
-        for (int32_t x = 0; x < Width; ++x) {
-            count += DilatedAt(Mask, Width, Height, x, y) ? 1 : 0;
-        }
+        const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
+        count += AdaptiveDilateCountRow(y > 0 ? mid - Width : mid, mid,
+                                        y < Height - 1 ? mid + Width : mid, Width);
     }
     Count = count;
 }

@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 
 #include <cstring>
+#include <algorithm>
 #include <cstddef>
 
 #include "detection/AdaptiveKernelsImpl.h"
@@ -142,38 +143,98 @@ void AdaptiveClassify(const uint8_t* Luma, uint16_t* Background, uint16_t* Noise
     Changed = changed + tail;
 }
 
+void AdaptiveErodeRow(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Down, uint8_t* Out,
+                      int32_t Width) {
+    if (Width < 3) {
+        std::memset(Out, 0, static_cast<size_t>(std::max(Width, 0)));
+        return;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i all = _mm_set1_epi8(-1);
+    Out[0] = 0;
+    int32_t x = 1;
+    for (; x + 16 <= Width - 1; x += 16) {
+        __m128i m = _mm_min_epu8(Load(Up + x - 1), Load(Up + x));
+        m = _mm_min_epu8(m, Load(Up + x + 1));
+        m = _mm_min_epu8(m, Load(Mid + x - 1));
+        m = _mm_min_epu8(m, Load(Mid + x));
+        m = _mm_min_epu8(m, Load(Mid + x + 1));
+        m = _mm_min_epu8(m, Load(Down + x - 1));
+        m = _mm_min_epu8(m, Load(Down + x));
+        m = _mm_min_epu8(m, Load(Down + x + 1));
+        // 0xFF where the minimum is non-zero.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + x), _mm_xor_si128(_mm_cmpeq_epi8(m, zero), all));
+    }
+    for (; x < Width; ++x) {
+        Out[x] = AdaptiveKernelsScalar::ErodedRowAt(Up, Mid, Down, Width, x);
+    }
+}
+
+void AdaptiveDilateRow(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Down,
+                       const uint8_t* Gate, uint8_t* Out, int32_t Width) {
+    if (Width <= 0) {
+        return;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i all = _mm_set1_epi8(-1);
+    Out[0] = Gate[0] != 0 && AdaptiveKernelsScalar::DilatedRowAt(Up, Mid, Down, Width, 0) ? 0xFF : 0;
+    int32_t x = 1;
+    for (; x + 16 <= Width - 1; x += 16) {
+        __m128i m = _mm_max_epu8(Load(Up + x - 1), Load(Up + x));
+        m = _mm_max_epu8(m, Load(Up + x + 1));
+        m = _mm_max_epu8(m, Load(Mid + x - 1));
+        m = _mm_max_epu8(m, Load(Mid + x));
+        m = _mm_max_epu8(m, Load(Mid + x + 1));
+        m = _mm_max_epu8(m, Load(Down + x - 1));
+        m = _mm_max_epu8(m, Load(Down + x));
+        m = _mm_max_epu8(m, Load(Down + x + 1));
+        // 0xFF where the maximum and the gate are both non-zero.
+        const __m128i closed = _mm_or_si128(_mm_cmpeq_epi8(m, zero), _mm_cmpeq_epi8(Load(Gate + x), zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + x), _mm_xor_si128(closed, all));
+    }
+    for (; x < Width; ++x) {
+        Out[x] = Gate[x] != 0 && AdaptiveKernelsScalar::DilatedRowAt(Up, Mid, Down, Width, x) ? 0xFF : 0;
+    }
+}
+
+uint32_t AdaptiveDilateCountRow(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Down,
+                                int32_t Width) {
+    if (Width <= 0) {
+        return 0;
+    }
+    const __m128i zero = _mm_setzero_si128();
+    uint32_t count = AdaptiveKernelsScalar::DilatedRowAt(Up, Mid, Down, Width, 0) ? 1 : 0;
+    int32_t x = 1;
+    for (; x + 16 <= Width - 1; x += 16) {
+        __m128i m = _mm_max_epu8(Load(Up + x - 1), Load(Up + x));
+        m = _mm_max_epu8(m, Load(Up + x + 1));
+        m = _mm_max_epu8(m, Load(Mid + x - 1));
+        m = _mm_max_epu8(m, Load(Mid + x));
+        m = _mm_max_epu8(m, Load(Mid + x + 1));
+        m = _mm_max_epu8(m, Load(Down + x - 1));
+        m = _mm_max_epu8(m, Load(Down + x));
+        m = _mm_max_epu8(m, Load(Down + x + 1));
+        count += 16 - static_cast<uint32_t>(__builtin_popcount(
+                            static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(m, zero)))));
+    }
+    for (; x < Width; ++x) {
+        count += AdaptiveKernelsScalar::DilatedRowAt(Up, Mid, Down, Width, x) ? 1 : 0;
+    }
+    return count;
+}
+
 void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
     if (Mask == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
         return;
     }
-    const __m128i zero = _mm_setzero_si128();
     for (int32_t y = 0; y < Height; ++y) {
         uint8_t* out = Out + static_cast<size_t>(y) * Width;
-        if (y == 0 || y == Height - 1 || Width < 3) {
+        if (y == 0 || y == Height - 1) {
             std::memset(out, 0, static_cast<size_t>(Width));
             continue;
         }
-        const uint8_t* up = Mask + static_cast<size_t>(y - 1) * Width;
-        const uint8_t* mid = up + Width;
-        const uint8_t* down = mid + Width;
-        out[0] = 0;
-        int32_t x = 1;
-        for (; x + 16 <= Width - 1; x += 16) {
-            __m128i m = _mm_min_epu8(Load(up + x - 1), Load(up + x));
-            m = _mm_min_epu8(m, Load(up + x + 1));
-            m = _mm_min_epu8(m, Load(mid + x - 1));
-            m = _mm_min_epu8(m, Load(mid + x));
-            m = _mm_min_epu8(m, Load(mid + x + 1));
-            m = _mm_min_epu8(m, Load(down + x - 1));
-            m = _mm_min_epu8(m, Load(down + x));
-            m = _mm_min_epu8(m, Load(down + x + 1));
-            // 0xFF where the minimum is non-zero.
-            const __m128i result = _mm_xor_si128(_mm_cmpeq_epi8(m, zero), _mm_set1_epi8(-1));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), result);
-        }
-        for (; x < Width; ++x) {
-            out[x] = AdaptiveKernelsScalar::ErodedAt(Mask, Width, Height, x, y);
-        }
+        const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
+        AdaptiveErodeRow(mid - Width, mid, mid + Width, out, Width);
     }
 }
 
@@ -182,37 +243,12 @@ void AdaptiveDilate3x3(const uint8_t* Mask, const uint8_t* Gate, uint8_t* Out, i
     if (Mask == nullptr || Gate == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
         return;
     }
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i all = _mm_set1_epi8(-1);
     for (int32_t y = 0; y < Height; ++y) {
-        const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
-        const uint8_t* up = y > 0 ? mid - Width : mid;
-        const uint8_t* down = y < Height - 1 ? mid + Width : mid;
-        uint8_t* out = Out + static_cast<size_t>(y) * Width;
-        const uint8_t* gate = Gate + static_cast<size_t>(y) * Width;
-        out[0] = gate[0] != 0 && AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, 0, y)
-                     ? 0xFF
-                     : 0;
-        int32_t x = 1;
-        for (; x + 16 <= Width - 1; x += 16) {
-            __m128i m = _mm_max_epu8(Load(up + x - 1), Load(up + x));
-            m = _mm_max_epu8(m, Load(up + x + 1));
-            m = _mm_max_epu8(m, Load(mid + x - 1));
-            m = _mm_max_epu8(m, Load(mid + x));
-            m = _mm_max_epu8(m, Load(mid + x + 1));
-            m = _mm_max_epu8(m, Load(down + x - 1));
-            m = _mm_max_epu8(m, Load(down + x));
-            m = _mm_max_epu8(m, Load(down + x + 1));
-            // 0xFF where the maximum and the gate are both non-zero.
-            const __m128i closed = _mm_or_si128(_mm_cmpeq_epi8(m, zero),
-                                                _mm_cmpeq_epi8(Load(gate + x), zero));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_xor_si128(closed, all));
-        }
-        for (; x < Width; ++x) {
-            out[x] = gate[x] != 0 && AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, x, y)
-                         ? 0xFF
-                         : 0;
-        }
+        // Rows outside the mask repeat the edge row: the maximum is the same.
+        const size_t at = static_cast<size_t>(y) * Width;
+        const uint8_t* mid = Mask + at;
+        AdaptiveDilateRow(y > 0 ? mid - Width : mid, mid, y < Height - 1 ? mid + Width : mid,
+                          Gate + at, Out + at, Width);
     }
 }
 
@@ -222,30 +258,11 @@ void AdaptiveDilateCount3x3(const uint8_t* Mask, int32_t Width, int32_t Height,
     if (Mask == nullptr || Width <= 0 || Height <= 0) {
         return;
     }
-    const __m128i zero = _mm_setzero_si128();
     uint32_t count = 0;
     for (int32_t y = 0; y < Height; ++y) {
-        // Rows outside the mask repeat the edge row: the maximum is the same.
         const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
-        const uint8_t* up = y > 0 ? mid - Width : mid;
-        const uint8_t* down = y < Height - 1 ? mid + Width : mid;
-        count += AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, 0, y) ? 1 : 0;
-        int32_t x = 1;
-        for (; x + 16 <= Width - 1; x += 16) {
-            __m128i m = _mm_max_epu8(Load(up + x - 1), Load(up + x));
-            m = _mm_max_epu8(m, Load(up + x + 1));
-            m = _mm_max_epu8(m, Load(mid + x - 1));
-            m = _mm_max_epu8(m, Load(mid + x));
-            m = _mm_max_epu8(m, Load(mid + x + 1));
-            m = _mm_max_epu8(m, Load(down + x - 1));
-            m = _mm_max_epu8(m, Load(down + x));
-            m = _mm_max_epu8(m, Load(down + x + 1));
-            count += 16 - static_cast<uint32_t>(
-                              __builtin_popcount(_mm_movemask_epi8(_mm_cmpeq_epi8(m, zero))));
-        }
-        for (; x < Width; ++x) {
-            count += AdaptiveKernelsScalar::DilatedAt(Mask, Width, Height, x, y) ? 1 : 0;
-        }
+        count += AdaptiveDilateCountRow(y > 0 ? mid - Width : mid, mid,
+                                        y < Height - 1 ? mid + Width : mid, Width);
     }
     Count = count;
 }

@@ -61,7 +61,7 @@ bool TAdaptiveMotionDetection::Initialize(int32_t Width, int32_t Height, int32_t
         FBackground.assign(size, 0);
         FNoise.assign(size, kInitialNoise);
         FMask.assign(size, 0);
-        FOpened.assign(size, 0);
+        FOpened.assign(static_cast<size_t>(Width) * 6, 0);
         FAltered.assign(size, 0);
         FRowChanged.assign(static_cast<size_t>(Height), 0);
         FWidth = Width;

@@ -184,7 +184,7 @@ TEST_P(AdaptiveKernelsTest, BandedOpeningCountsLikeWholePlanes) {
         uint32_t expected = 0;
         AdaptiveDilateCount3x3(eroded.data(), width, height, expected);
 
-        std::vector<uint8_t> scratch(size, 0x5A);
+        std::vector<uint8_t> scratch(static_cast<size_t>(width) * 6, 0x5A);
         const uint32_t banded = AdaptiveGatedOpeningCount(
             altered.data(), mask.data(), rowChanged.data(), scratch.data(), width, height);
         EXPECT_EQ(banded, expected) << "trial " << trial << ": " << width << " x " << height;
