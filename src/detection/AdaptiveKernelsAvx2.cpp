@@ -60,6 +60,48 @@ __m128i PackBytes(__m256i words, bool isSigned) {
     return isSigned ? _mm_packs_epi16(lowHalf, highHalf) : _mm_packus_epi16(lowHalf, highHalf);
 }
 
+// The 3 x 3 minimum (IsMin) or maximum of the rows around a row, 32 bytes at a time, handed
+// to Sink(x, result) for x = 1, 33, ... while x + 32 <= Width - 1; returns the first x left.
+// The rows are combined first, once per column, and the columns x-1 and x+1 are taken from
+// the combined neighbour blocks by byte alignment.
+template <bool IsMin, typename TSink>
+int32_t NeighbourhoodBlocks(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Down,
+                            int32_t Width, TSink Sink) {
+    const auto op = [](__m256i a, __m256i b) {
+        return IsMin ? _mm256_min_epu8(a, b) : _mm256_max_epu8(a, b);
+    };
+    const auto rows = [&](int32_t x) {
+        return op(op(Load(Up + x), Load(Mid + x)), Load(Down + x));
+    };
+    int32_t x = 1;
+    if (x + 32 > Width - 1) {
+        return x;
+    }
+    // The first block reads its left column directly.
+    __m256i previous = rows(x);
+    Sink(x, op(op(rows(x - 1), previous), rows(x + 1)));
+    x += 32;
+    if (x + 64 <= Width) {
+        __m256i current = rows(x);
+        // The next block must lie wholly in the row.
+        while (x + 64 <= Width) {
+            const __m256i next = rows(x + 32);
+            const __m256i left = _mm256_alignr_epi8(
+                current, _mm256_permute2x128_si256(previous, current, 0x21), 15);
+            const __m256i right = _mm256_alignr_epi8(
+                _mm256_permute2x128_si256(current, next, 0x21), current, 1);
+            Sink(x, op(op(left, current), right));
+            previous = current;
+            current = next;
+            x += 32;
+        }
+    }
+    for (; x + 32 <= Width - 1; x += 32) {
+        Sink(x, op(op(rows(x - 1), rows(x)), rows(x + 1)));
+    }
+    return x;
+}
+
 }  // namespace
 
 void AdaptiveLumaRow(const void* Frame, const uint16_t* Background, const uint8_t* PreviousMask,
@@ -167,19 +209,11 @@ void AdaptiveErodeRow(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Down
     const __m256i zero = _mm256_setzero_si256();
     const __m256i all = _mm256_set1_epi8(-1);
     Out[0] = 0;
-    int32_t x = 1;
-    for (; x + 32 <= Width - 1; x += 32) {
-        __m256i m = _mm256_min_epu8(Load(Up + x - 1), Load(Up + x));
-        m = _mm256_min_epu8(m, Load(Up + x + 1));
-        m = _mm256_min_epu8(m, Load(Mid + x - 1));
-        m = _mm256_min_epu8(m, Load(Mid + x));
-        m = _mm256_min_epu8(m, Load(Mid + x + 1));
-        m = _mm256_min_epu8(m, Load(Down + x - 1));
-        m = _mm256_min_epu8(m, Load(Down + x));
-        m = _mm256_min_epu8(m, Load(Down + x + 1));
+    int32_t x = NeighbourhoodBlocks<true>(Up, Mid, Down, Width, [&](int32_t at, __m256i m) {
         // 0xFF where the minimum is non-zero.
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out + x), _mm256_xor_si256(_mm256_cmpeq_epi8(m, zero), all));
-    }
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out + at),
+                            _mm256_xor_si256(_mm256_cmpeq_epi8(m, zero), all));
+    });
     for (; x < Width; ++x) {
         Out[x] = AdaptiveKernelsScalar::ErodedRowAt(Up, Mid, Down, Width, x);
     }
@@ -193,20 +227,12 @@ void AdaptiveDilateRow(const uint8_t* Up, const uint8_t* Mid, const uint8_t* Dow
     const __m256i zero = _mm256_setzero_si256();
     const __m256i all = _mm256_set1_epi8(-1);
     Out[0] = Gate[0] != 0 && AdaptiveKernelsScalar::DilatedRowAt(Up, Mid, Down, Width, 0) ? 0xFF : 0;
-    int32_t x = 1;
-    for (; x + 32 <= Width - 1; x += 32) {
-        __m256i m = _mm256_max_epu8(Load(Up + x - 1), Load(Up + x));
-        m = _mm256_max_epu8(m, Load(Up + x + 1));
-        m = _mm256_max_epu8(m, Load(Mid + x - 1));
-        m = _mm256_max_epu8(m, Load(Mid + x));
-        m = _mm256_max_epu8(m, Load(Mid + x + 1));
-        m = _mm256_max_epu8(m, Load(Down + x - 1));
-        m = _mm256_max_epu8(m, Load(Down + x));
-        m = _mm256_max_epu8(m, Load(Down + x + 1));
+    int32_t x = NeighbourhoodBlocks<false>(Up, Mid, Down, Width, [&](int32_t at, __m256i m) {
         // 0xFF where the maximum and the gate are both non-zero.
-        const __m256i closed = _mm256_or_si256(_mm256_cmpeq_epi8(m, zero), _mm256_cmpeq_epi8(Load(Gate + x), zero));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out + x), _mm256_xor_si256(closed, all));
-    }
+        const __m256i closed = _mm256_or_si256(_mm256_cmpeq_epi8(m, zero),
+                                               _mm256_cmpeq_epi8(Load(Gate + at), zero));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(Out + at), _mm256_xor_si256(closed, all));
+    });
     for (; x < Width; ++x) {
         Out[x] = Gate[x] != 0 && AdaptiveKernelsScalar::DilatedRowAt(Up, Mid, Down, Width, x) ? 0xFF : 0;
     }
@@ -219,19 +245,10 @@ uint32_t AdaptiveDilateCountRow(const uint8_t* Up, const uint8_t* Mid, const uin
     }
     const __m256i zero = _mm256_setzero_si256();
     uint32_t count = AdaptiveKernelsScalar::DilatedRowAt(Up, Mid, Down, Width, 0) ? 1 : 0;
-    int32_t x = 1;
-    for (; x + 32 <= Width - 1; x += 32) {
-        __m256i m = _mm256_max_epu8(Load(Up + x - 1), Load(Up + x));
-        m = _mm256_max_epu8(m, Load(Up + x + 1));
-        m = _mm256_max_epu8(m, Load(Mid + x - 1));
-        m = _mm256_max_epu8(m, Load(Mid + x));
-        m = _mm256_max_epu8(m, Load(Mid + x + 1));
-        m = _mm256_max_epu8(m, Load(Down + x - 1));
-        m = _mm256_max_epu8(m, Load(Down + x));
-        m = _mm256_max_epu8(m, Load(Down + x + 1));
+    int32_t x = NeighbourhoodBlocks<false>(Up, Mid, Down, Width, [&](int32_t, __m256i m) {
         count += 32 - static_cast<uint32_t>(__builtin_popcount(
-                            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(m, zero)))));
-    }
+                          static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(m, zero)))));
+    });
     for (; x < Width; ++x) {
         count += AdaptiveKernelsScalar::DilatedRowAt(Up, Mid, Down, Width, x) ? 1 : 0;
     }

@@ -160,7 +160,7 @@ TEST_P(AdaptiveKernelsExactnessTest, ClassifyUpdatesEveryPlaneLikeTheReference) 
 
 TEST_P(AdaptiveKernelsExactnessTest, OpeningMatchesTheReferenceForEveryShapeAndDensity) {
     const TImplementation& impl = GetParam();
-    const int32_t widths[] = {1, 2, 3, 4, 15, 17, 18, 33, 34, 35, 64, 66, 67, 161};
+    const int32_t widths[] = {1, 2, 3, 4, 15, 17, 18, 33, 34, 35, 64, 66, 67, 96, 97, 98, 161, 300};
     const int32_t heights[] = {1, 2, 3, 4, 7};
     for (const int32_t width : widths) {
         for (const int32_t height : heights) {
