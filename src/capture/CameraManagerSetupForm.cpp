@@ -35,7 +35,7 @@ constexpr int kSensitivityMin = 1;
 constexpr int kSensitivityMax = 100;
 // The motion detection modes in list order; a mode's value is its position + 1.
 constexpr TTextIndex kModeTexts[] = {txtSimpleMode, txtSelfLearningMode,
-                                     txtSelfLearningAdvancedMode};
+                                     txtSelfLearningAdvancedMode, txtAdaptive};
 
 TCameraManagerSetupFormRunHook gRunHook;
 

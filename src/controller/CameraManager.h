@@ -18,6 +18,7 @@
 
 #include "controller/CameraPicture.h"
 #include "controller/PanelButton.h"
+#include "detection/AdaptiveMotionDetection.h"
 #include "detection/Rect.h"
 #include "platform/DateTime.h"
 #include "recording/RecordingTypes.h"
@@ -82,13 +83,15 @@ public:
     static constexpr int32_t kMaxZones = 10;
     // The strip under the picture that holds the buttons.
     static constexpr int32_t kButtonStripHeight = 35;
-    // Ranges and defaults of the stored detection settings.
+    // Ranges and defaults of the stored detection settings. New installs watch with the
+    // adaptive mode at the sensitivity measured best for it on street scenes; the earlier
+    // defaults (mode 3 at 70) alarmed on empty scenes or never. Stored values are kept.
     static constexpr int32_t kMinSensitivity = 1;
     static constexpr int32_t kMaxSensitivity = 100;
-    static constexpr int32_t kDefaultSensitivity = 70;
+    static constexpr int32_t kDefaultSensitivity = TAdaptiveMotionDetection::kDefaultSensitivity;
     static constexpr int32_t kMinDetectionMode = 1;
-    static constexpr int32_t kMaxDetectionMode = 3;
-    static constexpr int32_t kDefaultDetectionMode = 3;
+    static constexpr int32_t kMaxDetectionMode = 4;
+    static constexpr int32_t kDefaultDetectionMode = 4;
 
     // The main window hosts the panel; TimePerFrameMS is passed on to the detector.
     TCameraManager(QWidget* MainForm, int32_t TimePerFrameMS);

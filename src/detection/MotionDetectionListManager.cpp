@@ -5,6 +5,7 @@
 
 #include "alarms/AlarmSettings.h"
 #include "alarms/SoundNotificationThread.h"
+#include "detection/AdaptiveMotionDetection.h"
 #include "detection/MotionDetectionManager.h"
 #include "shell/Diagnostics.h"
 
@@ -91,6 +92,7 @@ bool TMotionDetectionListManager::AddMotionDetector(int32_t FrameWidth, int32_t 
         // A zone whose detector cannot be set up (no usable frame size) is still appended, so
         // the lists stay parallel, but the caller learns that detection cannot run.
         bool initialized = zoneDetector.Initialize(FrameWidth, FrameHeight, FMotionDetectionMode);
+        zoneDetector.SetTimePerFrameMS(FTimePerFrameMS);
         initialized = zoneDetector.SetMotionDetectionRectangle(ZoneRect) && initialized;
         zoneDetector.SetMotionDetectionSensitivity(FMotionDetectionSensitivity);
 
@@ -125,7 +127,13 @@ bool TMotionDetectionListManager::MotionDetection_CountDifferentPixelsBlock_RGB3
             // A zone without pixels never reports motion.
             const int32_t zonePixels = detector.DetectionRegionPixelsCount();
             const double pct = zonePixels > 0 ? pixelsCount * 100.0 / zonePixels : 0.0;
-            const bool motion = zonePixels > 0 && pct > 100.0 - FMotionDetectionSensitivity;
+            // Modes 1-3: more than (100 - sensitivity) % of the zone; mode 4 has its own scale
+            // of small areas, since a person rarely changes more than a few percent of a zone.
+            const double threshold =
+                FMotionDetectionMode == 4
+                    ? TAdaptiveMotionDetection::AreaThresholdPercent(FMotionDetectionSensitivity)
+                    : 100.0 - FMotionDetectionSensitivity;
+            const bool motion = zonePixels > 0 && pct > threshold;
 
             if (motion) {
                 if (FMotionDetectedCallback) {

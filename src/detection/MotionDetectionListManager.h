@@ -48,7 +48,8 @@ public:
     bool AddMotionDetector(int32_t FrameWidth, int32_t FrameHeight, const TRect& ZoneRect);
 
     // The per-frame step: Frame1 is the new frame, Frame2 the previous one. For every zone in
-    // order: motion when more than (100 - sensitivity) % of its pixels differ (level 10),
+    // order: motion when more than (100 - sensitivity) % of its pixels differ (level 10; in
+    // mode 4 more than TAdaptiveMotionDetection::AreaThresholdPercent of its pixels changed),
     // then the callback, then (alarm enabled only) the alarm counter and instant-alarm flag.
     // A failing zone ends the step for this frame (false); later zones are not processed.
     bool MotionDetection_CountDifferentPixelsBlock_RGB32(const void* Frame1, const void* Frame2);

@@ -107,8 +107,10 @@ bool TMotionDetectionManager::Initialize(int32_t FrameWidth, int32_t FrameHeight
         if (size > std::numeric_limits<int32_t>::max()) {
             throw std::length_error("frame too large");
         }
-        FFrameBlock1.assign(static_cast<size_t>(size), 0);
-        FFrameBlock2.assign(static_cast<size_t>(size), 0);
+        // Mode 4 reads its zone straight from the frames and needs no scratch copies.
+        const size_t scratch = MotionDetectionMode == 4 ? 0 : static_cast<size_t>(size);
+        FFrameBlock1.assign(scratch, 0);
+        FFrameBlock2.assign(scratch, 0);
         FFrameWidth = FrameWidth;
         FFrameHeight = FrameHeight;
         FMotionDetectionMode = MotionDetectionMode;
@@ -131,6 +133,7 @@ bool TMotionDetectionManager::Deinitialize() {
         std::vector<uint8_t>().swap(FFrameBlock1);
         std::vector<uint8_t>().swap(FFrameBlock2);
         FNeuralMotionDetection.reset();  // stops its thread
+        FAdaptiveMotionDetection.reset();
         return true;
     } catch (...) {
         LogMessage("Error in TMotionDetectionManager.Deinitialize call...");
@@ -153,6 +156,22 @@ bool TMotionDetectionManager::SetMotionDetectionRectangle(const TRect& Rect) {
         }
         FDetectionRegionPixelsCount = static_cast<int32_t>(count);
         FNeuralMotionDetection.reset();
+        FAdaptiveMotionDetection.reset();
+        if (FMotionDetectionMode == 4) {
+            const int64_t left = std::max<int64_t>(Rect.Left, 0);
+            const int64_t top = std::max<int64_t>(Rect.Top, 0);
+            const int64_t right = std::min<int64_t>(int64_t{Rect.Left} + width, FFrameWidth);
+            const int64_t bottom = std::min<int64_t>(int64_t{Rect.Top} + height, FFrameHeight);
+            FAdaptiveMotionDetection = std::make_unique<TAdaptiveMotionDetection>();
+            FAdaptiveMotionDetection->SetMotionDetectionSensitivity(FMotionDetectionSensitivity);
+            // A zone entirely outside the frame has nothing to learn and never gets ready.
+            if (right <= left || bottom <= top) {
+                return false;
+            }
+            return FAdaptiveMotionDetection->Initialize(static_cast<int32_t>(right - left),
+                                                        static_cast<int32_t>(bottom - top),
+                                                        FTimePerFrameMS);
+        }
         FNeuralMotionDetection = std::make_unique<TNeuralMotionDetection>();
         // A failure here has logged its own line; the zone then never becomes ready.
         return FNeuralMotionDetection->Initialize(
@@ -166,6 +185,10 @@ bool TMotionDetectionManager::SetMotionDetectionRectangle(const TRect& Rect) {
 bool TMotionDetectionManager::SetMotionDetectionSensitivity(int32_t Sensitivity) {
     try {
         FMotionDetectionSensitivity = Sensitivity;
+        if (FAdaptiveMotionDetection) {
+            FAdaptiveMotionDetection->SetMotionDetectionSensitivity(Sensitivity);
+            return true;
+        }
         if (!FNeuralMotionDetection) {
             throw std::logic_error("no zone set");
         }
@@ -201,6 +224,22 @@ bool TMotionDetectionManager::MotionDecetction_CountDifferentPixelsBlock_RGB32(
         }
         // Fits: the scratch buffers hold a whole frame, whose size Initialize bounded.
         const int32_t size = static_cast<int32_t>(width * height * 4);
+
+        if (FMotionDetectionMode == 4) {
+            // The detector learns the zone's in-frame size; another block is not handed over.
+            if (FAdaptiveMotionDetection && width == FAdaptiveMotionDetection->Width() &&
+                height == FAdaptiveMotionDetection->Height()) {
+                const size_t stride = static_cast<size_t>(FFrameWidth) * 4;
+                const uint8_t* first = static_cast<const uint8_t*>(Frame1) +
+                                       (static_cast<size_t>(top) * FFrameWidth + left) * 4;
+                FAdaptiveMotionDetection->AddFrame(first, stride, PixelsCount);
+            }
+            FMotionActivityPrc =
+                FDetectionRegionPixelsCount > 0
+                    ? RoundHalfToEven(PixelsCount * 100.0 / FDetectionRegionPixelsCount)
+                    : 0;
+            return true;
+        }
 
         const bool countHere = FMotionDetectionMode == 1;
         const int64_t rowBytes = width * 4;
@@ -295,6 +334,8 @@ bool TMotionDetectionManager::IsReadyToProcess() const {
         case 2:
         case 3:
             return FNeuralMotionDetection && FNeuralMotionDetection->NeuralMode() == 2;
+        case 4:
+            return FAdaptiveMotionDetection && FAdaptiveMotionDetection->IsReady();
         default:
             return false;
     }

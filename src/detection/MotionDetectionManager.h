@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "detection/AdaptiveMotionDetection.h"
 #include "detection/NeuralMotionDetection.h"
 #include "detection/Rect.h"
 
@@ -11,6 +12,8 @@
 // zone coordinates in buffer rows). Per frame it copies the zone out of the new and the previous
 // frame and counts the pixels that differ (mode 1, "Simple Mode"), or hands the new zone to its
 // threaded self-learning detector and reports that detector's latest count (modes 2 and 3).
+// Mode 4 ("Adaptive") reads the zone straight from the new frame into its adaptive detector on
+// the calling thread and reports that frame's count; it has no threaded detector and no copies.
 //
 // Set-up order: Initialize, SetMotionDetectionRectangle (creates the threaded detector),
 // SetMotionDetectionSensitivity. All calls belong to one thread (the frame thread, or under the
@@ -31,7 +34,11 @@ public:
     bool Initialize(int32_t FrameWidth, int32_t FrameHeight, int32_t MotionDetectionMode);
     // Frees the buffers and the threaded detector; the rectangle must be set again afterwards.
     bool Deinitialize();
+    // Modes 1-3: creates the threaded detector for the zone's size. Mode 4: creates the adaptive
+    // detector for the part of the zone inside the frame.
     bool SetMotionDetectionRectangle(const TRect& Rect);
+    // Mode 4 turns its time constants into frames with this; set before the rectangle.
+    void SetTimePerFrameMS(int32_t TimePerFrameMS) { FTimePerFrameMS = TimePerFrameMS; }
     // Stored here and passed to the threaded detector; false (and logged) while there is none.
     bool SetMotionDetectionSensitivity(int32_t Sensitivity);
 
@@ -48,7 +55,8 @@ public:
                                                           uint32_t& PixelsCount);
 
     int32_t DetectionRegionPixelsCount() const { return FDetectionRegionPixelsCount; }
-    // Mode 1 always; modes 2 and 3 once the threaded detector has learned its background.
+    // Mode 1 always; modes 2 and 3 once the threaded detector has learned its background;
+    // mode 4 once its adaptive detector has learned (1.5 s of frames).
     bool IsReadyToProcess() const;
     // Last activity in percent of the zone's pixels.
     int32_t MotionActivityPrc() const { return FMotionActivityPrc; }
@@ -59,6 +67,11 @@ public:
     // The zone's threaded detector, or null before SetMotionDetectionRectangle.
     const TNeuralMotionDetection* NeuralMotionDetection() const {
         return FNeuralMotionDetection.get();
+    }
+
+    // The zone's adaptive detector (mode 4 only), or null.
+    const TAdaptiveMotionDetection* AdaptiveMotionDetection() const {
+        return FAdaptiveMotionDetection.get();
     }
 
     // Saturating per-byte brightness changes of Size bytes (whole 8-byte steps).
@@ -76,5 +89,7 @@ private:
     int32_t FDetectionRegionPixelsCount = 0;
     int32_t FMotionDetectionSensitivity = 90;
     std::unique_ptr<TNeuralMotionDetection> FNeuralMotionDetection;
+    std::unique_ptr<TAdaptiveMotionDetection> FAdaptiveMotionDetection;
+    int32_t FTimePerFrameMS = 0;
     int32_t FMotionActivityPrc = 0;
 };

@@ -73,6 +73,7 @@ const TTandrelTexts DefaultTexts = {{
     "The selected format cannot be used.",
     "You need to add at least one zone!",
     "File cannot be played!",
+    "Adaptive",
 }};
 
 TTandrelTexts CurrentTexts = DefaultTexts;

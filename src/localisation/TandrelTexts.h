@@ -6,7 +6,7 @@
 // The UI string table: every user-visible text that follows the chosen language. Entry 0 is the
 // name of the language in use; the English text of an entry is also its key in language files.
 
-constexpr int TandrelTextCount = 64;
+constexpr int TandrelTextCount = 65;
 
 struct TTandrelTexts {
     std::array<std::string, TandrelTextCount> Texts;
@@ -81,8 +81,9 @@ enum TTextIndex : int {
     txtFormatCannotBeUsed = 61,
     txtAddAtLeastOneZone = 62,
     txtFileCannotBePlayed = 63,
+    txtAdaptive = 64,  // detection mode 4
 };
-static_assert(txtFileCannotBePlayed + 1 == TandrelTextCount);
+static_assert(txtAdaptive + 1 == TandrelTextCount);
 
 // The built-in English texts (UTF-8).
 extern const TTandrelTexts DefaultTexts;

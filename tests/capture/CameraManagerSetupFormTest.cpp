@@ -252,7 +252,8 @@ TEST_F(CameraManagerSetupFormTest, LayoutFollowsTheDesign) {
     EXPECT_TRUE(edit->isReadOnly());
     EXPECT_TRUE(edit->text().isEmpty());
     EXPECT_EQ(Items(Child<QComboBox>(form, "cbMotionDetectionMode")),
-              QStringList({"Simple Mode", "Self-Learning Mode", "Self-Learning Advanced Mode"}));
+              QStringList({"Simple Mode", "Self-Learning Mode", "Self-Learning Advanced Mode",
+                           "Adaptive"}));
 }
 
 TEST_F(CameraManagerSetupFormTest, DialogIsCentredOnTheMainWindow) {
@@ -418,10 +419,11 @@ TEST_F(CameraManagerSetupFormTest, SensitivityEditFollowsTheTrackBar) {
     }
 }
 
-TEST_F(CameraManagerSetupFormTest, ModeListPositionsAreModesOneToThree) {
-    const QString texts[] = {"Simple Mode", "Self-Learning Mode", "Self-Learning Advanced Mode"};
-    for (int32_t mode = 1; mode <= 3; ++mode) {
-        for (int chosen = 0; chosen < 3; ++chosen) {
+TEST_F(CameraManagerSetupFormTest, ModeListPositionsAreModesOneToFour) {
+    const QString texts[] = {"Simple Mode", "Self-Learning Mode", "Self-Learning Advanced Mode",
+                             "Adaptive"};
+    for (int32_t mode = 1; mode <= 4; ++mode) {
+        for (int chosen = 0; chosen < 4; ++chosen) {
             SCOPED_TRACE(testing::Message() << "mode " << mode << ", chosen " << chosen);
             TSetup setup{FTestPatternIndex, 0, 1, mode};
             Run(setup, [&](TCameraManagerSetupForm& form) {
@@ -478,6 +480,7 @@ TEST_F(CameraManagerSetupFormTest, TextsComeFromTheStringTable) {
     CurrentTexts.Texts[txtSimpleMode] = "Einfach";
     CurrentTexts.Texts[txtSelfLearningMode] = "Lernend";
     CurrentTexts.Texts[txtSelfLearningAdvancedMode] = "Lernend erweitert";
+    CurrentTexts.Texts[txtAdaptive] = "Anpassend";
     CurrentTexts.Texts[txtOK] = "Gut";
     CurrentTexts.Texts[txtCancel] = "Abbrechen";
     CurrentTexts.Texts[txtResolution] = "Aufloesung";
@@ -502,7 +505,8 @@ TEST_F(CameraManagerSetupFormTest, TextsComeFromTheStringTable) {
         EXPECT_EQ(Child<QGroupBox>(form, "GroupBox1")->title(), "Empfindlichkeit");
         EXPECT_EQ(Child<QGroupBox>(form, "gbMotionDetectionMode")->title(), "Modus");
         auto* modes = Child<QComboBox>(form, "cbMotionDetectionMode");
-        EXPECT_EQ(Items(modes), QStringList({"Einfach", "Lernend", "Lernend erweitert"}));
+        EXPECT_EQ(Items(modes),
+                  QStringList({"Einfach", "Lernend", "Lernend erweitert", "Anpassend"}));
         EXPECT_EQ(modes->currentIndex(), 1);
         EXPECT_EQ(Child<QPushButton>(form, "btnCameraSettings")->text().replace('\n', ' '),
                   "Kamera Einstellungen");

@@ -48,9 +48,12 @@ TEST_F(CameraManagerStoredValuesTest, DetectionSettingsOutsideTheirRangeGetTheir
         int sensitivity, mode;
         int expectedSensitivity, expectedMode;
     };
-    for (const Case& c : {Case{0, 0, 70, 3}, Case{101, 4, 70, 3}, Case{-7, -1, 70, 3},
-                          Case{std::numeric_limits<int>::max(), 2, 70, 2},
-                          Case{1, std::numeric_limits<int>::min(), 1, 3}, Case{100, 1, 100, 1}}) {
+    // The defaults are those of new installs (mode 4 at 80); stored values within their
+    // ranges, the former defaults (mode 3 at 70) among them, stay as they are.
+    for (const Case& c : {Case{0, 0, 80, 4}, Case{101, 4, 80, 4}, Case{-7, -1, 80, 4},
+                          Case{std::numeric_limits<int>::max(), 2, 80, 2},
+                          Case{1, std::numeric_limits<int>::min(), 1, 4}, Case{100, 1, 100, 1},
+                          Case{70, 3, 70, 3}, Case{55, 4, 55, 4}, Case{80, 5, 80, 4}}) {
         SCOPED_TRACE(testing::Message() << c.sensitivity << " " << c.mode);
         Store({{"MotionDetectionSensitivity", c.sensitivity}, {"MotionDetectionMode", c.mode}});
         ASSERT_TRUE(Start());

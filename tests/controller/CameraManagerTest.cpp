@@ -51,7 +51,9 @@ TEST_F(CameraManagerSettingsTest, FirstStartUsesDefaultsAndWritesThemBackAtShutd
     ASSERT_TRUE(Start());
     EXPECT_EQ(FManager->CameraIndex(), 0);
     EXPECT_EQ(FManager->FormatIndex(), 0);
-    EXPECT_EQ(FManager->MotionDetectionMode(), 3);
+    // New installs watch with the adaptive mode at sensitivity 80.
+    EXPECT_EQ(FManager->MotionDetectionMode(), 4);
+    EXPECT_EQ(FManager->MotionDetectionSensitivity(), 80);
     EXPECT_TRUE(FManager->AlarmSettings()->UseMotionVideoLogger());
     EXPECT_FALSE(FManager->AlarmSettings()->UseConstantVideoLogger());
     EXPECT_EQ(FManager->SelectorObjectManager()->Count(), 0);
@@ -66,8 +68,8 @@ TEST_F(CameraManagerSettingsTest, FirstStartUsesDefaultsAndWritesThemBackAtShutd
     auto stored = Stored();
     EXPECT_EQ(stored->value("CameraIndex").toInt(), 0);
     EXPECT_EQ(stored->value("FormatIndex").toInt(), 0);
-    EXPECT_EQ(stored->value("MotionDetectionSensitivity").toInt(), 70);
-    EXPECT_EQ(stored->value("MotionDetectionMode").toInt(), 3);
+    EXPECT_EQ(stored->value("MotionDetectionSensitivity").toInt(), 80);
+    EXPECT_EQ(stored->value("MotionDetectionMode").toInt(), 4);
     EXPECT_EQ(stored->value("UseMotionDetectionVideoLogging").toInt(), 1);
     EXPECT_EQ(stored->value("UseContinuallyRunningVideoLogging").toInt(), 0);
     EXPECT_FALSE(stored->contains("Zone 1_Rect_Left"));

@@ -1,5 +1,7 @@
 # Tests of the block motion detector and the threaded detector.
 target_sources(tandrel_core_tests PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/AdaptiveAllocationTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AdaptiveMotionDetectionTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MotionDetectionManagerTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/NeuralMotionDetectionTest.cpp
 )

@@ -81,6 +81,7 @@ TEST(TandrelTexts, NamedIndexesReachTheirEnglishTexts) {
         {txtFormatCannotBeUsed, "The selected format cannot be used."},
         {txtAddAtLeastOneZone, "You need to add at least one zone!"},
         {txtFileCannotBePlayed, "File cannot be played!"},
+        {txtAdaptive, "Adaptive"},
     };
     ASSERT_EQ(std::size(entries), static_cast<size_t>(TandrelTextCount));
     std::set<std::string> distinct;

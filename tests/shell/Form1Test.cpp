@@ -348,6 +348,6 @@ TEST_F(Form1Test, CameraControllerIsCreatedWiredAndDestroyedWithTheWindow) {
         form.close();
         EXPECT_EQ(form.CameraManager(), nullptr);
     }
-    // The controller wrote its settings on the way out.
-    EXPECT_EQ(Stored().value("CameraManager/MotionDetectionSensitivity").toInt(), 70);
+    // The controller wrote its settings (the defaults of a new install) on the way out.
+    EXPECT_EQ(Stored().value("CameraManager/MotionDetectionSensitivity").toInt(), 80);
 }
