@@ -256,47 +256,17 @@ uint32_t AdaptiveDilateCountRow(const uint8_t* Up, const uint8_t* Mid, const uin
 }
 
 void AdaptiveErode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
-    if (Mask == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
-        return;
-    }
-    for (int32_t y = 0; y < Height; ++y) {
-        uint8_t* out = Out + static_cast<size_t>(y) * Width;
-        if (y == 0 || y == Height - 1) {
-            std::memset(out, 0, static_cast<size_t>(Width));
-            continue;
-        }
-        const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
-        AdaptiveErodeRow(mid - Width, mid, mid + Width, out, Width);
-    }
+    AdaptiveKernelRows::Erode3x3<&AdaptiveErodeRow>(Mask, Out, Width, Height);
 }
 
 void AdaptiveDilate3x3(const uint8_t* Mask, const uint8_t* Gate, uint8_t* Out, int32_t Width,
                        int32_t Height) {
-    if (Mask == nullptr || Gate == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
-        return;
-    }
-    for (int32_t y = 0; y < Height; ++y) {
-        // Rows outside the mask repeat the edge row: the maximum is the same.
-        const size_t at = static_cast<size_t>(y) * Width;
-        const uint8_t* mid = Mask + at;
-        AdaptiveDilateRow(y > 0 ? mid - Width : mid, mid, y < Height - 1 ? mid + Width : mid,
-                          Gate + at, Out + at, Width);
-    }
+    AdaptiveKernelRows::Dilate3x3<&AdaptiveDilateRow>(Mask, Gate, Out, Width, Height);
 }
 
 void AdaptiveDilateCount3x3(const uint8_t* Mask, int32_t Width, int32_t Height,
                             uint32_t& Count) {
-    Count = 0;
-    if (Mask == nullptr || Width <= 0 || Height <= 0) {
-        return;
-    }
-    uint32_t count = 0;
-    for (int32_t y = 0; y < Height; ++y) {
-        const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
-        count += AdaptiveDilateCountRow(y > 0 ? mid - Width : mid, mid,
-                                        y < Height - 1 ? mid + Width : mid, Width);
-    }
-    Count = count;
+    AdaptiveKernelRows::DilateCount3x3<&AdaptiveDilateCountRow>(Mask, Width, Height, Count);
 }
 
 }  // namespace AdaptiveKernelsAvx2

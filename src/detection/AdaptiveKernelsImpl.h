@@ -2,7 +2,9 @@
 
 // Internal: the implementations behind AdaptiveKernels.h.
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "detection/AdaptiveKernels.h"
 
@@ -48,3 +50,56 @@ namespace AdaptiveKernelsAvx2 {
 TANDREL_ADAPTIVE_KERNEL_DECLARATIONS
 }
 #endif
+
+// The 3 x 3 filters over a whole mask, walking its rows; each kernel set passes its own row
+// kernels, so the row walk exists once. Erosion clears the first and last rows; dilation and
+// its count repeat the edge row beyond the mask (the maximum is the same).
+namespace AdaptiveKernelRows {
+
+template <void (*ErodeRow)(const uint8_t*, const uint8_t*, const uint8_t*, uint8_t*, int32_t)>
+void Erode3x3(const uint8_t* Mask, uint8_t* Out, int32_t Width, int32_t Height) {
+    if (Mask == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
+        return;
+    }
+    for (int32_t y = 0; y < Height; ++y) {
+        uint8_t* out = Out + static_cast<size_t>(y) * Width;
+        if (y == 0 || y == Height - 1) {
+            std::memset(out, 0, static_cast<size_t>(Width));
+            continue;
+        }
+        const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
+        ErodeRow(mid - Width, mid, mid + Width, out, Width);
+    }
+}
+
+template <void (*DilateRow)(const uint8_t*, const uint8_t*, const uint8_t*, const uint8_t*,
+                            uint8_t*, int32_t)>
+void Dilate3x3(const uint8_t* Mask, const uint8_t* Gate, uint8_t* Out, int32_t Width,
+               int32_t Height) {
+    if (Mask == nullptr || Gate == nullptr || Out == nullptr || Width <= 0 || Height <= 0) {
+        return;
+    }
+    for (int32_t y = 0; y < Height; ++y) {
+        const size_t at = static_cast<size_t>(y) * Width;
+        const uint8_t* mid = Mask + at;
+        DilateRow(y > 0 ? mid - Width : mid, mid, y < Height - 1 ? mid + Width : mid, Gate + at,
+                  Out + at, Width);
+    }
+}
+
+template <uint32_t (*DilateCountRow)(const uint8_t*, const uint8_t*, const uint8_t*, int32_t)>
+void DilateCount3x3(const uint8_t* Mask, int32_t Width, int32_t Height, uint32_t& Count) {
+    Count = 0;
+    if (Mask == nullptr || Width <= 0 || Height <= 0) {
+        return;
+    }
+    uint32_t count = 0;
+    for (int32_t y = 0; y < Height; ++y) {
+        const uint8_t* mid = Mask + static_cast<size_t>(y) * Width;
+        count += DilateCountRow(y > 0 ? mid - Width : mid, mid,
+                                y < Height - 1 ? mid + Width : mid, Width);
+    }
+    Count = count;
+}
+
+}  // namespace AdaptiveKernelRows
