@@ -74,6 +74,8 @@ const TTandrelTexts DefaultTexts = {{
     "You need to add at least one zone!",
     "File cannot be played!",
     "Adaptive",
+    "Motion Recordings",
+    "Continuous Recordings",
 }};
 
 TTandrelTexts CurrentTexts = DefaultTexts;

@@ -6,7 +6,7 @@
 // The UI string table: every user-visible text that follows the chosen language. Entry 0 is the
 // name of the language in use; the English text of an entry is also its key in language files.
 
-constexpr int TandrelTextCount = 65;
+constexpr int TandrelTextCount = 67;
 
 struct TTandrelTexts {
     std::array<std::string, TandrelTextCount> Texts;
@@ -82,8 +82,10 @@ enum TTextIndex : int {
     txtAddAtLeastOneZone = 62,
     txtFileCannotBePlayed = 63,
     txtAdaptive = 64,  // detection mode 4
+    txtMotionRecordings = 65,      // video log: the motion folder
+    txtContinuousRecordings = 66,  // video log: the continually running folder
 };
-static_assert(txtAdaptive + 1 == TandrelTextCount);
+static_assert(txtContinuousRecordings + 1 == TandrelTextCount);
 
 // The built-in English texts (UTF-8).
 extern const TTandrelTexts DefaultTexts;

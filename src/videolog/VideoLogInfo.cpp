@@ -1,5 +1,7 @@
 #include "videolog/VideoLogInfo.h"
 
+#include <algorithm>
+
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -206,6 +208,9 @@ bool LoadVideoLogInfoList(const std::string& Folder, TVideoLogInfoList* List) {
         if (files.empty()) {
             return false;
         }
+        // Names hold the start time, so name order is the order the recordings were made in
+        // (the directory's own order is arbitrary).
+        std::sort(files.begin(), files.end());
         for (const std::string& file : files) {
             auto info = std::make_unique<TVideoLogInfo>();
             if (!ReadInfoFile(file, *info)) {

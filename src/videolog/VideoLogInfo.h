@@ -39,7 +39,8 @@ std::string MakeRecFileName(const std::string& Folder, TDateTime StartTime);
 bool SaveVideoLogInfo(const std::string& Folder, const TVideoLogInfo& Info,
                       bool UseLogInfoFolder);
 
-// Rebuilds List from Folder's information files (Folder + "LogInfo/*.vli"), in directory order.
+// Rebuilds List from Folder's information files (Folder + "LogInfo/*.vli"), in name order
+// (the order the recordings were made in).
 // A record is listed when its video file exists; an information file whose video is gone is
 // deleted. A file that cannot be read as a recording (empty, cut short, not numbers, a negative
 // or absurd length) yields no record and is left alone. False when List is null or no

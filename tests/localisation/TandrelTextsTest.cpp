@@ -82,6 +82,8 @@ TEST(TandrelTexts, NamedIndexesReachTheirEnglishTexts) {
         {txtAddAtLeastOneZone, "You need to add at least one zone!"},
         {txtFileCannotBePlayed, "File cannot be played!"},
         {txtAdaptive, "Adaptive"},
+        {txtMotionRecordings, "Motion Recordings"},
+        {txtContinuousRecordings, "Continuous Recordings"},
     };
     ASSERT_EQ(std::size(entries), static_cast<size_t>(TandrelTextCount));
     std::set<std::string> distinct;

@@ -162,6 +162,26 @@ TEST(VideoLogInfoFiles, ListingSkipsBadFilesAndDropsThoseWithoutTheirVideo) {
     }
 }
 
+TEST(VideoLogInfoFiles, RecordingsAreListedInTheOrderTheyWereMade) {
+    TempFolder temp;
+    const std::string folder = temp.Path() + "/";
+    temp.MakeFolder("LogInfo");
+    // Written in an order unlike their names, so the directory's own order shows through if
+    // the listing does not sort.
+    const std::vector<std::string> made = {"Rec_20261210_120000", "Rec_20261210_120000_2",
+                                           "Rec_20261210_120005", "Rec_20261211_080000"};
+    for (const std::string& name : {made[2], made[0], made[3], made[1]}) {
+        temp.Write("LogInfo/" + name + ".vli", "42917.5\r\n5\r\n");
+        temp.Write(name + ".wmv", "video");
+    }
+    TVideoLogInfoList list;
+    ASSERT_TRUE(LoadVideoLogInfoList(folder, &list));
+    ASSERT_EQ(list.size(), made.size());
+    for (size_t i = 0; i < made.size(); ++i) {
+        EXPECT_EQ(list[i]->FileName, folder + made[i] + ".wmv") << i;
+    }
+}
+
 TEST(VideoLogInfoFiles, NoInformationFilesListNothing) {
     TempFolder temp;
     TVideoLogInfoList list;
