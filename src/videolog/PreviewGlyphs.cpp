@@ -32,8 +32,8 @@ public:
     void Triangle(double x, double w, bool right) {
         const double tip = right ? Snap(x + w) : Snap(x);
         const double base = right ? Snap(x) : Snap(x + w);
-        FPainter.drawPolygon(QPolygonF(
-            {QPointF(base, Snap(3)), QPointF(tip, Snap(8)), QPointF(base, Snap(13))}));
+        FPainter.drawPolygon(
+            QPolygonF({QPointF(base, Snap(3)), QPointF(tip, Snap(8)), QPointF(base, Snap(13))}));
     }
 
 private:

@@ -81,7 +81,7 @@ constexpr std::array<TStreamNameRow, 144> kRows{{
     {FourCC('7', 'A', '1', '5'), "ARGB1555 D3D DX7 RT"},
     {Quartz(0xE436EB7F), "Overlay"},
     {Quartz(0xE436EB80), "MPEG1Packet"},
-    {Quartz(0xE436EB81), "MPEG1"},  // MPEG-1 video payload
+    {Quartz(0xE436EB81), "MPEG1"},    // MPEG-1 video payload
     {WaveTag(0x0050), "MPEG1Audio"},  // MPEG-1 audio payload
     {Quartz(0xE436EB84), "MPEG1System"},
     {Quartz(0xE436EB85), "MPEG1VideoCD"},

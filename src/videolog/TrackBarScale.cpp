@@ -18,8 +18,7 @@ TTrackBarGeometry TrackBarGeometry(int32_t Width, int32_t Height, bool Borders) 
     return g;
 }
 
-int32_t TrackBarPositionToX(int32_t Position, int32_t MaxValue,
-                            const TTrackBarGeometry& Geometry) {
+int32_t TrackBarPositionToX(int32_t Position, int32_t MaxValue, const TTrackBarGeometry& Geometry) {
     const int32_t start = Geometry.BarBorder + kTrackBarSideMargin;
     if (MaxValue == 0) {
         return start;
@@ -41,8 +40,7 @@ TSliderPos TrackBarSliderPos(int32_t Position, int32_t MaxValue, int32_t SliderW
     const int32_t width = std::max(0, SliderWidth);
     const int32_t height = Geometry.BarHeight + 4;
     const int32_t centreX = TrackBarPositionToX(Position, MaxValue, Geometry);
-    const int32_t centreY =
-        RoundHalfEven(Geometry.BarHeight / 2.0) + Geometry.BarOffset - 1;
+    const int32_t centreY = RoundHalfEven(Geometry.BarHeight / 2.0) + Geometry.BarOffset - 1;
     TSliderPos slider;
     slider.LimitX1 = centreX - width / 2;
     slider.LimitX2 = slider.LimitX1 + width;
@@ -51,8 +49,8 @@ TSliderPos TrackBarSliderPos(int32_t Position, int32_t MaxValue, int32_t SliderW
     return slider;
 }
 
-int32_t ClampTrackBarPosition(int32_t Value, int32_t MaxValue, bool LockPosition,
-                              int32_t SelStart, int32_t SelEnd) {
+int32_t ClampTrackBarPosition(int32_t Value, int32_t MaxValue, bool LockPosition, int32_t SelStart,
+                              int32_t SelEnd) {
     int32_t v = Value;
     if (LockPosition) {
         v = std::min(std::max(v, SelStart), SelEnd);
@@ -83,8 +81,8 @@ int32_t TrackBarPositionOfSeconds(double Seconds, int32_t MaxValue, double Range
 }
 
 double GridStep(double RangeMax, int32_t Labels) {
-    static constexpr double kLadder[] = {1,    2,    5,    10,   15,    30,    45,    60,
-                                         90,   120,  300,  600,  900,   1800,  2700,  3600,
+    static constexpr double kLadder[] = {1,    2,    5,     10,    15,    30,   45,   60,
+                                         90,   120,  300,   600,   900,   1800, 2700, 3600,
                                          5400, 7200, 10800, 21600, 43200, 64800};
     if (Labels <= 0) {
         return 0.0;

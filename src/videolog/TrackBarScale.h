@@ -50,8 +50,8 @@ TSliderPos TrackBarSliderPos(int32_t Position, int32_t MaxValue, int32_t SliderW
                              const TTrackBarGeometry& Geometry);
 
 // A written position kept inside the selection (LockPosition) and always inside 0..MaxValue.
-int32_t ClampTrackBarPosition(int32_t Value, int32_t MaxValue, bool LockPosition,
-                              int32_t SelStart, int32_t SelEnd);
+int32_t ClampTrackBarPosition(int32_t Value, int32_t MaxValue, bool LockPosition, int32_t SelStart,
+                              int32_t SelEnd);
 // Seconds of a position: Position * RangeMax / MaxValue; 0 when MaxValue is 0.
 double TrackBarRangePos(int32_t Position, int32_t MaxValue, double RangeMax);
 // Seconds kept inside 0..RangeMax (a NaN is 0).

@@ -196,8 +196,7 @@ bool TVUMeter::InPos(int32_t I) const {
 }
 
 bool TVUMeter::LitAtPixel(int32_t pixel, int32_t litCount) const {
-    return VUSegmentLit(VUSegmentAt(pixel, FBarSize, FBarCount), FBarCount, litCount,
-                        FOrientation);
+    return VUSegmentLit(VUSegmentAt(pixel, FBarSize, FBarCount), FBarCount, litCount, FOrientation);
 }
 
 void TVUMeter::resizeEvent(QResizeEvent* event) {
@@ -229,18 +228,15 @@ void TVUMeter::PaintMeter(QImage& image) {
     p.fillRect(rect(), ToQColor(FBackColor));
     RefreshBarCount();
     const int32_t litCount = VULitCount(FBarCount, FPosition, FMaxValue);
-    const int32_t centre =
-        VUGradientCentre(FBreakPosLowMid, FBreakPosMidHi, Extent(), FMaxValue);
+    const int32_t centre = VUGradientCentre(FBreakPosLowMid, FBreakPosMidHi, Extent(), FMaxValue);
     for (int32_t i = 1; i <= FBarCount; ++i) {
         TColor color;
         if (FGradient) {
-            const int32_t fromMaximum =
-                FOrientation == trVertical ? i : FBarCount - i + 1;
+            const int32_t fromMaximum = FOrientation == trVertical ? i : FBarCount - i + 1;
             color = VUGradientColor(fromMaximum, centre, FColorLow, FColorMid, FColorHi);
         } else {
-            const TVUZone zone =
-                VUZoneOf(VUNumberFromMaximum(i, FBarCount, FOrientation), FBarCount, FMaxValue,
-                         FBreakPosLowMid, FBreakPosMidHi);
+            const TVUZone zone = VUZoneOf(VUNumberFromMaximum(i, FBarCount, FOrientation),
+                                          FBarCount, FMaxValue, FBreakPosLowMid, FBreakPosMidHi);
             color = VUZoneColor(zone, FColorLow, FColorMid, FColorHi);
         }
         if (!VUSegmentLit(i, FBarCount, litCount, FOrientation)) {
@@ -281,8 +277,8 @@ void TVUMeter::PaintLines(QPainter& p, int32_t litCount) {
         }
     };
 
-    const int32_t zero = VUPixelOfStep(VUStepOfVolume(0.0, FMaxValue), Extent(), FMaxValue,
-                                       FOrientation);
+    const int32_t zero =
+        VUPixelOfStep(VUStepOfVolume(0.0, FMaxValue), Extent(), FMaxValue, FOrientation);
     draw(zero, start, lineEnd, colorAt(zero));
     // Ticks at 0 dB and, with the grid, every GridSpace dB below it.
     for (int32_t dB = 0; dB >= static_cast<int32_t>(kVUMinVolume); dB -= FGridSpace) {

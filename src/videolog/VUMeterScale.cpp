@@ -116,8 +116,8 @@ int32_t VUSegmentAt(int32_t Pixel, int32_t BarSize, int32_t BarCount) {
     return std::clamp(Pixel / BarSize + 1, 1, BarCount);
 }
 
-TVURect VUSegmentRect(int32_t Segment, int32_t BarSize, bool Borders, int32_t Width,
-                      int32_t Height, TTrackBarOrientation Orientation) {
+TVURect VUSegmentRect(int32_t Segment, int32_t BarSize, bool Borders, int32_t Width, int32_t Height,
+                      TTrackBarOrientation Orientation) {
     const int32_t inset = Borders ? 2 : 0;
     const int32_t start = (Segment - 1) * BarSize + inset;
     const int32_t end = Segment * BarSize;

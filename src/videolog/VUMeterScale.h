@@ -69,8 +69,8 @@ struct TVURect {
 };
 // BarSize pixels along the meter across its whole thickness; with borders inset 2 pixels on
 // both sides across and starting 2 pixels later along, which leaves a 2-pixel gap per segment.
-TVURect VUSegmentRect(int32_t Segment, int32_t BarSize, bool Borders, int32_t Width,
-                      int32_t Height, TTrackBarOrientation Orientation);
+TVURect VUSegmentRect(int32_t Segment, int32_t BarSize, bool Borders, int32_t Width, int32_t Height,
+                      TTrackBarOrientation Orientation);
 
 // dB between labels: 60 up to 93 pixels high, 30 up to 186, 15 above.
 int32_t VULabelStep(int32_t Height);

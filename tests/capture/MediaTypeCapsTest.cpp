@@ -154,7 +154,8 @@ TEST(MediaTypeCapsTest, NamesCompressedVideo) {
         {"video/x-h264,stream-format=avc,alignment=au", MEDIASUBTYPE_AVC1},
         {"video/x-h264,stream-format=avc3,alignment=au", MEDIASUBTYPE_AVC1},
         {"video/mpeg,mpegversion=4,systemstream=false,width=352,height=288", MEDIASUBTYPE_MP4V},
-        {"video/mpeg,mpegversion=1,systemstream=false,width=352,height=288", MEDIASUBTYPE_MPEG1Payload},
+        {"video/mpeg,mpegversion=1,systemstream=false,width=352,height=288",
+         MEDIASUBTYPE_MPEG1Payload},
     };
     for (const auto& c : cases) {
         TMediaType mt;
@@ -177,10 +178,10 @@ TEST(MediaTypeCapsTest, NamesCompressedVideo) {
 // A device offering H.264 beside raw formats: only the formats the pin can be set to again
 // are its capabilities.
 TEST(MediaTypeCapsTest, StreamConfigLeavesNamedOnlyFormatsOut) {
-    TGstCapsHandle offered =
-        Caps("video/x-h264,stream-format=byte-stream,width=1280,height=720,framerate=30/1; "
-             "video/x-raw,format=YUY2,width=640,height=480,framerate=30/1; "
-             "image/jpeg,width=1280,height=720,framerate=30/1");
+    TGstCapsHandle offered = Caps(
+        "video/x-h264,stream-format=byte-stream,width=1280,height=720,framerate=30/1; "
+        "video/x-raw,format=YUY2,width=640,height=480,framerate=30/1; "
+        "image/jpeg,width=1280,height=720,framerate=30/1");
     TCaptureStreamConfig config(nullptr, offered.Get());
     int32_t count = 0;
     int32_t size = 0;

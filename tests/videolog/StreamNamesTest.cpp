@@ -45,8 +45,8 @@ TEST(StreamNamesTest, NamesKnownSubtypes) {
 }
 
 TEST(StreamNamesTest, UnknownSubtypeReadsAsItsBracedText) {
-    const TGUID unknown = {0x0A1B2C3D, 0x4E5F, 0xA6B7,
-                           {0xC8, 0xD9, 0xEA, 0xFB, 0x0C, 0x1D, 0x2E, 0x3F}};
+    const TGUID unknown = {
+        0x0A1B2C3D, 0x4E5F, 0xA6B7, {0xC8, 0xD9, 0xEA, 0xFB, 0x0C, 0x1D, 0x2E, 0x3F}};
     EXPECT_EQ(StreamNameOfSubtype(unknown), "{0A1B2C3D-4E5F-A6B7-C8D9-EAFB0C1D2E3F}");
     // A FOURCC outside the table (HEVC) keeps the FOURCC range's text.
     EXPECT_EQ(StreamNameOfSubtype(FourCCGuid(MakeFourCC('H', 'E', 'V', 'C'))),
@@ -75,7 +75,8 @@ TEST(StreamNamesTest, TableRowsAreDistinctSubtypes) {
             shared[label] = count;
         }
     }
-    EXPECT_EQ(shared, (std::map<std::string, int>{{"DVSD", 2}, {"H264/AVC", 3}, {"MPEG1Audio", 2}}));
+    EXPECT_EQ(shared,
+              (std::map<std::string, int>{{"DVSD", 2}, {"H264/AVC", 3}, {"MPEG1Audio", 2}}));
 }
 
 }  // namespace

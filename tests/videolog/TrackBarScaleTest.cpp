@@ -33,9 +33,9 @@ TEST(TrackBarScaleTest, PositionsAndPixels) {
     const TTrackBarGeometry g = TrackBarGeometry(150, 25, true);  // 106 pixels inside the frame
     const struct {
         int32_t position, maxValue, x;
-    } toX[] = {{0, 1000, 21}, {1000, 1000, 127}, {500, 1000, 74},
-               {250, 1000, 47},  // <26.5> goes to the even 26
-               {5, 0, 21},    {0, 0, 21}};
+    } toX[] = {{0, 1000, 21},   {1000, 1000, 127},
+               {500, 1000, 74}, {250, 1000, 47},  // <26.5> goes to the even 26
+               {5, 0, 21},      {0, 0, 21}};
     for (const auto& c : toX) {
         EXPECT_EQ(TrackBarPositionToX(c.position, c.maxValue, g), c.x)
             << c.position << " of " << c.maxValue;
@@ -44,10 +44,10 @@ TEST(TrackBarScaleTest, PositionsAndPixels) {
     const struct {
         int32_t x, width, maxValue, position;
     } toPosition[] = {
-        {20, 150, 1000, 0},    {130, 150, 1000, 1000}, {75, 150, 1000, 500},
+        {20, 150, 1000, 0},   {130, 150, 1000, 1000}, {75, 150, 1000, 500},
         {10, 150, 1000, -91},  // left of the bar: the position setter clamps it
-        {20, 40, 1000, 0},     {21, 40, 1000, 1000},   // no division on a narrow control
-        {25, 0, 1000, 5000},   {75, 150, 0, 0},
+        {20, 40, 1000, 0},    {21, 40, 1000, 1000},  // no division on a narrow control
+        {25, 0, 1000, 5000},  {75, 150, 0, 0},
     };
     for (const auto& c : toPosition) {
         EXPECT_EQ(TrackBarXToPosition(c.x, c.width, c.maxValue), c.position)
@@ -67,12 +67,16 @@ TEST(TrackBarScaleTest, PositionClamps) {
         bool lock;
         int32_t selStart, selEnd, result;
     } cases[] = {
-        {50, 1000, true, 100, 200, 100},   {500, 1000, true, 100, 200, 200},
-        {150, 1000, true, 100, 200, 150},  {-5, 1000, false, 100, 200, 0},
+        {50, 1000, true, 100, 200, 100},
+        {500, 1000, true, 100, 200, 200},
+        {150, 1000, true, 100, 200, 150},
+        {-5, 1000, false, 100, 200, 0},
         {2000, 1000, false, 100, 200, 1000},
         // A selection reaching past the bar still keeps the position on it.
-        {-100, 1000, true, -50, 5000, 0},  {9999, 1000, true, -50, 5000, 1000},
-        {700, 1000, true, 300, 200, 200},  {5, 0, false, 0, 0, 0},
+        {-100, 1000, true, -50, 5000, 0},
+        {9999, 1000, true, -50, 5000, 1000},
+        {700, 1000, true, 300, 200, 200},
+        {5, 0, false, 0, 0, 0},
         {5, -10, false, 0, 0, 0},
     };
     for (const auto& c : cases) {
@@ -105,12 +109,11 @@ TEST(TrackBarScaleTest, GridStep) {
         int32_t labels;
         double step;
     } cases[] = {
-        {30, 6, 10},            // s = 5: the first step above it
-        {100, 10, 15},          // s = 10 exactly: strictly greater
-        {0.5, 3, 1},            {3600, 4, 1800},     {86400, 2, 64800},
-        {129600, 2, 0},         // s = 64800: no grid
-        {1e12, 1, 0},           {30, 0, 0},          {30, -2, 0},
-        {0, 5, 1},              {kNaN, 5, 0},
+        {30, 6, 10},     // s = 5: the first step above it
+        {100, 10, 15},   // s = 10 exactly: strictly greater
+        {129600, 2, 0},  // s = 64800: no grid
+        {0.5, 3, 1},    {3600, 4, 1800}, {86400, 2, 64800}, {1e12, 1, 0},
+        {30, 0, 0},     {30, -2, 0},     {0, 5, 1},         {kNaN, 5, 0},
     };
     for (const auto& c : cases) {
         EXPECT_DOUBLE_EQ(GridStep(c.rangeMax, c.labels), c.step)

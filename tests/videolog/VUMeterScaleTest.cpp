@@ -17,12 +17,13 @@ TEST(VUMeterScaleTest, VolumeAndStepConvert) {
         int32_t maxValue;
         int32_t step;
     } toStep[] = {
-        {0.0, 1400, 1200},    {20.0, 1400, 1400},   {35.0, 1400, 1400},  {-120.0, 1400, 0},
-        {-130.0, 1400, 0},    {-50.0, 1400, 700},   {-4.5, 1400, 1155},  {0.0, 140, 120},
+        {0.0, 1400, 1200},  {20.0, 1400, 1400},
+        {35.0, 1400, 1400}, {-120.0, 1400, 0},
+        {-130.0, 1400, 0},  {-50.0, 1400, 700},
+        {-4.5, 1400, 1155}, {0.0, 140, 120},
         {-119.5, 140, 0},  // half a step rounds to the even 0
         {-118.5, 140, 2},  // one and a half steps round to 2
-        {0.0, 0, 0},
-        {std::numeric_limits<double>::quiet_NaN(), 1400, 0},
+        {0.0, 0, 0},        {std::numeric_limits<double>::quiet_NaN(), 1400, 0},
     };
     for (const auto& c : toStep) {
         EXPECT_EQ(VUStepOfVolume(c.volume, c.maxValue), c.step) << c.volume << " / " << c.maxValue;
@@ -50,10 +51,9 @@ TEST(VUMeterScaleTest, SegmentsAndLitCounts) {
     const struct {
         int32_t barCount, position, maxValue, lit;
     } cases[] = {
-        {150, 0, 1400, 0},      {150, 1400, 1400, 150}, {150, 1200, 1400, 129},
-        {150, 700, 1400, 75},   {150, 1, 1400, 0},      {150, 10, 1400, 1},
-        {150, 2000, 1400, 150}, {150, 5, 0, 0},         {0, 700, 1400, 0},
-        {37, 1400, 1400, 37},
+        {150, 0, 1400, 0}, {150, 1400, 1400, 150}, {150, 1200, 1400, 129}, {150, 700, 1400, 75},
+        {150, 1, 1400, 0}, {150, 10, 1400, 1},     {150, 2000, 1400, 150}, {150, 5, 0, 0},
+        {0, 700, 1400, 0}, {37, 1400, 1400, 37},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(VULitCount(c.barCount, c.position, c.maxValue), c.lit)
@@ -74,8 +74,8 @@ TEST(VUMeterScaleTest, SharpZones) {
     const struct {
         int32_t fromMaximum;
         TVUZone zone;
-    } cases[] = {{1, TVUZone::High},  {25, TVUZone::High}, {26, TVUZone::Mid},
-                 {29, TVUZone::Mid},  {30, TVUZone::Low},  {150, TVUZone::Low}};
+    } cases[] = {{1, TVUZone::High}, {25, TVUZone::High}, {26, TVUZone::Mid},
+                 {29, TVUZone::Mid}, {30, TVUZone::Low},  {150, TVUZone::Low}};
     for (const auto& c : cases) {
         EXPECT_EQ(VUZoneOf(c.fromMaximum, 150, 1400, 275, 245), c.zone) << c.fromMaximum;
     }
@@ -99,11 +99,11 @@ TEST(VUMeterScaleTest, BlendedZones) {
     } cases[] = {
         {1, kRed},
         {7, kRed},
-        {8, kRed},                          // first blend step: still the high colour
-        {18, ColorRGB(255, 128, 0)},        // 255 * 10 / 20 = 127.5, to the even 128
-        {27, ColorRGB(255, 242, 0)},        // 255 * 19 / 20 = 242.25
+        {8, kRed},                    // first blend step: still the high colour
+        {18, ColorRGB(255, 128, 0)},  // 255 * 10 / 20 = 127.5, to the even 128
+        {27, ColorRGB(255, 242, 0)},  // 255 * 19 / 20 = 242.25
         {28, kYellow},
-        {38, ColorRGB(128, 255, 0)},        // 255 - 127.5
+        {38, ColorRGB(128, 255, 0)},  // 255 - 127.5
         {48, kGreen},
         {49, kGreen},
         {150, kGreen},
