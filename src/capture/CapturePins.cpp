@@ -96,7 +96,9 @@ std::vector<TMediaType> PinMediaTypes(GstPad* pin) {
             gst_caps_new_full(gst_structure_copy(gst_caps_get_structure(caps.Get(), i)), nullptr);
         one = gst_caps_fixate(one);
         TMediaType mt;
-        if (!MediaTypeFromCaps(one, mt)) {
+        // A compressed kind that is only named (no caps back) cannot be connected by the
+        // capture graph: it reads like any other unknown format.
+        if (!MediaTypeFromCaps(one, mt) || !CapsFromMediaType(mt)) {
             mt = TMediaType{};
             FallbackMediaType(one, mt);
         }

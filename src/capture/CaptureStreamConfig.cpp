@@ -73,7 +73,10 @@ TCaptureStreamConfig::TCaptureStreamConfig(GstElement* capsFilter, const GstCaps
         GstCaps* one = gst_caps_new_full(gst_structure_copy(s), nullptr);
         one = gst_caps_fixate(one);
         TCapability cap;
-        const bool known = MediaTypeFromCaps(one, cap.MediaType);
+        // Only formats SetFormat can ask the device for again are offered; compressed kinds
+        // that are merely named convert to no caps.
+        const bool known = MediaTypeFromCaps(one, cap.MediaType) &&
+                           static_cast<bool>(CapsFromMediaType(cap.MediaType));
         gst_caps_unref(one);
         if (!known) {
             continue;

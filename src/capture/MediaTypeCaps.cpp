@@ -145,6 +145,47 @@ bool DvFromCaps(const GstStructure* s, TMediaType& mt) {
     return true;
 }
 
+// Compressed video that is only named: the subtype, no format block.
+bool NamedVideo(TMediaType& mt, const TGUID& subtype) {
+    mt.majortype = MEDIATYPE_Video;
+    mt.subtype = subtype;
+    mt.bTemporalCompression = true;
+    return true;
+}
+
+bool WmvFromCaps(const GstStructure* s, TMediaType& mt) {
+    int version = 0;
+    gst_structure_get_int(s, "wmvversion", &version);
+    switch (version) {
+        case 1:
+            return NamedVideo(mt, MEDIASUBTYPE_WMV1);
+        case 2:
+            return NamedVideo(mt, MEDIASUBTYPE_WMV2);
+        case 3: {
+            // Version 3 covers the simple and main profiles (WMV3) and the advanced profile
+            // (WVC1, or WMVA in early files); "format" says which.
+            const char* format = gst_structure_get_string(s, "format");
+            const std::string_view name(format != nullptr ? format : "WMV3");
+            if (name == "WVC1") {
+                return NamedVideo(mt, MEDIASUBTYPE_WVC1);
+            }
+            if (name == "WMVA") {
+                return NamedVideo(mt, MEDIASUBTYPE_WMVA);
+            }
+            return NamedVideo(mt, MEDIASUBTYPE_WMV3);
+        }
+        default:
+            return false;
+    }
+}
+
+bool H264FromCaps(const GstStructure* s, TMediaType& mt) {
+    // Length-prefixed units (as stored in MP4) are AVC1; start codes (byte-stream) are H264.
+    const char* format = gst_structure_get_string(s, "stream-format");
+    const std::string_view name(format != nullptr ? format : "");
+    return NamedVideo(mt, name == "avc" || name == "avc3" ? MEDIASUBTYPE_AVC1 : MEDIASUBTYPE_H264);
+}
+
 bool MpegFromCaps(const GstStructure* s, TMediaType& mt) {
     int version = 0;
     gboolean systemStream = FALSE;
@@ -154,6 +195,12 @@ bool MpegFromCaps(const GstStructure* s, TMediaType& mt) {
         mt.majortype = MEDIATYPE_Stream;
         mt.subtype = MEDIASUBTYPE_MPEG2_PROGRAM;
         return true;
+    }
+    if (version == 1) {
+        return NamedVideo(mt, MEDIASUBTYPE_MPEG1Payload);
+    }
+    if (version == 4) {
+        return NamedVideo(mt, MEDIASUBTYPE_MP4V);
     }
     TVideoFields f;
     if (version != 2 || !ReadVideoFields(s, f, true)) {
@@ -335,6 +382,10 @@ bool MediaTypeFromCaps(const GstCaps* caps, TMediaType& mediaType) {
         ok = DvFromCaps(s, mediaType);
     } else if (name == "video/mpeg") {
         ok = MpegFromCaps(s, mediaType);
+    } else if (name == "video/x-wmv") {
+        ok = WmvFromCaps(s, mediaType);
+    } else if (name == "video/x-h264") {
+        ok = H264FromCaps(s, mediaType);
     } else if (name == "video/mpegts") {
         mediaType.majortype = MEDIATYPE_Stream;
         mediaType.subtype = MEDIASUBTYPE_MPEG2_TRANSPORT;

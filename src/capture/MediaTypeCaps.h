@@ -18,6 +18,14 @@
 //   video/mpeg systemstream=true            <-> MEDIATYPE_Stream / MPEG2_PROGRAM
 //   video/mpegts                            <-> MEDIATYPE_Stream / MPEG2_TRANSPORT
 //   audio/x-raw U8, S16LE, S24LE, S32LE     <-> MEDIATYPE_Audio / PCM (FORMAT_WaveFormatEx)
+// Compressed video is also named, one way only (caps -> media type), without a format block
+// and with temporal compression set; CapsFromMediaType gives empty caps for these, so the
+// capture path, which sets formats through caps, never offers them:
+//   video/x-wmv wmvversion=1, 2              -> WMV1, WMV2
+//   video/x-wmv wmvversion=3                 -> WMV3; format=WVC1 -> WVC1, format=WMVA -> WMVA
+//   video/x-h264                             -> H264; stream-format=avc or avc3 -> AVC1
+//   video/mpeg mpegversion=1                 -> MPEG1Payload
+//   video/mpeg mpegversion=4                 -> MP4V
 // Bitmap heights are written positive: bottom-up rows are a convention of our frames, not of
 // the caps, and |biHeight| is read back. Image sizes use rows padded to 32 bits like Windows
 // bitmaps; the bit rate is Trunc(10,000,000 / AvgTimePerFrame * image size * 8) where the

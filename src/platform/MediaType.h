@@ -73,6 +73,17 @@ constexpr TGUID MEDIASUBTYPE_MPEG2_TRANSPORT = {
 constexpr TGUID MEDIASUBTYPE_MPEG2_PROGRAM = {
     0xE06D8022, 0xDB46, 0x11CF, {0xB4, 0xD1, 0x00, 0x80, 0x5F, 0x6C, 0xBB, 0xEA}};
 constexpr TGUID MEDIASUBTYPE_PCM = FourCCGuid(0x00000001);
+// Compressed video that is named but not decoded here.
+constexpr TGUID MEDIASUBTYPE_MPEG1Payload = {
+    0xE436EB81, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
+constexpr TGUID MEDIASUBTYPE_MP4V = FourCCGuid(MakeFourCC('M', 'P', '4', 'V'));
+constexpr TGUID MEDIASUBTYPE_H264 = FourCCGuid(MakeFourCC('H', '2', '6', '4'));
+constexpr TGUID MEDIASUBTYPE_AVC1 = FourCCGuid(MakeFourCC('A', 'V', 'C', '1'));
+constexpr TGUID MEDIASUBTYPE_WMV1 = FourCCGuid(MakeFourCC('W', 'M', 'V', '1'));
+constexpr TGUID MEDIASUBTYPE_WMV2 = FourCCGuid(MakeFourCC('W', 'M', 'V', '2'));
+constexpr TGUID MEDIASUBTYPE_WMV3 = FourCCGuid(MakeFourCC('W', 'M', 'V', '3'));
+constexpr TGUID MEDIASUBTYPE_WVC1 = FourCCGuid(MakeFourCC('W', 'V', 'C', '1'));
+constexpr TGUID MEDIASUBTYPE_WMVA = FourCCGuid(MakeFourCC('W', 'M', 'V', 'A'));
 
 constexpr TGUID FORMAT_VideoInfo = {
     0x05589F80, 0xC356, 0x11CE, {0xBF, 0x01, 0x00, 0xAA, 0x00, 0x55, 0x59, 0x5A}};

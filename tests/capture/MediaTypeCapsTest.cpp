@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "capture/CapturePins.h"
+#include "capture/CaptureStreamConfig.h"
 
 namespace {
 
@@ -119,7 +123,8 @@ TEST(MediaTypeCapsTest, RefusesWhatItCannotDescribe) {
                              "video/x-raw,format=BGRx,width=[1,100],height=240",
                              "video/x-raw,format=BGRx,width=320,height=240,framerate=[1/1,30/1]",
                              "audio/x-raw,format=F32LE,layout=interleaved,rate=48000,channels=1",
-                             "video/x-h264,width=320,height=240", "ANY", "EMPTY"}) {
+                             "video/x-h265,width=320,height=240", "video/x-wmv,wmvversion=4",
+                             "video/x-wmv", "video/mpeg,mpegversion=3", "ANY", "EMPTY"}) {
         TMediaType mt;
         mt.subtype = MEDIASUBTYPE_RGB32;
         EXPECT_FALSE(MediaTypeFromCaps(Caps(text).Get(), mt)) << text;
@@ -130,6 +135,77 @@ TEST(MediaTypeCapsTest, RefusesWhatItCannotDescribe) {
     unknown.majortype = MEDIATYPE_Video;
     unknown.subtype = MEDIASUBTYPE_RGB32;  // no format block
     EXPECT_FALSE(CapsFromMediaType(unknown));
+}
+
+// Compressed video is named by its subtype only: no format block, and no caps back.
+TEST(MediaTypeCapsTest, NamesCompressedVideo) {
+    const struct {
+        const char* caps;
+        TGUID subtype;
+    } cases[] = {
+        {"video/x-wmv,wmvversion=1,width=320,height=240", MEDIASUBTYPE_WMV1},
+        {"video/x-wmv,wmvversion=2,width=320,height=240,framerate=10/1", MEDIASUBTYPE_WMV2},
+        {"video/x-wmv,wmvversion=3", MEDIASUBTYPE_WMV3},
+        {"video/x-wmv,wmvversion=3,format=WMV3", MEDIASUBTYPE_WMV3},
+        {"video/x-wmv,wmvversion=3,format=WVC1", MEDIASUBTYPE_WVC1},
+        {"video/x-wmv,wmvversion=3,format=WMVA", MEDIASUBTYPE_WMVA},
+        {"video/x-h264,width=320,height=240", MEDIASUBTYPE_H264},
+        {"video/x-h264,stream-format=byte-stream,alignment=au", MEDIASUBTYPE_H264},
+        {"video/x-h264,stream-format=avc,alignment=au", MEDIASUBTYPE_AVC1},
+        {"video/x-h264,stream-format=avc3,alignment=au", MEDIASUBTYPE_AVC1},
+        {"video/mpeg,mpegversion=4,systemstream=false,width=352,height=288", MEDIASUBTYPE_MP4V},
+        {"video/mpeg,mpegversion=1,systemstream=false,width=352,height=288",
+         MEDIASUBTYPE_MPEG1Payload},
+    };
+    for (const auto& c : cases) {
+        TMediaType mt;
+        ASSERT_TRUE(MediaTypeFromCaps(Caps(c.caps).Get(), mt)) << c.caps;
+        EXPECT_EQ(mt.majortype, MEDIATYPE_Video) << c.caps;
+        EXPECT_EQ(mt.subtype, c.subtype) << c.caps;
+        EXPECT_TRUE(mt.bTemporalCompression) << c.caps;
+        EXPECT_EQ(mt.formattype, GUID_NULL) << c.caps;
+        EXPECT_EQ(mt.cbFormat(), 0u) << c.caps;
+        EXPECT_EQ(mt.BitmapHeader(), nullptr) << c.caps;
+        EXPECT_FALSE(CapsFromMediaType(mt)) << c.caps;
+    }
+    // MPEG-2 keeps its full description.
+    TMediaType mpeg2;
+    ASSERT_TRUE(MediaTypeFromCaps(
+        Caps("video/mpeg,mpegversion=2,systemstream=false,width=720,height=576").Get(), mpeg2));
+    EXPECT_NE(mpeg2.Mpeg2VideoInfo(), nullptr);
+}
+
+// A device offering H.264 beside raw formats: only the formats the pin can be set to again
+// are its capabilities.
+TEST(MediaTypeCapsTest, StreamConfigLeavesNamedOnlyFormatsOut) {
+    TGstCapsHandle offered = Caps(
+        "video/x-h264,stream-format=byte-stream,width=1280,height=720,framerate=30/1; "
+        "video/x-raw,format=YUY2,width=640,height=480,framerate=30/1; "
+        "image/jpeg,width=1280,height=720,framerate=30/1");
+    TCaptureStreamConfig config(nullptr, offered.Get());
+    int32_t count = 0;
+    int32_t size = 0;
+    ASSERT_EQ(config.GetNumberOfCapabilities(count, size), S_OK);
+    ASSERT_EQ(count, 2);
+    TMediaType mt;
+    TVideoStreamConfigCaps configCaps{};
+    ASSERT_EQ(config.GetStreamCaps(0, mt, configCaps), S_OK);
+    EXPECT_EQ(mt.subtype, MEDIASUBTYPE_YUY2);
+    ASSERT_EQ(config.GetStreamCaps(1, mt, configCaps), S_OK);
+    EXPECT_EQ(mt.subtype, MEDIASUBTYPE_MJPG);
+
+    // A pin that offers only H.264 offers no video the capture graph can connect.
+    TGstElementHandle filter =
+        TGstElementHandle::Adopt(gst_element_factory_make("capsfilter", nullptr));
+    ASSERT_TRUE(filter);
+    g_object_set(filter.Get(), "caps",
+                 Caps("video/x-h264,stream-format=byte-stream,width=640,height=480").Get(),
+                 nullptr);
+    TGstPadHandle pin = TGstPadHandle::Adopt(gst_element_get_static_pad(filter.Get(), "src"));
+    const std::vector<TMediaType> types = CapturePins::PinMediaTypes(pin.Get());
+    ASSERT_EQ(types.size(), 1u);
+    EXPECT_EQ(types[0].majortype, GUID_NULL);
+    EXPECT_EQ(types[0].subtype, GUID_NULL);
 }
 
 // caps -> media type -> caps gives the same caps for every mapped kind.
