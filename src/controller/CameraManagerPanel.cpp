@@ -13,6 +13,7 @@
 #include "platform/Paths.h"
 #include "shell/Diagnostics.h"
 #include "shell/MessageDialog.h"
+#include "videolog/VideoLoggerFrm.h"
 #include "zones/SelectorObjectManager.h"
 #include "zones/ZoneGeometry.h"
 
@@ -426,7 +427,8 @@ void TCameraManager::OnAlarmsClick() {
 
 void TCameraManager::OnVideosListClick() {
     try {
-        // Opens the video log window on the motion folder ("Video Log") once it exists.
+        // The motion recordings, with the continually running ones to choose in the window.
+        ShowVideoLoggerForm(nullptr, FMotionLogFolder, UiText(txtVideoLog), FConstantLogFolder);
     } catch (...) {
         LogMessage("Error in TCameraManager.OnVideosListClick call..");
     }

@@ -35,6 +35,8 @@
 #include "shell/AboutForm.h"
 #include "shell/MessageDialog.h"
 #include "shell/VisualStyle.h"
+#include "videolog/VideoLogPreviewForm.h"
+#include "videolog/VideoLoggerFrm.h"
 
 namespace {
 
@@ -276,6 +278,26 @@ TEST_F(DialogTextFitTest, DeviceControlsDialog) {
         TDevicePropertiesDialog dialog(SomeDeviceControls(), nullptr, "Settings");
         dialog.show();
         check(dialog);
+    });
+}
+
+TEST_F(DialogTextFitTest, VideoLogWindow) {
+    CheckEveryLanguage("Video log window", [](const auto& check) {
+        TVideoLoggerFrm form;
+        form.SetFolder("/nonexistent-motion/");
+        form.SetConstantFolder("/nonexistent-continuous/");
+        form.show();
+        check(form);
+    });
+}
+
+TEST_F(DialogTextFitTest, PreviewWindowWithAFileThatCannotBePlayed) {
+    CheckEveryLanguage("Preview window", [](const auto& check) {
+        TVideoLogPreviewFrm form;
+        form.SetFileName("/nonexistent-folder/Rec_20261210_120000.wmv");
+        form.show();
+        form.FormShow();
+        check(form);
     });
 }
 
