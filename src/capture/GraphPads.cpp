@@ -90,6 +90,29 @@ TGstPadHandle Peer(GstPad* pad) {
     return pad != nullptr ? TGstPadHandle::Adopt(gst_pad_get_peer(pad)) : TGstPadHandle{};
 }
 
+TGstPadHandle PeerAcrossBins(GstPad* pad) {
+    TGstPadHandle current = Peer(pad);
+    // Nested bins give chains of ghost pads; the bound only guards against a broken graph.
+    for (int depth = 0; current && depth < 64; ++depth) {
+        GstPad* p = current.Get();
+        if (GST_IS_GHOST_PAD(p)) {
+            // The outside of a bin: go in to the pad the ghost stands for.
+            current = TGstPadHandle::Adopt(gst_ghost_pad_get_target(GST_GHOST_PAD(p)));
+        } else if (GST_IS_PROXY_PAD(p)) {
+            // The inside of a ghost pad: go out through the ghost to its own link.
+            TGstPadHandle ghost =
+                TGstPadHandle::Adopt(GST_PAD(gst_proxy_pad_get_internal(GST_PROXY_PAD(p))));
+            if (!ghost) {
+                return {};
+            }
+            current = Peer(ghost.Get());
+        } else {
+            return current;
+        }
+    }
+    return {};
+}
+
 TGstElementHandle ParentElement(GstPad* pad) {
     return pad != nullptr ? TGstElementHandle::Adopt(gst_pad_get_parent_element(pad))
                           : TGstElementHandle{};

@@ -31,6 +31,11 @@ TGstPadHandle FindPad(GstElement* element, const std::string& name, TPinDirectio
                       bool allowRequest, bool* requested = nullptr);
 
 TGstPadHandle Peer(GstPad* pad);
+// The real pad at the other end of `pad`'s link, seen across bin borders: a ghost pad on the
+// far side is followed down to the element pad it stands for, and a ghost pad's inner proxy
+// is followed out through the ghost pad to whatever that is linked to. Empty when the link
+// ends at a ghost pad without a target or an unlinked ghost pad.
+TGstPadHandle PeerAcrossBins(GstPad* pad);
 TGstElementHandle ParentElement(GstPad* pad);
 
 // Links an output to an input with the default hierarchy and caps checks.
