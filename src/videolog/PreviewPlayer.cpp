@@ -227,12 +227,15 @@ bool TPreviewPlayer::UnloadFile() {
         if (!FDSPlexavo) {
             return true;
         }
-        if (!Succeeded(FDSPlexavo->Stop())) {
+        // A filter left by a load that failed part-way holds no playable file: it cannot stop or
+        // eject, and it must not keep every later load from starting, so it is simply released.
+        const bool loaded = FFileLoaded;
+        if (!Succeeded(FDSPlexavo->Stop()) && loaded) {
             LogMessage("gkt: Error in TPreviewPlayer.UnloadFile - cannot stop DSPlexavoIP.");
             return false;
         }
         FFileLoaded = false;
-        if (!Succeeded(FDSPlexavo->EjectFile())) {
+        if (!Succeeded(FDSPlexavo->EjectFile()) && loaded) {
             LogMessage("gkt: Error in TPreviewPlayer.UnloadFile - cannot eject file DSPlexavoIP.");
             return false;
         }

@@ -31,7 +31,9 @@ constexpr int DesignHeight = 327;
 
 // One decimal and the letter s, with the decimal separator of the user's locale: "60.0s".
 QString DurationText(double Seconds) {
-    return QLocale().toString(Seconds, 'f', 1) + "s";
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(Seconds, 'f', 1) + "s";
 }
 
 // What a row shows; a reload whose keys differ from the shown ones is shown.

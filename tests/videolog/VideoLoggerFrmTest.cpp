@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QToolButton>
 #include <QWheelEvent>
 
 #include <filesystem>
