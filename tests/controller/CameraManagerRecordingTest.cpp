@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 
 #include <algorithm>
@@ -21,6 +24,9 @@
 #include "platform/MediaFramework.h"
 #include "recording/RecordingTestSupport.h"
 #include "videolog/VideoLogInfo.h"
+#include "videolog/PreviewPlayer.h"
+#include "videolog/VideoLogPreviewForm.h"
+#include "videolog/VideoLoggerFrm.h"
 #include "zones/SelectorObjectManager.h"
 
 namespace {
@@ -284,6 +290,61 @@ TEST_F(CameraManagerLiveRecordingTest, TheBallsPathIsRecordedAndTheFilePlays) {
         EXPECT_EQ(decoded.Height, 240);
         EXPECT_NEAR(decoded.DurationSeconds, info->Duration, 1.0);
     }
+}
+
+// Where the user meets the recordings: the panel's Show Videos List lists what the last run
+// recorded, and Play Video plays it.
+TEST_F(CameraManagerLiveRecordingTest, TheVideosListShowsTheRecordingsOfTheLastRunAndPlaysOne) {
+    Store({{"FormatIndex", 0}, {"MotionDetectionMode", 1}, {"MotionDetectionSensitivity", 95}});
+    {
+        RecordingLog log;
+        FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
+        FManager->SetRecordingEventCallback(log.Callback());
+        ASSERT_TRUE(FManager->InitializeCamera());
+        FManager->OnAddZoneClick();
+        const QRect picture = FManager->FramePreviewImage()->geometry();
+        const int third = picture.height() / 3;
+        FManager->SelectorObjectManager()->SetRectangle(
+            0, TRect{picture.left(), picture.top() + third, picture.right() + 1,
+                     picture.top() + 2 * third});
+        FManager->OnActivateClick();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return log.Started() > 0; }, 20000));
+        QTest::qWait(1500);
+        FManager.reset();
+        ASSERT_GE(log.Finished(), 1);
+    }
+    FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
+    ASSERT_TRUE(FManager->InitializeCamera());
+    const std::string motion =
+        TCameraManager::MotionLogFolderOf(FHome.path().toStdString() + "/data/");
+    int listed = -1;
+    std::string shownFolder;
+    bool played = false;
+    const auto previousList = SetVideoLoggerFormRunHook([&](TVideoLoggerFrm& form) {
+        form.show();
+        shownFolder = form.Folder();
+        listed = form.VideoList()->rowCount();
+        EXPECT_FALSE(form.FolderChoice()->isHidden());  // the continuous folder can be chosen
+        const auto previousPreview = SetVideoLogPreviewFormRunHook([&](TVideoLogPreviewFrm& preview) {
+            preview.show();
+            played = QTest::qWaitFor(
+                [&] {
+                    int64_t position = 0;
+                    return preview.PreviewPlayer()->FileLoaded() &&
+                           preview.PreviewPlayer()->GetPosition(position) && position > 0;
+                },
+                15000);
+            return 0;
+        });
+        QTest::mouseClick(form.PlayVideoButton(), Qt::LeftButton);
+        SetVideoLogPreviewFormRunHook(previousPreview);
+        return 0;
+    });
+    QTest::mouseClick(FManager->VideosListButton(), Qt::LeftButton);
+    SetVideoLoggerFormRunHook(previousList);
+    EXPECT_EQ(shownFolder, motion);
+    EXPECT_GE(listed, 1);
+    EXPECT_TRUE(played);
 }
 
 TEST_F(CameraManagerLiveRecordingTest, TheContinuallyRunningRecordingRollsOverIntoSmallFiles) {
