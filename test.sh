@@ -21,7 +21,8 @@ TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
 # detection is switched on and off and the format changes, so a detector, picture or overlay
 # used after it was destroyed shows up here. Hostile stored values (zones at the integer limits)
 # and termination signals during dialogs run here too, where an overflow or a use after free
-# stops the run.
+# stops the run. The playback engine and its windows run here as well: pictures arrive from
+# streaming threads while panels and meters are made and destroyed.
 if [ ! -f build-asan/build.ninja ]; then
   cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTANDREL_BUILD_BENCH=OFF \
     -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-omit-frame-pointer -O1" \
@@ -34,9 +35,19 @@ ASAN_OPTIONS="detect_leaks=0 halt_on_error=1" UBSAN_OPTIONS="halt_on_error=1 pri
   QT_QPA_PLATFORM=offscreen build-asan/tests/tandrel_app_tests \
     --gtest_filter="CameraManagerStreamingTest.*:CameraManagerFramePathTest.*:CameraManagerCommandsTest.*:CameraManagerStoredValuesTest.*:Form1TerminationTest.*" \
     --gtest_repeat=2
+ASAN_OPTIONS="detect_leaks=0 halt_on_error=1" UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
+  QT_QPA_PLATFORM=offscreen TANDREL_AUDIO_SINK=fakesink TANDREL_VIDEO_SINK=fakesink \
+  build-asan/tests/tandrel_app_tests \
+    --gtest_filter="PreviewPlayerTest.*:VideoLogPreviewFormTest.*:VideoLoggerFrmTest.*"
 
 # The recorder under AddressSanitizer: source pins, the writer and the self-freeing encoder
 # thread end their lives on streaming and worker threads.
 ASAN_OPTIONS="detect_leaks=0 halt_on_error=1" UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
   build-asan/tests/tandrel_media_tests \
     --gtest_filter="AVSourceFilter.*:WMEncodeGraph.*:WMEncodeGraphThread.*"
+
+# The playback filter under AddressSanitizer: frames and levels come from streaming threads
+# while files are opened, stepped, seeked and closed.
+ASAN_OPTIONS="detect_leaks=0 halt_on_error=1" UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
+  TANDREL_AUDIO_SINK=fakesink TANDREL_VIDEO_SINK=fakesink build-asan/tests/tandrel_media_tests \
+    --gtest_filter="PlaybackFilter*"

@@ -257,6 +257,16 @@ protected:
         CameraManagerFixture::SetUp();
         ASSERT_TRUE(InitializeMediaFramework());
     }
+
+    // One zone over the middle third of the picture, which the Test Pattern's ball crosses.
+    void AddZoneAcrossTheBallsPath() {
+        FManager->OnAddZoneClick();
+        const QRect picture = FManager->FramePreviewImage()->geometry();
+        const int third = picture.height() / 3;
+        FManager->SelectorObjectManager()->SetRectangle(
+            0, TRect{picture.left(), picture.top() + third, picture.right() + 1,
+                     picture.top() + 2 * third});
+    }
 };
 
 TEST_F(CameraManagerLiveRecordingTest, TheBallsPathIsRecordedAndTheFilePlays) {
@@ -265,12 +275,7 @@ TEST_F(CameraManagerLiveRecordingTest, TheBallsPathIsRecordedAndTheFilePlays) {
     FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
     FManager->SetRecordingEventCallback(log.Callback());
     ASSERT_TRUE(FManager->InitializeCamera());
-    FManager->OnAddZoneClick();
-    const QRect picture = FManager->FramePreviewImage()->geometry();
-    const int third = picture.height() / 3;
-    FManager->SelectorObjectManager()->SetRectangle(
-        0, TRect{picture.left(), picture.top() + third, picture.right() + 1,
-                 picture.top() + 2 * third});
+    AddZoneAcrossTheBallsPath();
     FManager->OnActivateClick();
     ASSERT_TRUE(QTest::qWaitFor([&] { return log.Started() > 0; }, 20000));
     QTest::qWait(2000);
@@ -301,12 +306,7 @@ TEST_F(CameraManagerLiveRecordingTest, TheVideosListShowsTheRecordingsOfTheLastR
         FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
         FManager->SetRecordingEventCallback(log.Callback());
         ASSERT_TRUE(FManager->InitializeCamera());
-        FManager->OnAddZoneClick();
-        const QRect picture = FManager->FramePreviewImage()->geometry();
-        const int third = picture.height() / 3;
-        FManager->SelectorObjectManager()->SetRectangle(
-            0, TRect{picture.left(), picture.top() + third, picture.right() + 1,
-                     picture.top() + 2 * third});
+        AddZoneAcrossTheBallsPath();
         FManager->OnActivateClick();
         ASSERT_TRUE(QTest::qWaitFor([&] { return log.Started() > 0; }, 20000));
         QTest::qWait(1500);

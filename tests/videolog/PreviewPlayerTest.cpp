@@ -26,20 +26,6 @@ namespace {
 using PlaybackTest::TFile;
 constexpr int64_t kSecond = 10000000;
 
-// Runs the event loop until Done holds or the time is up.
-template <typename Condition>
-bool WaitFor(Condition Done, int Milliseconds = 15000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!Done()) {
-        if (timer.elapsed() > Milliseconds) {
-            return false;
-        }
-        QTest::qWait(20);
-    }
-    return true;
-}
-
 // A host window as the preview window gives the engine: a 320 x 240 video area, the five
 // transport buttons and the position bar.
 class PreviewPlayerTest : public ::testing::Test {
@@ -104,7 +90,7 @@ TEST_F(PreviewPlayerTest, ARecordingFillsThePanelLessMeterColumnAndCaptionRow) {
     // Paused on the first picture, at the recording's own size.
     TPreviewVideoWidget* video = FPlayer.VideoWidget(0);
     ASSERT_NE(video, nullptr);
-    ASSERT_TRUE(WaitFor([&] { return video->FramesShown() > 0; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return video->FramesShown() > 0; }, 15000));
     EXPECT_GT(video->CurrentFrame()->Width, 0);
     EXPECT_LE(video->CurrentFrame()->Width, 320);
     EXPECT_EQ(Position(), 0);
@@ -129,7 +115,7 @@ TEST_F(PreviewPlayerTest, TheTransportButtonsPlayStopAndStepAndTheBarSeeks) {
 
     // Play: the timer moves the bar without seeking back.
     FButtons[0]->click();
-    ASSERT_TRUE(WaitFor([&] { return FBar->Position() > 2000; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return FBar->Position() > 2000; }, 15000));
 
     // Stop returns to the first picture, paused there.
     FButtons[1]->click();
@@ -166,7 +152,7 @@ TEST_F(PreviewPlayerTest, AtTheEndItStopsAtTheStartOrLoops) {
     SeekByBar(duration - kSecond / 2);
     FButtons[0]->click();
     QTest::qWait(100);
-    ASSERT_TRUE(WaitFor([&] { return FBar->Position() == 0 && Position() == 0; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return FBar->Position() == 0 && Position() == 0; }, 15000));
     QTest::qWait(400);
     EXPECT_EQ(Position(), 0);
 
@@ -175,8 +161,8 @@ TEST_F(PreviewPlayerTest, AtTheEndItStopsAtTheStartOrLoops) {
     SeekByBar(duration - kSecond / 2);
     FButtons[0]->click();
     QTest::qWait(100);
-    ASSERT_TRUE(WaitFor([&] { return Position() < kSecond / 2; }));
-    ASSERT_TRUE(WaitFor([&] { return Position() > kSecond / 2 && Position() < duration; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Position() < kSecond / 2; }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Position() > kSecond / 2 && Position() < duration; }, 15000));
 }
 
 TEST_F(PreviewPlayerTest, ATwoChannelToneGetsTwoMetersThatMoveAndFallOnStop) {
@@ -199,9 +185,9 @@ TEST_F(PreviewPlayerTest, ATwoChannelToneGetsTwoMetersThatMoveAndFallOnStop) {
     EXPECT_DOUBLE_EQ(left->Volume(), -120);
 
     FButtons[0]->click();
-    ASSERT_TRUE(WaitFor([&] { return left->Volume() > -60 && right->Volume() > -60; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return left->Volume() > -60 && right->Volume() > -60; }, 15000));
     // The tone is louder on the left.
-    ASSERT_TRUE(WaitFor([&] { return left->Volume() > right->Volume() + 6; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return left->Volume() > right->Volume() + 6; }, 15000));
 
     FButtons[1]->click();
     EXPECT_DOUBLE_EQ(left->Volume(), -120);
@@ -221,7 +207,7 @@ TEST_F(PreviewPlayerTest, ATransportStreamWithTwoProgramsShowsTwoWindows) {
     EXPECT_EQ(FPlayer.Panel(0)->geometry(), QRect(0, 0, 160 - 16, 240 - 20));
     EXPECT_EQ(FPlayer.Panel(1)->geometry(), QRect(160, 0, 160 - 16, 240 - 20));
     for (uint32_t i = 0; i < 2; ++i) {
-        ASSERT_TRUE(WaitFor([&] { return FPlayer.VideoWidget(i)->FramesShown() > 0; })) << i;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return FPlayer.VideoWidget(i)->FramesShown() > 0; }, 15000)) << i;
         EXPECT_EQ(FPlayer.GetVideoInfo(i).Stream, "MPEG2 Video") << i;
     }
     // Only program 2 has sound.

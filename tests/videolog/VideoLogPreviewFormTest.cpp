@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QTest>
 #include <QToolButton>
@@ -20,19 +19,6 @@
 namespace {
 
 using PlaybackTest::TFile;
-
-template <typename Condition>
-bool WaitFor(Condition Done, int Milliseconds = 15000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!Done()) {
-        if (timer.elapsed() > Milliseconds) {
-            return false;
-        }
-        QTest::qWait(20);
-    }
-    return true;
-}
 
 int64_t PositionOf(TVideoLogPreviewFrm& form) {
     int64_t position = -1;
@@ -55,10 +41,10 @@ TEST_F(VideoLogPreviewFormTest, ARecordingOpensUnderItsNameAndPlaysAtOnce) {
     form.SetFileName(file);
     form.show();
     // Opening happens once the window is on screen.
-    ASSERT_TRUE(WaitFor([&] { return form.PreviewPlayer()->FileLoaded(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PreviewPlayer()->FileLoaded(); }, 15000));
     EXPECT_EQ(form.windowTitle().toStdString(), "recording.wmv");
     EXPECT_TRUE(form.MessageLabel()->isHidden());
-    ASSERT_TRUE(WaitFor([&] { return PositionOf(form) > 2000000; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PositionOf(form) > 2000000; }, 15000));
 
     // Stop shows the first picture, paused.
     form.Button(1)->click();
@@ -77,7 +63,7 @@ TEST_F(VideoLogPreviewFormTest, ResizingKeepsTheVideoFillingThePreviewArea) {
     TVideoLogPreviewFrm form;
     form.SetFileName(file);
     form.show();
-    ASSERT_TRUE(WaitFor([&] { return form.PreviewPlayer()->FileLoaded(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PreviewPlayer()->FileLoaded(); }, 15000));
     for (const QSize size : {QSize(336, 309), QSize(640, 480), QSize(500, 700)}) {
         form.resize(size);
         const QSize area = form.PreviewPanel()->size();
@@ -152,7 +138,7 @@ TEST_F(VideoLogPreviewFormTest, NextAndPreviousReplaceTheFileInTheSameWindow) {
     EXPECT_FALSE(form.Button(5)->isHidden());
     EXPECT_FALSE(form.Button(6)->isHidden());
     form.show();
-    ASSERT_TRUE(WaitFor([&] { return form.PreviewPlayer()->FileLoaded(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form.PreviewPlayer()->FileLoaded(); }, 15000));
 
     form.Button(6)->click();
     EXPECT_TRUE(form.PreviewPlayer()->FileLoaded());
@@ -177,7 +163,7 @@ TEST_F(VideoLogPreviewFormTest, ShowVideoLogPreviewFormOpensTheFileInTheSkin) {
         EXPECT_EQ(form.FileName(), file);
         EXPECT_EQ(form.SkinID(), 1u);
         form.show();
-        EXPECT_TRUE(WaitFor([&] { return form.PreviewPlayer()->FileLoaded(); }));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return form.PreviewPlayer()->FileLoaded(); }, 15000));
         return 0;
     });
     EXPECT_EQ(ShowVideoLogPreviewForm(nullptr, file, 1), 0);

@@ -4,7 +4,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
@@ -57,20 +56,6 @@ TDateTime At(int day, int hour, int minute, int second) {
 QString Cell(const TVideoLoggerFrm& form, int row, int column) {
     const QTableWidgetItem* item = form.VideoList()->item(row, column);
     return item != nullptr ? item->text() : QString();
-}
-
-// Runs the event loop until Done holds or the time is up.
-template <typename Condition>
-bool WaitFor(Condition Done, int Milliseconds = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!Done()) {
-        if (timer.elapsed() > Milliseconds) {
-            return false;
-        }
-        QTest::qWait(20);
-    }
-    return true;
 }
 
 class VideoLoggerFrmTest : public ::testing::Test {
@@ -147,7 +132,7 @@ TEST_F(VideoLoggerFrmTest, ARecordingFinishedWhileOpenIsListedWithinASecondKeepi
     const int scroll = form->VideoList()->verticalScrollBar()->value();
 
     folder.Add("20261210_091000", At(10, 9, 10, 0), 12.5);
-    ASSERT_TRUE(WaitFor([&] { return form->VideoList()->rowCount() == 41; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->VideoList()->rowCount() == 41; }, 3000));
     EXPECT_EQ(Cell(*form, 40, 2), "12.5s");
     EXPECT_EQ(form->SelectedIndex(), 12);
     EXPECT_EQ(form->VideoList()->verticalScrollBar()->value(), scroll);
