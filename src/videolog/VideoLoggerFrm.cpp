@@ -377,6 +377,10 @@ void ShowVideoLoggerForm(QWidget* AOwner, const std::string& Folder, const QStri
         QPointer<TVideoLoggerFrm> form = new TVideoLoggerFrm(AOwner);
         const auto destroyForm = qScopeGuard([&form] { delete form.data(); });
         form->setWindowTitle(Caption);
+        // Without an owner the window still opens over the main window, centred on it.
+        if (QWidget* anchor = AOwner != nullptr ? AOwner : QApplication::activeWindow()) {
+            form->move(anchor->frameGeometry().center() - form->rect().center());
+        }
         form->SetFolder(Folder);
         form->SetConstantFolder(ConstantFolder);
         if (gRunHook) {
