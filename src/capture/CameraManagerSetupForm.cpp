@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <iterator>
 
+#include "capture/CameraSourceSettings.h"
 #include "capture/CaptureFormats.h"
 #include "capture/FrameGrabCaptureGraph.h"
 #include "localisation/UiText.h"
@@ -225,7 +226,8 @@ void TCameraManagerSetupForm::done(int r) {
 void TCameraManagerSetupForm::FormShow() {
     try {
         RefreshTexts();
-        FFrameGrabCaptureGraph = std::make_unique<TFrameGrabCaptureGraph>();
+        FFrameGrabCaptureGraph =
+            std::make_unique<TFrameGrabCaptureGraph>(CameraSourceSettings::FileCameras());
 
         int32_t count = 0;
         FFrameGrabCaptureGraph->GetSupportedDevicesCount(count);

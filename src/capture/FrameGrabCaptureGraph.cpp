@@ -398,6 +398,7 @@ HRESULT TFrameGrabCaptureGraph::ResetMainGraph() {
         NukeDownstream(FVideoCapture.Get());
         RemoveFilter(FDemultiplexer);
         RemoveFilter(FVideoDecoder);
+        RemoveFilter(FFrameSizeFilter);
         FVideoFrameGrabFilterControl = nullptr;
         FVideoFrameGrabFilterClass = nullptr;
         RemoveFilter(FVideoFrameGrabFilter);

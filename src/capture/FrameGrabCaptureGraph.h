@@ -155,6 +155,7 @@ protected:
     TGstElementHandle FVideoCapture;
     TGstElementHandle FDemultiplexer;
     TGstElementHandle FVideoDecoder;
+    TGstElementHandle FFrameSizeFilter;  // before the frame grab filter of MPEG devices
     TCaptureStreamConfigPtr FAMStreamConfig;
     TCaptureStreamConfigPtr FPreviewAMStreamConfig;
     CaptureDeviceControls::TDeviceControlPtr FAMCrossbar;
@@ -224,6 +225,9 @@ private:
     HRESULT RenderOutput_HDV();
     HRESULT RenderCapturePin(const char* variant);
     HRESULT RenderMpegPin(const char* variant, bool programStream);
+    // A size filter in front of the frame grab filter, so that every picture arrives scaled
+    // to the reported size; the graph then renders into it.
+    HRESULT AddFrameSizeFilter(int32_t Width, int32_t Height);
     HRESULT RenderDVDecoder(const char* variant);
     HRESULT AddFrameGrabFilter();
     // Adds an element we made ourselves (device, splitter, demultiplexer) under `name`.
@@ -232,6 +236,8 @@ private:
     // and converters gets there, else into the default renderers.
     HRESULT RenderToFrameGrabFilter(GstPad* pin);
     bool FrameGrabFilterConnected();
+    // The input that rendering ends in: the size filter's where there is one, else the frame
+    // grab filter's.
     TGstPadHandle FrameGrabFilterInputPin();
     // Removes every element but the capture filter.
     void RemoveOutputPart();
@@ -243,6 +249,17 @@ private:
     HRESULT GetOutputType_DV(int32_t& Width, int64_t& FrameInterval, int32_t& Height);
     HRESULT GetOutputType_DVVideo(int32_t& Width, int64_t& FrameInterval, int32_t& Height);
     HRESULT GetOutputType_HDV(int32_t& Width, int64_t& FrameInterval, int32_t& Height);
+    HRESULT GetOutputType_AnalogHW(int32_t& Width, int64_t& FrameInterval, int32_t& Height);
+    // The picture an MPEG stream pin carries: the size (and rate) its caps name, else
+    // `fallback`. HDV and program-stream devices report it and deliver exactly it.
+    struct TStreamPicture {
+        int32_t Width = 0;
+        int32_t Height = 0;
+        int64_t FrameInterval = 0;
+    };
+    static constexpr TStreamPicture kHdvPicture{1440, 1080, 0};
+    static constexpr TStreamPicture kProgramStreamPicture{720, 480, 333667};
+    TStreamPicture StreamPicture(const TStreamPicture& fallback) const;
     HRESULT ProbeFirstMediaType(GstPad* pin, const char* probe, int32_t& Width,
                                 int64_t& FrameInterval, int32_t& Height);
     // The media type of the activated device's format query into FPAMMediaType.

@@ -67,20 +67,21 @@ TGstCapsHandle TestPatternOffer() {
 
 }  // namespace
 
-std::vector<std::string> FileCamerasFromEnvironment() {
+std::vector<std::string> SplitPathList(const std::string& list) {
     std::vector<std::string> files;
-    const char* value = std::getenv("TANDREL_FILE_CAMERAS");
-    if (value == nullptr) {
-        return files;
-    }
-    std::stringstream list(value);
+    std::stringstream stream(list);
     std::string path;
-    while (std::getline(list, path, ':')) {
+    while (std::getline(stream, path, ':')) {
         if (!path.empty()) {
             files.push_back(path);
         }
     }
     return files;
+}
+
+std::vector<std::string> FileCamerasFromEnvironment() {
+    const char* value = std::getenv("TANDREL_FILE_CAMERAS");
+    return value != nullptr ? SplitPathList(value) : std::vector<std::string>{};
 }
 
 bool TestPatternHidden() {

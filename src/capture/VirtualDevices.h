@@ -22,6 +22,9 @@ struct TVirtualDevice {
 // The files of TANDREL_FILE_CAMERAS (paths separated by ":"; empty entries skipped).
 std::vector<std::string> FileCamerasFromEnvironment();
 
+// A list of paths separated by ":" (empty entries skipped).
+std::vector<std::string> SplitPathList(const std::string& list);
+
 // Whether the environment hides the Test Pattern.
 bool TestPatternHidden();
 

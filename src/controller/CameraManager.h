@@ -287,6 +287,9 @@ private:
     int32_t FVideoWidth = 0;
     int32_t FVideoHeight = 0;
     int64_t FVideoFrameInterval = 0;
+    // The selected format's picture shape, taken when the format is selected: asking the graph
+    // later would probe a DV device in the middle of its stream.
+    double FPictureAspectRatio = 0;
     TDateTime FMotionStartTime = 0;
     bool FWaitMinMotionDuration = false;
     // The two recorders; a recorder handed over with StopAndFreeEncoder frees itself.
