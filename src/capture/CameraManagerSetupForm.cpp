@@ -227,7 +227,7 @@ void TCameraManagerSetupForm::FormShow() {
     try {
         RefreshTexts();
         FFrameGrabCaptureGraph =
-            std::make_unique<TFrameGrabCaptureGraph>(CameraSourceSettings::FileCameras());
+            std::make_unique<TFrameGrabCaptureGraph>(CameraSourceSettings::Sources());
 
         int32_t count = 0;
         FFrameGrabCaptureGraph->GetSupportedDevicesCount(count);

@@ -48,9 +48,12 @@ constexpr TGUID CLSID_CMPEG2VidDecoderDS = {
 class TFrameGrabCaptureGraph : public TDirectShowGraph {
 public:
     // `FileCameras` are the video files listed as file cameras after the Test Pattern (the
-    // settings' list plus TANDREL_FILE_CAMERAS; the environment's alone by default).
+    // settings' list plus TANDREL_FILE_CAMERAS; the environment's alone by default); the
+    // network cameras are those of TANDREL_NETWORK_CAMERAS.
     explicit TFrameGrabCaptureGraph(
         std::vector<std::string> FileCameras = VirtualDevices::FileCamerasFromEnvironment());
+    // File cameras and network cameras (listed after the file cameras) as given.
+    explicit TFrameGrabCaptureGraph(VirtualDevices::TCameraSources Sources);
     ~TFrameGrabCaptureGraph() override;
 
     // Device list. Text pointers stay valid while the graph lives.
@@ -266,5 +269,5 @@ private:
     HRESULT QueryOutputType(int32_t Index, const char* method, TVideoStreamConfigCaps* configCaps,
                             int32_t& Width, int32_t& Height, int64_t& FrameInterval);
 
-    std::vector<std::string> FFileCameras;
+    VirtualDevices::TCameraSources FSources;
 };

@@ -16,6 +16,7 @@ namespace {
 
 constexpr const char* kVirtualProvider = "tandrel-virtual";
 constexpr const char* kFileProvider = "tandrel-file";
+constexpr const char* kNetworkProvider = "tandrel-network";
 constexpr const char* kTestPatternPath = "test-pattern";
 
 std::string BaseName(const std::string& path) {
@@ -107,9 +108,26 @@ std::vector<TVirtualDevice> ListVirtualDevices(const std::vector<std::string>& F
     return devices;
 }
 
+std::vector<TVirtualDevice> ListVirtualDevices(const TCameraSources& Sources) {
+    std::vector<TVirtualDevice> devices = ListVirtualDevices(Sources.FileCameras);
+    for (const NetworkCamera::TNetworkCamera& camera : Sources.NetworkCameras) {
+        TVirtualDevice device;
+        device.FriendlyName = camera.Name;
+        device.DevicePath = camera.Uri;
+        device.DisplayName = std::string(kNetworkProvider) + ":" + camera.Uri;
+        device.Network = true;
+        device.Camera = camera;
+        devices.push_back(std::move(device));
+    }
+    return devices;
+}
+
 TGstElementHandle CreateVirtualDeviceFilter(const TVirtualDevice& Device) {
     if (Device.TestPattern) {
         return MakeTestPatternFilter(Device.FriendlyName);
+    }
+    if (Device.Network) {
+        return NetworkCamera::MakeFilter(Device.FriendlyName, Device.Camera);
     }
     return FileCamera::MakeFilter(Device.FriendlyName, Device.DevicePath);
 }

@@ -33,7 +33,7 @@ TCameraManager::TCameraManager(QWidget* MainForm, int32_t TimePerFrameMS) {
         FTimePerFrameMS = TimePerFrameMS;
         FMainForm = MainForm;
         FFrameGrabCaptureGraph =
-            std::make_unique<TFrameGrabCaptureGraph>(CameraSourceSettings::FileCameras());
+            std::make_unique<TFrameGrabCaptureGraph>(CameraSourceSettings::Sources());
         FSelectorObjectManager = std::make_unique<TSelectorObjectManager>(kMaxZones);
         FSelectorObjectManager->SetDefaultObjectIDString(UiText(txtZone) + " %d");
         FKeepVideoAspectRatio = true;

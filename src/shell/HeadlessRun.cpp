@@ -256,7 +256,7 @@ void THeadlessRun::PlaceZones() {
 }
 
 int ListCameras() {
-    TFrameGrabCaptureGraph graph(CameraSourceSettings::FileCameras());
+    TFrameGrabCaptureGraph graph(CameraSourceSettings::Sources());
     int32_t count = 0;
     graph.GetSupportedDevicesCount(count);
     for (int32_t i = 0; i < count; ++i) {
