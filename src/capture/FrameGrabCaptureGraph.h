@@ -77,6 +77,8 @@ public:
     HRESULT SetDemultiplexer(const TGUID* Guid);
 
     int32_t DeviceIndex() const { return FDeviceIndex; }
+    // What the virtual devices of the list were made from.
+    const VirtualDevices::TCameraSources& Sources() const { return FSources; }
     int32_t OutputMediaTypeIndex() const { return FOutputMediaTypeIndex; }
 
     // Output formats of the activated device. A handed-out media type belongs to the graph

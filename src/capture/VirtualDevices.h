@@ -26,6 +26,8 @@ struct TVirtualDevice {
 struct TCameraSources {
     std::vector<std::string> FileCameras;
     std::vector<NetworkCamera::TNetworkCamera> NetworkCameras;
+
+    bool operator==(const TCameraSources&) const = default;
 };
 
 // The files of TANDREL_FILE_CAMERAS (paths separated by ":"; empty entries skipped).

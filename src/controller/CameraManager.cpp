@@ -241,6 +241,24 @@ bool TCameraManager::DeinitializeCamera() {
     }
 }
 
+bool TCameraManager::RefreshCaptureGraph() {
+    VirtualDevices::TCameraSources sources = CameraSourceSettings::Sources();
+    if (FFrameGrabCaptureGraph && FFrameGrabCaptureGraph->Sources() == sources) {
+        return false;
+    }
+    if (FFrameGrabCaptureGraph) {
+        // Stopped without the lock: stopping waits for the streaming thread.
+        FFrameGrabCaptureGraph->Stop();
+        FFrameGrabCaptureGraph->DeactivateMainGraph();
+    }
+    auto graph = std::make_unique<TFrameGrabCaptureGraph>(std::move(sources));
+    graph->SetNextFrameDataFunction(
+        [this](uint8_t* Data, int32_t Size) { return NextFrameDataFunction(Data, Size); });
+    graph->SetFrameTime(kFrameTime);
+    FFrameGrabCaptureGraph = std::move(graph);
+    return true;
+}
+
 void TCameraManager::DestroyDetector() {
     // The field is cleared under the lock, so the frame step either finished with the detector or
     // never sees it again; the detector's threads are then ended outside the lock.

@@ -221,6 +221,10 @@ private:
     // The shape the selected format's picture is meant to be seen in (width : height).
     double SelectedPictureAspectRatio(int32_t Width, int32_t Height);
     bool ReInitializeCameraAndFormat(int32_t DeviceIndex, int32_t FormatIndex);
+    // Makes the capture graph again when the camera sources (network cameras edited in the
+    // setup dialog) differ from those its device list was made from; true when it did. The old
+    // graph is stopped first; the new one has no device activated.
+    bool RefreshCaptureGraph();
     static void FlipRectVertically(int32_t Height, TRect& Rect);
     // The widget the panel is placed on.
     QWidget* PanelHost() const;

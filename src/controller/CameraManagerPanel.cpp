@@ -359,8 +359,12 @@ void TCameraManager::OnSetupClick() {
     try {
         const int32_t oldCamera = FCameraIndex;
         const int32_t oldFormat = FFormatIndex;
-        if (!ShowCameraManagerSetupForm(FCameraIndex, FFormatIndex, FMotionDetectionSensitivity,
-                                        FMotionDetectionMode, FMainForm)) {
+        const bool chosen = ShowCameraManagerSetupForm(
+            FCameraIndex, FFormatIndex, FMotionDetectionSensitivity, FMotionDetectionMode, FMainForm);
+        // Network cameras edited in the dialog change the device list, whether or not the
+        // dialog was left with OK: the graph is made again over the new list.
+        const bool listChanged = RefreshCaptureGraph();
+        if (!chosen && !listChanged) {
             return;
         }
         if (!ReInitializeCameraAndFormat(FCameraIndex, FFormatIndex)) {
