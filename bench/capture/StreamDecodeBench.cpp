@@ -154,7 +154,8 @@ int main(int argc, char** argv) {
     if (!RunPipeline("videotestsrc pattern=ball num-buffers=" + std::to_string(frames) +
                      " ! video/x-raw,format=I420,width=1280,height=720,framerate=10/1 ! "
                      "x264enc speed-preset=veryfast key-int-max=20 ! h264parse ! matroskamux ! "
-                     "filesink location=" + file)) {
+                     "filesink location=" +
+                     file)) {
         std::fprintf(stderr, "the H.264 stream cannot be made (x264enc missing?)\n");
         return 1;
     }

@@ -86,8 +86,8 @@ bool SaveNetworkCameras(const std::vector<NetworkCamera::TNetworkCamera>& Camera
         if (!store.OpenKey(QString(), true)) {
             return false;
         }
-        bool written = store.WriteString("NetworkCameras",
-                                         QString::fromStdString(NetworkCamera::FormatList(Cameras)));
+        bool written = store.WriteString(
+            "NetworkCameras", QString::fromStdString(NetworkCamera::FormatList(Cameras)));
         store.CloseKey();
         if (store.KeyExists(kCredentialsKey)) {
             written = store.DeleteKey(kCredentialsKey) && written;

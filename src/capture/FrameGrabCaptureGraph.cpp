@@ -40,8 +40,8 @@ GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer) {
 }  // namespace
 
 TFrameGrabCaptureGraph::TFrameGrabCaptureGraph(std::vector<std::string> FileCameras)
-    : TFrameGrabCaptureGraph(
-          VirtualDevices::TCameraSources{std::move(FileCameras), NetworkCamera::FromEnvironment()}) {}
+    : TFrameGrabCaptureGraph(VirtualDevices::TCameraSources{std::move(FileCameras),
+                                                            NetworkCamera::FromEnvironment()}) {}
 
 TFrameGrabCaptureGraph::TFrameGrabCaptureGraph(VirtualDevices::TCameraSources Sources)
     : TDirectShowGraph(TGraphClock::Own), FSources(std::move(Sources)) {

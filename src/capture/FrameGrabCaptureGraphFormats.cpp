@@ -152,9 +152,8 @@ HRESULT TFrameGrabCaptureGraph::GetOutputType_AnalogHW(int32_t& Width, int64_t& 
         int32_t ignoredWidth = 0;
         int32_t ignoredHeight = 0;
         int64_t ignoredInterval = 0;
-        const HRESULT hr =
-            ProbeFirstMediaType(FVCFMPEGPin.Get(), "GetOutputType_AnalogHW", ignoredWidth,
-                                ignoredInterval, ignoredHeight);
+        const HRESULT hr = ProbeFirstMediaType(FVCFMPEGPin.Get(), "GetOutputType_AnalogHW",
+                                               ignoredWidth, ignoredInterval, ignoredHeight);
         // As for HDV; the encoder card's NTSC picture when the stream does not say.
         const TStreamPicture picture = StreamPicture(kProgramStreamPicture);
         Width = picture.Width;

@@ -60,7 +60,8 @@ bool TakeCredentials(const std::string& uri, TNetworkCamera& camera) {
         const std::string info = userInfo;
         const size_t colon = info.find(':');
         camera.User = Unescape(info.substr(0, colon).c_str());
-        camera.Password = colon != std::string::npos ? Unescape(info.substr(colon + 1).c_str()) : "";
+        camera.Password =
+            colon != std::string::npos ? Unescape(info.substr(colon + 1).c_str()) : "";
         gst_uri_set_userinfo(parsed, nullptr);
     }
     gchar* text = gst_uri_to_string(parsed);
@@ -125,7 +126,8 @@ void LinkDecodedVideo(GstElement*, GstPad* pad, gpointer next) {
         !gst_structure_has_name(gst_caps_get_structure(caps.Get(), 0), "video/x-raw")) {
         return;
     }
-    TGstPadHandle sink = TGstPadHandle::Adopt(gst_element_get_static_pad(GST_ELEMENT(next), "sink"));
+    TGstPadHandle sink =
+        TGstPadHandle::Adopt(gst_element_get_static_pad(GST_ELEMENT(next), "sink"));
     if (sink && !gst_pad_is_linked(sink.Get())) {
         gst_pad_link(pad, sink.Get());
     }
@@ -151,8 +153,8 @@ bool AddSourceChain(GstBin* bin, const TNetworkCamera& camera, GstElement* next)
                      "drop-on-latency", TRUE, "timeout", kRtspUdpTimeoutUs, "tcp-timeout",
                      kRtspTcpTimeoutUs, nullptr);
         if (!camera.User.empty()) {
-            g_object_set(source, "user-id", camera.User.c_str(), "user-pw",
-                         camera.Password.c_str(), nullptr);
+            g_object_set(source, "user-id", camera.User.c_str(), "user-pw", camera.Password.c_str(),
+                         nullptr);
         }
         gst_bin_add(bin, source);
         g_signal_connect(source, "select-stream", G_CALLBACK(SelectVideoStream), nullptr);
@@ -240,9 +242,9 @@ TStreamInfo ProbeNow(const TNetworkCamera& camera, int timeoutMs) {
             info.Reason = "no picture came within " + std::to_string(timeoutMs / 1000) + " s";
             break;
         }
-        GstMessage* message = gst_bus_timed_pop_filtered(
-            bus.Get(), std::min<int64_t>(left.count(), 50) * GST_MSECOND,
-            GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_EOS));
+        GstMessage* message =
+            gst_bus_timed_pop_filtered(bus.Get(), std::min<int64_t>(left.count(), 50) * GST_MSECOND,
+                                       GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_EOS));
         if (message != nullptr) {
             if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
                 GError* error = nullptr;
@@ -290,8 +292,8 @@ TGstElementHandle MakeStreamSource(const TNetworkCamera& camera) {
     }
     // Two decoded pictures at most wait for the program; when it falls behind the oldest goes,
     // so the frame grab filter always gets the newest picture and no queue grows.
-    g_object_set(queue, "max-size-buffers", 2, "max-size-bytes", 0, "max-size-time",
-                 guint64{0}, nullptr);
+    g_object_set(queue, "max-size-buffers", 2, "max-size-bytes", 0, "max-size-time", guint64{0},
+                 nullptr);
     gst_util_set_object_arg(G_OBJECT(queue), "leaky", "downstream");
     gst_bin_add_many(GST_BIN(bin.Get()), queue, convert, scale, nullptr);
     if (!gst_element_link_many(queue, convert, scale, nullptr) ||
@@ -315,10 +317,10 @@ bool IsSupportedUri(const std::string& uri) {
     }
     const gchar* scheme = gst_uri_get_scheme(parsed);
     const gchar* host = gst_uri_get_host(parsed);
-    const bool known =
-        scheme != nullptr && host != nullptr && host[0] != '\0' &&
-        std::any_of(std::begin(schemes), std::end(schemes),
-                    [&](const char* s) { return g_ascii_strcasecmp(s, scheme) == 0; });
+    const bool known = scheme != nullptr && host != nullptr && host[0] != '\0' &&
+                       std::any_of(std::begin(schemes), std::end(schemes), [&](const char* s) {
+                           return g_ascii_strcasecmp(s, scheme) == 0;
+                       });
     gst_uri_unref(parsed);
     return known;
 }
@@ -341,9 +343,10 @@ std::vector<TNetworkCamera> ParseList(const std::string& list) {
         camera.Name = Trim(entry.substr(0, equals));
         const std::string uri = equals != std::string::npos ? Trim(entry.substr(equals + 1)) : "";
         if (camera.Name.empty() || !IsSupportedUri(uri) || !TakeCredentials(uri, camera)) {
-            LogMessageFmt("Error in NetworkCamera::ParseList - the network camera \"%s\" has no "
-                          "rtsp, rtsps, http or https address; it is left out.",
-                          camera.Name.c_str());
+            LogMessageFmt(
+                "Error in NetworkCamera::ParseList - the network camera \"%s\" has no "
+                "rtsp, rtsps, http or https address; it is left out.",
+                camera.Name.c_str());
             continue;
         }
         cameras.push_back(std::move(camera));

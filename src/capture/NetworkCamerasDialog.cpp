@@ -10,8 +10,8 @@
 #include <string>
 
 #include "capture/CameraSourceSettings.h"
-#include "shell/DialogLayout.h"
 #include "shell/Diagnostics.h"
+#include "shell/DialogLayout.h"
 
 namespace {
 
@@ -89,8 +89,8 @@ void TNetworkCamerasDialog::FillList() {
     const QSignalBlocker blocker(lbCameras);
     lbCameras->clear();
     for (const NetworkCamera::TNetworkCamera& camera : FCameras) {
-        lbCameras->addItem(QString::fromStdString(camera.Name + "  -  " +
-                                                  NetworkCamera::MaskedUri(camera)));
+        lbCameras->addItem(
+            QString::fromStdString(camera.Name + "  -  " + NetworkCamera::MaskedUri(camera)));
     }
     lbCameras->setCurrentRow(std::min(row, lbCameras->count() - 1));
 }

@@ -63,11 +63,10 @@ TEST(FileCameraDiscover, BrokenFilesAreNamedWithTheirReasonOnce) {
             graph.ActivateMainGraph(i);
         }
     }
-    const std::pair<std::string, const char*> expected[] = {
-        {missing, "does not exist"},
-        {empty, "is empty"},
-        {text, "is not a video"},
-        {truncated, "is damaged or truncated"}};
+    const std::pair<std::string, const char*> expected[] = {{missing, "does not exist"},
+                                                            {empty, "is empty"},
+                                                            {text, "is not a video"},
+                                                            {truncated, "is damaged or truncated"}};
     for (const auto& [path, reason] : expected) {
         const std::string line = "Error in FileCamera::Discover - " + path + " " + reason + ".";
         const auto lines = log.Lines();
@@ -78,7 +77,8 @@ TEST(FileCameraDiscover, BrokenFilesAreNamedWithTheirReasonOnce) {
 // Redirects standard error into a file for its lifetime.
 class TStandardErrorCapture {
 public:
-    TStandardErrorCapture() : FPath(std::filesystem::temp_directory_path() / "tandrel-stderr-XXXXXX") {
+    TStandardErrorCapture()
+        : FPath(std::filesystem::temp_directory_path() / "tandrel-stderr-XXXXXX") {
         std::string pattern = FPath.string();
         const int fd = mkstemp(pattern.data());
         FPath = pattern;

@@ -7,8 +7,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/CaptureTestFiles.h"
@@ -38,8 +42,9 @@ TEST(NetworkCameraList, EntriesAreParsedWithTheirCredentialsKeptApart) {
     for (const auto& c : cases) {
         EXPECT_EQ(NetworkCamera::ParseList(c.list), c.expected) << c.list;
     }
-    EXPECT_EQ(NetworkCamera::FormatList({{"A", "rtsp://h/a", "u", "p"}, {"B", "http://h/b", "", ""}}),
-              "A=rtsp://h/a;B=http://h/b");
+    EXPECT_EQ(
+        NetworkCamera::FormatList({{"A", "rtsp://h/a", "u", "p"}, {"B", "http://h/b", "", ""}}),
+        "A=rtsp://h/a;B=http://h/b");
 }
 
 TEST(NetworkCameraList, TheLogShowsNoPassword) {
@@ -56,6 +61,18 @@ TEST(NetworkCameraList, TheEnvironmentNamesCameras) {
     TScopedEnvironment cameras("TANDREL_NETWORK_CAMERAS", "Door=rtsp://u:p@127.0.0.1/d");
     EXPECT_EQ(NetworkCamera::FromEnvironment(),
               (std::vector<TNetworkCamera>{{"Door", "rtsp://127.0.0.1/d", "u", "p"}}));
+}
+
+template <typename F>
+bool QueueWaitFor(F condition) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
 }
 
 // A capture graph over network cameras alone (no Test Pattern, no files).
@@ -111,6 +128,65 @@ TEST_F(NetworkCameraGraphTest, AnMjpegCameraIsAWebcamOfItsStreamsSizeAndDelivers
     graph->DeactivateMainGraph();
 }
 
+// The queue in front of the capture pin when the program takes pictures slower than the stream
+// brings them (a frame callback of 60 ms at ten a second, a stream of 25 pictures a second): it
+// never holds more than two pictures and the stream is still decoded at its own pace.
+TEST_F(NetworkCameraGraphTest, ASlowProgramDropsOldPicturesInsteadOfQueueingThem) {
+    MjpegHttpServer server(Frames(), 25);
+    auto graph = Graph({{"Busy", server.Url(), "", ""}});
+    std::atomic<int> calls{0};
+    graph->SetNextFrameDataFunction([&](uint8_t*, int32_t) {
+        ++calls;
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        return true;
+    });
+    graph->SetFrameTime(1'000'000);
+    ASSERT_EQ(graph->ActivateMainGraph(0), S_OK);
+    ASSERT_EQ(graph->RenderOutput(), S_OK);
+    GstElement* queue = nullptr;
+    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(graph->VideoCaptureFilter()));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* factory = gst_element_get_factory(element);
+        if (factory != nullptr && std::string(GST_OBJECT_NAME(factory)) == "queue") {
+            queue = element;
+        }
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+    ASSERT_NE(queue, nullptr);
+    std::atomic<int> decoded{0};
+    TGstPadHandle queueInput = TGstPadHandle::Adopt(gst_element_get_static_pad(queue, "sink"));
+    gst_pad_add_probe(
+        queueInput.Get(), GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo*, gpointer counter) {
+            ++*static_cast<std::atomic<int>*>(counter);
+            return GST_PAD_PROBE_OK;
+        },
+        &decoded, nullptr);
+    ASSERT_TRUE(SUCCEEDED(graph->Play()));
+    ASSERT_TRUE(QueueWaitFor([&] { return decoded.load() > 5; }));
+    const int decodedBefore = decoded.load();
+    guint most = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+    while (std::chrono::steady_clock::now() < end) {
+        guint level = 0;
+        g_object_get(queue, "current-level-buffers", &level, nullptr);
+        most = std::max(most, level);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const int decodedInFour = decoded.load() - decodedBefore;
+    EXPECT_LE(most, 2u);
+    EXPECT_GT(decodedInFour, 4 * 25 / 2) << "the decoder was held up by the slow program";
+    EXPECT_LT(calls.load(), decoded.load());
+    graph->Stop();
+    graph->DeactivateMainGraph();
+    std::printf("slow program: %d pictures decoded in 4 s, %d frame callbacks, queue at most %u\n",
+                decodedInFour, calls.load(), most);
+}
+
 TEST_F(NetworkCameraGraphTest, AWrongPasswordIsAClearMessageWithoutThePassword) {
     MjpegHttpServer server(Frames(), 10, "viewer", "right");
     LogCapture log;
@@ -154,10 +230,11 @@ TEST_F(NetworkCameraGraphTest, AnUnreachablePortIsAClearMessageWithinTheTimeOut)
         EXPECT_EQ(type, CaptureDeviceType_Unrecognised) << i;
     }
     const auto lines = log.Lines();
-    for (const std::string prefix : {"Error in NetworkCamera::Probe - Away (http://127.0.0.1:" +
-                                         port + "/video) cannot be opened: ",
-                                     "Error in NetworkCamera::Probe - Far (rtsp://127.0.0.1:" +
-                                         port + "/stream) cannot be opened: "}) {
+    for (const std::string prefix :
+         {"Error in NetworkCamera::Probe - Away (http://127.0.0.1:" + port +
+              "/video) cannot be opened: ",
+          "Error in NetworkCamera::Probe - Far (rtsp://127.0.0.1:" + port +
+              "/stream) cannot be opened: "}) {
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                                 [&](const std::string& l) { return l.rfind(prefix, 0) == 0; }),
                   1)

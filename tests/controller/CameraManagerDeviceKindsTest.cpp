@@ -13,14 +13,15 @@
 #include "capture/FrameGrabCaptureGraph.h"
 #include "controller/CameraManagerTestSupport.h"
 #include "controller/CameraPicture.h"
-#include "zones/SelectorObjectManager.h"
 #include "platform/MediaFramework.h"
+#include "zones/SelectorObjectManager.h"
 
 namespace {
 
 struct TKindCase {
     const char* Name;
-    const char* Encoder;  // encoding and muxing into "filesink location=<file>"; nullptr: Test Pattern
+    const char*
+        Encoder;  // encoding and muxing into "filesink location=<file>"; nullptr: Test Pattern
     const char* Extension;
     int32_t DeviceType;
     int32_t Width;
@@ -67,8 +68,11 @@ TEST_P(CameraManagerDeviceKindsTest, PictureShownAndMotionDetected) {
     }
     // Simple mode: a zone reports motion when more than 100 - sensitivity percent of its
     // pixels changed.
-    Store({{"CameraIndex", 0}, {"FormatIndex", 0}, {"MotionDetectionMode", 1},
-           {"MotionDetectionSensitivity", c.Sensitivity}, {"UseMotionDetectionVideoLogging", 0}});
+    Store({{"CameraIndex", 0},
+           {"FormatIndex", 0},
+           {"MotionDetectionMode", 1},
+           {"MotionDetectionSensitivity", c.Sensitivity},
+           {"UseMotionDetectionVideoLogging", 0}});
     StoreZone(1, 0, 0, 100000, 100000, false);  // cut to the whole picture
 
     FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);

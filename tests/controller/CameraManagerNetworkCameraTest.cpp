@@ -54,8 +54,11 @@ TEST_F(CameraManagerNetworkCameraTest, AStoredCameraIsWatchedAndItsZoneDetectsMo
     MjpegHttpServer server(Frames(), 10, "viewer", "pa55word");
     ASSERT_TRUE(
         CameraSourceSettings::SaveNetworkCameras({{"Porch", server.Url(), "viewer", "pa55word"}}));
-    Store({{"CameraIndex", 0}, {"FormatIndex", 0}, {"MotionDetectionMode", 1},
-           {"MotionDetectionSensitivity", 95}, {"UseMotionDetectionVideoLogging", 0}});
+    Store({{"CameraIndex", 0},
+           {"FormatIndex", 0},
+           {"MotionDetectionMode", 1},
+           {"MotionDetectionSensitivity", 95},
+           {"UseMotionDetectionVideoLogging", 0}});
     StoreZone(1, 0, 0, 100000, 100000, false);
     LogCapture log;
     FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);

@@ -28,9 +28,9 @@ public:
                     std::chrono::seconds lifetime = std::chrono::seconds(120))
         : FFrames(std::move(frames)), FFps(fps) {
         if (!user.empty()) {
-            gchar* encoded = g_base64_encode(
-                reinterpret_cast<const guchar*>((user + ":" + password).data()),
-                user.size() + 1 + password.size());
+            gchar* encoded =
+                g_base64_encode(reinterpret_cast<const guchar*>((user + ":" + password).data()),
+                                user.size() + 1 + password.size());
             FAuthorization = std::string("Basic ") + encoded;
             g_free(encoded);
         }
@@ -82,7 +82,8 @@ public:
         }
         GstElement* sink = gst_bin_get_by_name(GST_BIN(pipeline), "sink");
         gst_element_set_state(pipeline, GST_STATE_PLAYING);
-        while (GstSample* sample = gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND)) {
+        while (GstSample* sample =
+                   gst_app_sink_try_pull_sample(GST_APP_SINK(sink), 10 * GST_SECOND)) {
             GstMapInfo map;
             GstBuffer* buffer = gst_sample_get_buffer(sample);
             if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
@@ -138,8 +139,8 @@ private:
     void ServeClient(int client, std::chrono::steady_clock::time_point deadline) {
         std::string request;
         char buffer[1024];
-        while (request.find("\r\n\r\n") == std::string::npos && request.size() < 16384 &&
-               !FStop && std::chrono::steady_clock::now() < deadline) {
+        while (request.find("\r\n\r\n") == std::string::npos && request.size() < 16384 && !FStop &&
+               std::chrono::steady_clock::now() < deadline) {
             pollfd p{client, POLLIN, 0};
             if (::poll(&p, 1, 50) <= 0) {
                 continue;
@@ -164,8 +165,8 @@ private:
         }
         const auto interval = std::chrono::microseconds(1'000'000 / FFps);
         auto next = std::chrono::steady_clock::now();
-        for (size_t i = 0; !FStop && std::chrono::steady_clock::now() < deadline && !FFrames.empty();
-             ++i) {
+        for (size_t i = 0;
+             !FStop && std::chrono::steady_clock::now() < deadline && !FFrames.empty(); ++i) {
             const std::string& frame = FFrames[i % FFrames.size()];
             const std::string part = "--frame\r\nContent-Type: image/jpeg\r\nContent-Length: " +
                                      std::to_string(frame.size()) + "\r\n\r\n" + frame + "\r\n";
