@@ -32,11 +32,13 @@ namespace FileCamera {
 
 namespace {
 
-// How long the caller waits for a file to be inspected. The discoverer's own time-out is the
-// same, but it only starts once the file is open, and opening can block (a file replaced by a
+// How long the caller waits for a file to be inspected. The discoverer has a time-out of its
+// own, but it only starts once the file is open, and opening can block (a file replaced by a
 // named pipe, a hung network share), so the caller's wait is what bounds it.
 constexpr auto kInspectTimeout = std::chrono::seconds(5);
-constexpr GstClockTime kDiscoverTimeout = 5 * GST_SECOND;
+// A little shorter, so that the discoverer's own answer (an error, or its time-out) comes
+// before the caller stops waiting.
+constexpr GstClockTime kDiscoverTimeout = 4 * GST_SECOND;
 
 bool HasName(const GstCaps* caps, const char* name) {
     return caps != nullptr && !gst_caps_is_empty(caps) && !gst_caps_is_any(caps) &&
