@@ -5,3 +5,7 @@ if(TANDREL_CORE_ONLY OR NOT TARGET tandrel_media)
 endif()
 add_executable(tandrel_capture_bench ${CMAKE_CURRENT_LIST_DIR}/CaptureGraphBench.cpp)
 target_link_libraries(tandrel_capture_bench PRIVATE tandrel_media)
+
+# A compressed stream watched with ten zones against its bare decode: the program's own CPU part.
+add_executable(tandrel_stream_bench ${CMAKE_CURRENT_LIST_DIR}/StreamDecodeBench.cpp)
+target_link_libraries(tandrel_stream_bench PRIVATE tandrel_media)

@@ -17,8 +17,10 @@
 #include <algorithm>
 #include <iterator>
 
+#include "capture/CameraSourceSettings.h"
 #include "capture/CaptureFormats.h"
 #include "capture/FrameGrabCaptureGraph.h"
+#include "capture/NetworkCamerasDialog.h"
 #include "localisation/UiText.h"
 #include "platform/DebugOutput.h"
 #include "shell/Diagnostics.h"
@@ -133,6 +135,10 @@ void TCameraManagerSetupForm::CreateComponents() {
     btnCancel->setObjectName("btnCancel");
     btnCancel->setGeometry(489, 211, 75, 25);
 
+    btnNetworkCameras = new QPushButton("Network Cameras...", this);
+    btnNetworkCameras->setObjectName("btnNetworkCameras");
+    btnNetworkCameras->setGeometry(64, 211, 130, 25);
+
     // The dialog fills its lists under signal blockers, so these report the user's changes
     // (and the sensitivity set on show).
     connect(cbCamera, &QComboBox::currentIndexChanged, this,
@@ -143,6 +149,8 @@ void TCameraManagerSetupForm::CreateComponents() {
             &TCameraManagerSetupForm::cbMotionDetectionModeChange);
     connect(btnCameraSettings, &QPushButton::clicked, this,
             &TCameraManagerSetupForm::btnCameraSettingsClick);
+    connect(btnNetworkCameras, &QPushButton::clicked, this,
+            &TCameraManagerSetupForm::btnNetworkCamerasClick);
     connect(btnOK, &QPushButton::clicked, this, [this] {
         btnOKClick();
         accept();
@@ -157,6 +165,7 @@ void TCameraManagerSetupForm::SetTabOrder() {
                               tbMotionDetectionSensitivity,
                               edMotionDetectionSensitivity,
                               cbMotionDetectionMode,
+                              btnNetworkCameras,
                               btnOK,
                               btnCancel};
     for (size_t i = 1; i < std::size(order); ++i) {
@@ -225,35 +234,56 @@ void TCameraManagerSetupForm::done(int r) {
 void TCameraManagerSetupForm::FormShow() {
     try {
         RefreshTexts();
-        FFrameGrabCaptureGraph = std::make_unique<TFrameGrabCaptureGraph>();
-
-        int32_t count = 0;
-        FFrameGrabCaptureGraph->GetSupportedDevicesCount(count);
-        {
-            const QSignalBlocker blocker(cbCamera);
-            cbCamera->clear();
-            for (int32_t i = 0; i < count; ++i) {
-                const std::string* name = nullptr;
-                FFrameGrabCaptureGraph->GetSupportedDeviceFriendlyName(i, name);
-                cbCamera->addItem(name != nullptr ? QString::fromStdString(*name) : QString());
-            }
-        }
-        if (cbCamera->count() == 0) {
+        if (!ListDevices(FCameraIndex, FFormatIndex)) {
             return;
         }
-        {
-            // A camera index beyond the list leaves it without selection; activating that fails.
-            const QSignalBlocker blocker(cbCamera);
-            const int index = FCameraIndex < 0 ? 0 : FCameraIndex;
-            cbCamera->setCurrentIndex(index < cbCamera->count() ? index : -1);
-        }
-        FFrameGrabCaptureGraph->ActivateMainGraph(cbCamera->currentIndex());
-        UpdateCameraFormats(FFormatIndex);
         tbMotionDetectionSensitivity->setValue(FMotionDetectionSensitivity);
         const QSignalBlocker blocker(cbMotionDetectionMode);
         cbMotionDetectionMode->setCurrentIndex(FMotionDetectionMode - 1);
     } catch (...) {
         LogMessage("Error in TCameraManagerSetupForm.FormShow call...");
+    }
+}
+
+bool TCameraManagerSetupForm::ListDevices(int32_t CameraIndex, int32_t FormatIndex) {
+    if (FFrameGrabCaptureGraph) {
+        FFrameGrabCaptureGraph->DeactivateMainGraph();
+    }
+    FFrameGrabCaptureGraph =
+        std::make_unique<TFrameGrabCaptureGraph>(CameraSourceSettings::Sources());
+
+    int32_t count = 0;
+    FFrameGrabCaptureGraph->GetSupportedDevicesCount(count);
+    {
+        const QSignalBlocker blocker(cbCamera);
+        cbCamera->clear();
+        for (int32_t i = 0; i < count; ++i) {
+            const std::string* name = nullptr;
+            FFrameGrabCaptureGraph->GetSupportedDeviceFriendlyName(i, name);
+            cbCamera->addItem(name != nullptr ? QString::fromStdString(*name) : QString());
+        }
+    }
+    if (cbCamera->count() == 0) {
+        return false;
+    }
+    {
+        // A camera index beyond the list leaves it without selection; activating that fails.
+        const QSignalBlocker blocker(cbCamera);
+        const int index = CameraIndex < 0 ? 0 : CameraIndex;
+        cbCamera->setCurrentIndex(index < cbCamera->count() ? index : -1);
+    }
+    FFrameGrabCaptureGraph->ActivateMainGraph(cbCamera->currentIndex());
+    UpdateCameraFormats(FormatIndex);
+    return true;
+}
+
+void TCameraManagerSetupForm::btnNetworkCamerasClick() {
+    try {
+        if (ShowNetworkCamerasDialog(this)) {
+            ListDevices(cbCamera->currentIndex(), 0);
+        }
+    } catch (...) {
+        LogMessage("Error in TCameraManagerSetupForm.btnNetworkCamerasClick call...");
     }
 }
 

@@ -40,6 +40,8 @@ public:
     void tbMotionDetectionSensitivityChange();
     void cbMotionDetectionModeChange();
     void btnCameraSettingsClick();
+    // Opens the network cameras' dialog; a changed list is listed again at once.
+    void btnNetworkCamerasClick();
     void btnOKClick();
     // Enter clicks btnOK, Escape clicks btnCancel; true when the key was handled.
     bool FormKeyDown(int Key);
@@ -76,12 +78,17 @@ private:
     void SetLabelText(QLabel* label, const QString& text);
     void SetCameraSettingsText(const QString& text);
     void FillMotionDetectionModes();
+    // A fresh capture graph over the current camera sources, its devices in the camera list
+    // with `CameraIndex` selected (the first when -1), activated, and its formats listed.
+    // False when there is no device at all.
+    bool ListDevices(int32_t CameraIndex, int32_t FormatIndex);
 
     QLabel* lbCamera = nullptr;
     QComboBox* cbCamera = nullptr;
     QLabel* lbFormat = nullptr;
     QComboBox* cbFormat = nullptr;
     QPushButton* btnCameraSettings = nullptr;
+    QPushButton* btnNetworkCameras = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QSlider* tbMotionDetectionSensitivity = nullptr;
     QLineEdit* edMotionDetectionSensitivity = nullptr;

@@ -43,7 +43,7 @@ TDeviceMoniker MonikerOfDevice(GstDevice* device) {
 
 }  // namespace
 
-HRESULT EnumerateVideoInputDevices(const std::vector<std::string>& fileCameras,
+HRESULT EnumerateVideoInputDevices(const VirtualDevices::TCameraSources& sources,
                                    std::vector<TDeviceMoniker>& monikers) {
     monikers.clear();
     GstDeviceMonitor* monitor = gst_device_monitor_new();
@@ -56,7 +56,7 @@ HRESULT EnumerateVideoInputDevices(const std::vector<std::string>& fileCameras,
         g_list_free_full(devices, gst_object_unref);
         gst_object_unref(monitor);
     }
-    for (auto& device : VirtualDevices::ListVirtualDevices(fileCameras)) {
+    for (auto& device : VirtualDevices::ListVirtualDevices(sources)) {
         TDeviceMoniker moniker;
         moniker.FriendlyName = device.FriendlyName;
         moniker.DisplayName = device.DisplayName;
@@ -89,7 +89,7 @@ void TFrameGrabCaptureGraph::EnumSupportedDevices() {
     list.DevicesCount = 0;
     try {
         std::vector<TDeviceMoniker> monikers;
-        if (CaptureDevices::EnumerateVideoInputDevices(FFileCameras, monikers) != S_OK) {
+        if (CaptureDevices::EnumerateVideoInputDevices(FSources, monikers) != S_OK) {
             LogMessage(
                 "Error in TFrameGrabCaptureGraph.EnumSupportedDevices - cannot "
                 "CreateClassEnumerator "
@@ -164,7 +164,7 @@ HRESULT TFrameGrabCaptureGraph::CreateDevice(TGstElementHandle& Filter, const TG
         if (!(Category == CLSID_VideoInputDeviceCategory)) {
             return S_FALSE;  // no other category has devices here
         }
-        HRESULT hr = CaptureDevices::EnumerateVideoInputDevices(FFileCameras, monikers);
+        HRESULT hr = CaptureDevices::EnumerateVideoInputDevices(FSources, monikers);
         for (const TDeviceMoniker& moniker : monikers) {
             if ((!FriendlyName.empty() && FriendlyName != moniker.FriendlyName) ||
                 (!DisplayName.empty() && DisplayName != moniker.DisplayName) ||

@@ -25,7 +25,7 @@ struct TDeviceMoniker {
 };
 
 // S_OK with at least one device, S_FALSE when the category is empty.
-HRESULT EnumerateVideoInputDevices(const std::vector<std::string>& fileCameras,
+HRESULT EnumerateVideoInputDevices(const VirtualDevices::TCameraSources& sources,
                                    std::vector<TDeviceMoniker>& monikers);
 
 // The capture filter of a device: a bin named `FriendlyName` whose ghost pads are its pins.

@@ -1,9 +1,15 @@
 #include "capture/FileCamera.h"
 
 #include <gst/app/gstappsrc.h>
+#include <gst/base/gsttypefindhelper.h>
 #include <gst/pbutils/pbutils.h>
 
 #include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
 
 #include <algorithm>
 #include <chrono>
@@ -13,6 +19,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -25,11 +32,13 @@ namespace FileCamera {
 
 namespace {
 
-// How long the caller waits for a file to be inspected. The discoverer's own time-out is the
-// same, but it only starts once the file is open, and opening can block (a file replaced by a
+// How long the caller waits for a file to be inspected. The discoverer has a time-out of its
+// own, but it only starts once the file is open, and opening can block (a file replaced by a
 // named pipe, a hung network share), so the caller's wait is what bounds it.
 constexpr auto kInspectTimeout = std::chrono::seconds(5);
-constexpr GstClockTime kDiscoverTimeout = 5 * GST_SECOND;
+// A little shorter, so that the discoverer's own answer (an error, or its time-out) comes
+// before the caller stops waiting.
+constexpr GstClockTime kDiscoverTimeout = 4 * GST_SECOND;
 
 bool HasName(const GstCaps* caps, const char* name) {
     return caps != nullptr && !gst_caps_is_empty(caps) && !gst_caps_is_any(caps) &&
@@ -439,6 +448,20 @@ TGstElementHandle MakeDecodedSource(const std::string& path) {
     return bin;
 }
 
+// The picture an MPEG stream carries, named on its caps: the capture graph reports and delivers
+// that size (the demultiplexers ignore the extra fields).
+void AddPictureFields(GstCaps* caps, const TInfo& info) {
+    if (info.Width <= 0 || info.Height <= 0) {
+        return;
+    }
+    gst_caps_set_simple(caps, "width", G_TYPE_INT, info.Width, "height", G_TYPE_INT, info.Height,
+                        nullptr);
+    if (info.RateNum > 0) {
+        gst_caps_set_simple(caps, "framerate", GST_TYPE_FRACTION, info.RateNum, info.RateDen,
+                            nullptr);
+    }
+}
+
 // The decoded picture as the camera offers it: YUY2, then RGB32, at the file's size and rate.
 TGstCapsHandle DecodedOffer(const TInfo& info) {
     GstCaps* caps = gst_caps_new_empty();
@@ -455,22 +478,105 @@ TGstCapsHandle DecodedOffer(const TInfo& info) {
     return TGstCapsHandle::Adopt(caps);
 }
 
+// Why a file that the discoverer refused cannot be a camera.
+std::string DiscovererReason(GstDiscovererResult result, const GError* error) {
+    switch (result) {
+        case GST_DISCOVERER_MISSING_PLUGINS:
+            return "needs a decoder that is not installed";
+        case GST_DISCOVERER_TIMEOUT:
+            return "cannot be inspected in time";
+        case GST_DISCOVERER_URI_INVALID:
+            return "does not exist";
+        default:
+            break;
+    }
+    if (error != nullptr && error->domain == GST_STREAM_ERROR &&
+        (error->code == GST_STREAM_ERROR_TYPE_NOT_FOUND ||
+         error->code == GST_STREAM_ERROR_WRONG_TYPE)) {
+        return "is not a video";
+    }
+    return "is damaged or truncated";
+}
+
+// What makes a path unusable before any look inside: missing, unreadable or empty.
+std::string FileReason(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? "does not exist" : "cannot be read";
+    }
+    if (::access(path.c_str(), R_OK) != 0) {
+        return "cannot be read";
+    }
+    if (S_ISREG(status.st_mode) && status.st_size == 0) {
+        return "is empty";
+    }
+    return {};
+}
+
+// A raw DV file is recognised from its first frame without the discoverer: decoding it there
+// would run libdv, which reports each frame without sound on standard error. The frame's
+// header says 625 or 525 lines; the audio source packs (AAUX 0x50 and 0x51 in the first DIF
+// sequence's fourth and fifth audio blocks) say whether it carries sound. False when the file
+// is not raw DV.
+bool InspectRawDV(const std::string& path, TInfo& info) {
+    constexpr size_t kHeaderBytes = 144000;  // one PAL frame; an NTSC one is shorter
+    constexpr size_t kAudioSource = 80 * 6 + 80 * 16 * 3 + 3;
+    constexpr size_t kAudioSourceControl = 80 * 6 + 80 * 16 * 4 + 3;
+    std::vector<uint8_t> head(kHeaderBytes);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        return false;
+    }
+    head.resize(std::fread(head.data(), 1, head.size(), file));
+    std::fclose(file);
+    if (head.size() <= kAudioSourceControl) {
+        return false;
+    }
+    TGstCapsHandle caps = TGstCapsHandle::Adopt(
+        gst_type_find_helper_for_data(nullptr, head.data(), head.size(), nullptr));
+    if (!HasName(caps.Get(), "video/x-dv") || !IsSystemStream(caps.Get())) {
+        return false;
+    }
+    const bool lines625 = (head[3] & 0x80) != 0;
+    info.Width = 720;
+    info.Height = lines625 ? 576 : 480;
+    info.RateNum = lines625 ? 25 : 30000;
+    info.RateDen = lines625 ? 1 : 1001;
+    info.HasAudio = head[kAudioSource] == 0x50 && head[kAudioSourceControl] == 0x51;
+    // A DV stream without sound needs no splitter, so it is offered as DV video.
+    info.Kind = info.HasAudio ? TKind::DV : TKind::DVVideo;
+    return true;
+}
+
 // Looks into the file with the discoverer, on the calling thread, as long as that takes.
 TInfo DiscoverNow(const std::string& path) {
     TInfo info;
+    info.Reason = FileReason(path);
+    if (!info.Reason.empty() || InspectRawDV(path, info)) {
+        return info;
+    }
     GError* error = nullptr;
     GstDiscoverer* discoverer = gst_discoverer_new(kDiscoverTimeout, &error);
     if (discoverer == nullptr) {
         g_clear_error(&error);
+        info.Reason = "cannot be inspected";
         return info;
     }
     gchar* uri = gst_filename_to_uri(path.c_str(), nullptr);
     GstDiscovererInfo* result =
         uri != nullptr ? gst_discoverer_discover_uri(discoverer, uri, &error) : nullptr;
     g_free(uri);
+    const GstDiscovererResult outcome =
+        result != nullptr ? gst_discoverer_info_get_result(result) : GST_DISCOVERER_ERROR;
+    if (outcome != GST_DISCOVERER_OK) {
+        info.Reason = DiscovererReason(outcome, error);
+    }
     g_clear_error(&error);
-    if (result != nullptr && gst_discoverer_info_get_result(result) == GST_DISCOVERER_OK) {
+    if (result != nullptr && outcome == GST_DISCOVERER_OK) {
         GList* videos = gst_discoverer_info_get_video_streams(result);
+        GList* audios = gst_discoverer_info_get_audio_streams(result);
+        info.HasAudio = audios != nullptr;
+        gst_discoverer_stream_info_list_free(audios);
         if (videos != nullptr) {
             auto* video = GST_DISCOVERER_VIDEO_INFO(videos->data);
             info.Width = static_cast<int>(gst_discoverer_video_info_get_width(video));
@@ -488,15 +594,19 @@ TInfo DiscoverNow(const std::string& path) {
                 gst_discoverer_stream_info_unref(top);
             }
             if (HasName(caps.Get(), "video/x-dv") && IsSystemStream(caps.Get())) {
-                info.Kind = TKind::DV;
+                info.Kind = info.HasAudio ? TKind::DV : TKind::DVVideo;
             } else if (HasName(caps.Get(), "video/mpegts")) {
                 info.Kind = TKind::TransportStream;
             } else if (HasName(caps.Get(), "video/mpeg") && IsSystemStream(caps.Get())) {
                 info.Kind = TKind::ProgramStream;
             } else if (info.Width > 0 && info.Height > 0) {
                 info.Kind = TKind::Decoded;
+            } else {
+                info.Reason = "holds no picture of known size";
             }
             gst_discoverer_stream_info_list_free(videos);
+        } else {
+            info.Reason = "holds no video";
         }
     }
     if (result != nullptr) {
@@ -504,6 +614,24 @@ TInfo DiscoverNow(const std::string& path) {
     }
     g_object_unref(discoverer);
     return info;
+}
+
+// Logs why a file cannot be a camera, once per file and reason: the device list is made by
+// every capture graph and the setup dialog, and each activation looks into the file again.
+void ReportUnusable(const std::string& path, const std::string& reason) {
+    static std::mutex mutex;
+    static std::map<std::string, std::string> reported;
+    {
+        std::lock_guard lock(mutex);
+        auto [it, added] = reported.try_emplace(path, reason);
+        if (!added) {
+            if (it->second == reason) {
+                return;
+            }
+            it->second = reason;
+        }
+    }
+    LogMessageFmt("Error in FileCamera::Discover - %s %s.", path.c_str(), reason.c_str());
 }
 
 // One inspection, shared by the caller and the thread that runs it: a caller that stops waiting
@@ -527,20 +655,27 @@ TInfo Discover(const std::string& path) {
                 info = DiscoverNow(path);
             } catch (...) {
                 info = TInfo{};
+                info.Reason = "cannot be inspected";
             }
             std::lock_guard lock(inspection->Mutex);
             inspection->Info = info;
             inspection->Done = true;
             inspection->Finished.notify_all();
         }).detach();
-        std::unique_lock lock(inspection->Mutex);
-        if (inspection->Finished.wait_for(lock, kInspectTimeout,
-                                          [&] { return inspection->Done; })) {
-            return inspection->Info;
+        TInfo info;
+        {
+            std::unique_lock lock(inspection->Mutex);
+            if (inspection->Finished.wait_for(lock, kInspectTimeout,
+                                              [&] { return inspection->Done; })) {
+                info = inspection->Info;
+            } else {
+                info.Reason = "cannot be inspected in time";
+            }
         }
-        LogMessageFmt("Error in FileCamera::Discover - %s cannot be inspected in time.",
-                      path.c_str());
-        return {};
+        if (info.Kind == TKind::Unusable) {
+            ReportUnusable(path, info.Reason.empty() ? "cannot be used" : info.Reason);
+        }
+        return info;
     } catch (...) {
         LogMessage("Error in FileCamera::Discover call...");
         return {};
@@ -550,22 +685,25 @@ TInfo Discover(const std::string& path) {
 TGstElementHandle MakeFilter(const std::string& name, const std::string& path) {
     const TInfo info = Discover(path);
     switch (info.Kind) {
-        case TKind::DV: {
+        case TKind::DV:
+        case TKind::DVVideo: {
             // One DV frame per chunk: 120,000 bytes for 525 lines, 144,000 for 625.
             const size_t frame = info.Height == 480 ? 120000 : 144000;
+            const bool interleaved = info.Kind == TKind::DV;
             GstCaps* caps = gst_caps_new_simple(
-                "video/x-dv", "systemstream", G_TYPE_BOOLEAN, TRUE, "width", G_TYPE_INT, info.Width,
-                "height", G_TYPE_INT, info.Height, "framerate", GST_TYPE_FRACTION, info.RateNum,
-                info.RateDen, nullptr);
+                "video/x-dv", "systemstream", G_TYPE_BOOLEAN, interleaved ? TRUE : FALSE, "width",
+                G_TYPE_INT, info.Width, "height", G_TYPE_INT, info.Height, "framerate",
+                GST_TYPE_FRACTION, info.RateNum, info.RateDen, nullptr);
             TGstElementHandle src = MakeLoopingByteSource(path, caps, frame, new TLoopingReader);
-            TGstElementHandle filter =
-                CaptureSourceBin::MakeStreamSource(name, src, caps, "DV A/V Out");
+            TGstElementHandle filter = CaptureSourceBin::MakeStreamSource(
+                name, src, caps, interleaved ? "DV A/V Out" : "DV Video Out");
             gst_caps_unref(caps);
             return filter;
         }
         case TKind::TransportStream: {
             GstCaps* caps = gst_caps_new_simple("video/mpegts", "systemstream", G_TYPE_BOOLEAN,
                                                 TRUE, "packetsize", G_TYPE_INT, 188, nullptr);
+            AddPictureFields(caps, info);
             TGstElementHandle src = MakeLoopingByteSource(path, caps, 188 * 64, new TLoopingReader);
             TGstElementHandle filter =
                 CaptureSourceBin::MakeStreamSource(name, src, caps, "MPEG2 TS Out");
@@ -575,6 +713,7 @@ TGstElementHandle MakeFilter(const std::string& name, const std::string& path) {
         case TKind::ProgramStream: {
             GstCaps* caps = gst_caps_new_simple("video/mpeg", "mpegversion", G_TYPE_INT, 2,
                                                 "systemstream", G_TYPE_BOOLEAN, TRUE, nullptr);
+            AddPictureFields(caps, info);
             // One picture in 90 kHz ticks (25 a second when the file does not say).
             const uint64_t frameTicks = info.RateNum > 0
                                             ? 90000ull * static_cast<uint64_t>(info.RateDen) /

@@ -40,7 +40,11 @@ GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer) {
 }  // namespace
 
 TFrameGrabCaptureGraph::TFrameGrabCaptureGraph(std::vector<std::string> FileCameras)
-    : TDirectShowGraph(TGraphClock::Own), FFileCameras(std::move(FileCameras)) {
+    : TFrameGrabCaptureGraph(VirtualDevices::TCameraSources{std::move(FileCameras),
+                                                            NetworkCamera::FromEnvironment()}) {}
+
+TFrameGrabCaptureGraph::TFrameGrabCaptureGraph(VirtualDevices::TCameraSources Sources)
+    : TDirectShowGraph(TGraphClock::Own), FSources(std::move(Sources)) {
     try {
         FDeviceIndex = -1;
         FAnalogCardInputs.clear();
@@ -398,6 +402,7 @@ HRESULT TFrameGrabCaptureGraph::ResetMainGraph() {
         NukeDownstream(FVideoCapture.Get());
         RemoveFilter(FDemultiplexer);
         RemoveFilter(FVideoDecoder);
+        RemoveFilter(FFrameSizeFilter);
         FVideoFrameGrabFilterControl = nullptr;
         FVideoFrameGrabFilterClass = nullptr;
         RemoveFilter(FVideoFrameGrabFilter);

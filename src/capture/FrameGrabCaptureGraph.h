@@ -48,9 +48,12 @@ constexpr TGUID CLSID_CMPEG2VidDecoderDS = {
 class TFrameGrabCaptureGraph : public TDirectShowGraph {
 public:
     // `FileCameras` are the video files listed as file cameras after the Test Pattern (the
-    // settings' list plus TANDREL_FILE_CAMERAS; the environment's alone by default).
+    // settings' list plus TANDREL_FILE_CAMERAS; the environment's alone by default); the
+    // network cameras are those of TANDREL_NETWORK_CAMERAS.
     explicit TFrameGrabCaptureGraph(
         std::vector<std::string> FileCameras = VirtualDevices::FileCamerasFromEnvironment());
+    // File cameras and network cameras (listed after the file cameras) as given.
+    explicit TFrameGrabCaptureGraph(VirtualDevices::TCameraSources Sources);
     ~TFrameGrabCaptureGraph() override;
 
     // Device list. Text pointers stay valid while the graph lives.
@@ -74,6 +77,8 @@ public:
     HRESULT SetDemultiplexer(const TGUID* Guid);
 
     int32_t DeviceIndex() const { return FDeviceIndex; }
+    // What the virtual devices of the list were made from.
+    const VirtualDevices::TCameraSources& Sources() const { return FSources; }
     int32_t OutputMediaTypeIndex() const { return FOutputMediaTypeIndex; }
 
     // Output formats of the activated device. A handed-out media type belongs to the graph
@@ -155,6 +160,7 @@ protected:
     TGstElementHandle FVideoCapture;
     TGstElementHandle FDemultiplexer;
     TGstElementHandle FVideoDecoder;
+    TGstElementHandle FFrameSizeFilter;  // before the frame grab filter of MPEG devices
     TCaptureStreamConfigPtr FAMStreamConfig;
     TCaptureStreamConfigPtr FPreviewAMStreamConfig;
     CaptureDeviceControls::TDeviceControlPtr FAMCrossbar;
@@ -224,6 +230,9 @@ private:
     HRESULT RenderOutput_HDV();
     HRESULT RenderCapturePin(const char* variant);
     HRESULT RenderMpegPin(const char* variant, bool programStream);
+    // A size filter in front of the frame grab filter, so that every picture arrives scaled
+    // to the reported size; the graph then renders into it.
+    HRESULT AddFrameSizeFilter(int32_t Width, int32_t Height);
     HRESULT RenderDVDecoder(const char* variant);
     HRESULT AddFrameGrabFilter();
     // Adds an element we made ourselves (device, splitter, demultiplexer) under `name`.
@@ -232,6 +241,8 @@ private:
     // and converters gets there, else into the default renderers.
     HRESULT RenderToFrameGrabFilter(GstPad* pin);
     bool FrameGrabFilterConnected();
+    // The input that rendering ends in: the size filter's where there is one, else the frame
+    // grab filter's.
     TGstPadHandle FrameGrabFilterInputPin();
     // Removes every element but the capture filter.
     void RemoveOutputPart();
@@ -243,11 +254,22 @@ private:
     HRESULT GetOutputType_DV(int32_t& Width, int64_t& FrameInterval, int32_t& Height);
     HRESULT GetOutputType_DVVideo(int32_t& Width, int64_t& FrameInterval, int32_t& Height);
     HRESULT GetOutputType_HDV(int32_t& Width, int64_t& FrameInterval, int32_t& Height);
+    HRESULT GetOutputType_AnalogHW(int32_t& Width, int64_t& FrameInterval, int32_t& Height);
+    // The picture an MPEG stream pin carries: the size (and rate) its caps name, else
+    // `fallback`. HDV and program-stream devices report it and deliver exactly it.
+    struct TStreamPicture {
+        int32_t Width = 0;
+        int32_t Height = 0;
+        int64_t FrameInterval = 0;
+    };
+    static constexpr TStreamPicture kHdvPicture{1440, 1080, 0};
+    static constexpr TStreamPicture kProgramStreamPicture{720, 480, 333667};
+    TStreamPicture StreamPicture(const TStreamPicture& fallback) const;
     HRESULT ProbeFirstMediaType(GstPad* pin, const char* probe, int32_t& Width,
                                 int64_t& FrameInterval, int32_t& Height);
     // The media type of the activated device's format query into FPAMMediaType.
     HRESULT QueryOutputType(int32_t Index, const char* method, TVideoStreamConfigCaps* configCaps,
                             int32_t& Width, int32_t& Height, int64_t& FrameInterval);
 
-    std::vector<std::string> FFileCameras;
+    VirtualDevices::TCameraSources FSources;
 };

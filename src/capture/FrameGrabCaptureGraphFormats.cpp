@@ -1,6 +1,6 @@
 // Output formats of the activated device: the capture pin's capability list for webcams,
-// analog and DeckLink cards, one format taken from the stream for DV, HDV and DV video, none
-// for analog cards with hardware encoder.
+// analog and DeckLink cards, one format taken from the stream for DV, HDV, DV video and analog
+// cards with hardware encoder. A graph without an activated device offers nothing.
 #include <string>
 
 #include "capture/CaptureFormats.h"
@@ -8,6 +8,7 @@
 #include "capture/CaptureSplitters.h"
 #include "capture/FrameGrabCaptureGraph.h"
 #include "capture/GraphRender.h"
+#include "capture/MediaTypeCaps.h"
 #include "shell/Diagnostics.h"
 
 namespace {
@@ -18,7 +19,13 @@ bool UsesStreamConfig(int32_t type) {
 
 bool UsesProbe(int32_t type) {
     return type == CaptureDeviceType_DV || type == CaptureDeviceType_HDV ||
-           type == CaptureDeviceType_DVVideo;
+           type == CaptureDeviceType_DVVideo || type == CaptureDeviceType_AnalogHW;
+}
+
+// A known device type whose graph is not active (deactivated, or its activation failed): it
+// answers like every inactive graph, with nothing, instead of probing a device that is gone.
+bool InactiveKnownDevice(bool active, int32_t type) {
+    return !active && type != CaptureDeviceType_Unrecognised;
 }
 
 }  // namespace
@@ -26,11 +33,11 @@ bool UsesProbe(int32_t type) {
 HRESULT TFrameGrabCaptureGraph::GetOutputTypesCount(int32_t& Count) {
     Count = 0;
     try {
+        if (InactiveKnownDevice(FMainGraphActive, FDeviceType)) {
+            return E_FAIL;
+        }
         if (UsesProbe(FDeviceType)) {
             Count = 1;
-            return S_OK;
-        }
-        if (FDeviceType == CaptureDeviceType_AnalogHW) {
             return S_OK;
         }
         if (UsesStreamConfig(FDeviceType)) {
@@ -126,15 +133,64 @@ HRESULT TFrameGrabCaptureGraph::GetOutputType_HDV(int32_t& Width, int64_t& Frame
         int64_t ignoredInterval = 0;
         const HRESULT hr = ProbeFirstMediaType(FVCFMPEGPin.Get(), "GetOutputType_HDV", ignoredWidth,
                                                ignoredInterval, ignoredHeight);
-        // HDV is 1440 x 1080 whatever the stream's media type says.
-        Width = 1440;
-        Height = 1080;
-        FrameInterval = 0;
+        // The picture size the stream says it carries; an HDV camcorder's 1440 x 1080 when it
+        // does not say. Rendering delivers exactly this size.
+        const TStreamPicture picture = StreamPicture(kHdvPicture);
+        Width = picture.Width;
+        Height = picture.Height;
+        FrameInterval = picture.FrameInterval;
         return hr;
     } catch (...) {
         LogMessage("Error in TFrameGrabCaptureGraph.GetOutputType_HDV call...");
         return E_FAIL;
     }
+}
+
+HRESULT TFrameGrabCaptureGraph::GetOutputType_AnalogHW(int32_t& Width, int64_t& FrameInterval,
+                                                       int32_t& Height) {
+    try {
+        int32_t ignoredWidth = 0;
+        int32_t ignoredHeight = 0;
+        int64_t ignoredInterval = 0;
+        const HRESULT hr = ProbeFirstMediaType(FVCFMPEGPin.Get(), "GetOutputType_AnalogHW",
+                                               ignoredWidth, ignoredInterval, ignoredHeight);
+        // As for HDV; the encoder card's NTSC picture when the stream does not say.
+        const TStreamPicture picture = StreamPicture(kProgramStreamPicture);
+        Width = picture.Width;
+        Height = picture.Height;
+        FrameInterval = picture.FrameInterval;
+        return hr;
+    } catch (...) {
+        LogMessage("Error in TFrameGrabCaptureGraph.GetOutputType_AnalogHW call...");
+        return E_FAIL;
+    }
+}
+
+TFrameGrabCaptureGraph::TStreamPicture TFrameGrabCaptureGraph::StreamPicture(
+    const TStreamPicture& fallback) const {
+    TStreamPicture picture = fallback;
+    if (!FVCFMPEGPin) {
+        return picture;
+    }
+    TGstCapsHandle caps = TGstCapsHandle::Adopt(gst_pad_query_caps(FVCFMPEGPin.Get(), nullptr));
+    if (!caps || gst_caps_is_empty(caps.Get()) || gst_caps_is_any(caps.Get())) {
+        return picture;
+    }
+    const GstStructure* s = gst_caps_get_structure(caps.Get(), 0);
+    int width = 0;
+    int height = 0;
+    if (gst_structure_get_int(s, "width", &width) && gst_structure_get_int(s, "height", &height) &&
+        width > 0 && height > 0) {
+        picture.Width = width;
+        picture.Height = height;
+        int num = 0;
+        int den = 0;
+        picture.FrameInterval =
+            gst_structure_get_fraction(s, "framerate", &num, &den) && num > 0 && den > 0
+                ? AvgTimePerFrameFromFrameRate(num, den)
+                : 0;
+    }
+    return picture;
 }
 
 HRESULT TFrameGrabCaptureGraph::QueryOutputType(int32_t Index, const char* method,
@@ -149,7 +205,7 @@ HRESULT TFrameGrabCaptureGraph::QueryOutputType(int32_t Index, const char* metho
         case CaptureDeviceType_HDV:
             return GetOutputType_HDV(Width, FrameInterval, Height);
         case CaptureDeviceType_AnalogHW:
-            return S_OK;
+            return GetOutputType_AnalogHW(Width, FrameInterval, Height);
         case CaptureDeviceType_Analog:
         case CaptureDeviceType_BMD: {
             if (!FAMStreamConfig) {
@@ -182,6 +238,10 @@ HRESULT TFrameGrabCaptureGraph::GetOutputType(int32_t Index, const TMediaType*& 
                                               int64_t& MaxFrameInterval) {
     OutputType = nullptr;
     try {
+        if (InactiveKnownDevice(FMainGraphActive, FDeviceType)) {
+            FPAMMediaType.reset();
+            return E_FAIL;
+        }
         TVideoStreamConfigCaps caps;
         int32_t width = 0;
         int32_t height = 0;
@@ -223,6 +283,10 @@ HRESULT TFrameGrabCaptureGraph::GetOutputType(int32_t Index, int32_t& Width, int
     Height = 0;
     FrameInterval = 0;
     try {
+        if (InactiveKnownDevice(FMainGraphActive, FDeviceType)) {
+            FPAMMediaType.reset();
+            return E_FAIL;
+        }
         int32_t width = 0;
         int32_t height = 0;
         int64_t interval = 0;
@@ -231,7 +295,7 @@ HRESULT TFrameGrabCaptureGraph::GetOutputType(int32_t Index, int32_t& Width, int
         if (FAILED(hr)) {
             return hr;
         }
-        if (FDeviceType == CaptureDeviceType_HDV) {
+        if (FDeviceType == CaptureDeviceType_HDV || FDeviceType == CaptureDeviceType_AnalogHW) {
             Width = width;
             Height = height;
             FrameInterval = interval;
@@ -249,13 +313,18 @@ HRESULT TFrameGrabCaptureGraph::GetOutputType(int32_t Index, int32_t& Width, int
 HRESULT TFrameGrabCaptureGraph::SelectOutputType(int32_t Index, int32_t NewWidth, int32_t NewHeight,
                                                  int64_t NewFrameInterval) {
     try {
+        if (InactiveKnownDevice(FMainGraphActive, FDeviceType)) {
+            return E_FAIL;
+        }
         if (UsesProbe(FDeviceType)) {
+            // The one format of the stream. Its size is recorded too: the frames delivered have
+            // it, and the zone detectors are set up with the selected size.
             if (Index == 0) {
                 FOutputMediaTypeIndex = 0;
+                FOutputVideoWidth = NewWidth;
+                FOutputVideoHeight = NewHeight;
+                FOutputFrameInterval = NewFrameInterval;
             }
-            return S_OK;
-        }
-        if (FDeviceType == CaptureDeviceType_AnalogHW) {
             return S_OK;
         }
         if (!UsesStreamConfig(FDeviceType)) {
@@ -309,6 +378,9 @@ HRESULT TFrameGrabCaptureGraph::GetCurrentOutputType(const TMediaType*& OutputTy
     OutputType = nullptr;
     try {
         FPAMMediaType.reset();
+        if (InactiveKnownDevice(FMainGraphActive, FDeviceType)) {
+            return E_FAIL;
+        }
         int32_t width = 0;
         int32_t height = 0;
         int64_t interval = 0;
@@ -324,7 +396,7 @@ HRESULT TFrameGrabCaptureGraph::GetCurrentOutputType(const TMediaType*& OutputTy
             if (SUCCEEDED(hr)) {
                 FPAMMediaType = std::move(mt);
             }
-        } else if (FDeviceType != CaptureDeviceType_AnalogHW) {
+        } else {
             LogMessage(
                 "Error in TFrameGrabCaptureGraph.GetCurrentOutputType - unknown device type.");
             return E_FAIL;

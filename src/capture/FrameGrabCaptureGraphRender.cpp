@@ -99,8 +99,31 @@ HRESULT TFrameGrabCaptureGraph::AddFrameGrabFilter() {
 }
 
 TGstPadHandle TFrameGrabCaptureGraph::FrameGrabFilterInputPin() {
+    if (FFrameSizeFilter) {
+        return FindPinOnFilter(FFrameSizeFilter.Get(), "sink", PINDIR_INPUT);
+    }
     return FindPinOnFilter(FVideoFrameGrabFilter.Get(), kVideoFrameGrabFilterInputPinName,
                            PINDIR_INPUT);
+}
+
+HRESULT TFrameGrabCaptureGraph::AddFrameSizeFilter(int32_t Width, int32_t Height) {
+    if (Width <= 0 || Height <= 0 || !FVideoFrameGrabFilter) {
+        return E_INVALIDARG;
+    }
+    TGstElementHandle filter =
+        TGstElementHandle::Adopt(gst_element_factory_make("capsfilter", nullptr));
+    if (!filter) {
+        return E_FAIL;
+    }
+    TGstCapsHandle caps = TGstCapsHandle::Adopt(gst_caps_new_simple(
+        "video/x-raw", "width", G_TYPE_INT, Width, "height", G_TYPE_INT, Height, nullptr));
+    g_object_set(filter.Get(), "caps", caps.Get(), nullptr);
+    if (FAILED(AddOwnFilter(filter, "Frame Size"))) {
+        return E_FAIL;
+    }
+    FFrameSizeFilter = filter;
+    return ConnectPins(FFrameSizeFilter.Get(), "src", FVideoFrameGrabFilter.Get(),
+                       kVideoFrameGrabFilterInputPinName);
 }
 
 bool TFrameGrabCaptureGraph::FrameGrabFilterConnected() {
@@ -180,6 +203,13 @@ HRESULT TFrameGrabCaptureGraph::RenderMpegPin(const char* variant, bool programS
     }
     if (!FVCFMPEGPin) {
         return failure.Fail(*this, "cannot find proper output pin.");
+    }
+    // The stream's pictures arrive at the size the format queries report, whatever the
+    // stream holds (scaled where it differs).
+    const TStreamPicture picture =
+        StreamPicture(programStream ? kProgramStreamPicture : kHdvPicture);
+    if (FAILED(AddFrameSizeFilter(picture.Width, picture.Height))) {
+        return failure.Fail(*this, "cannot add Frame Grab Filter.");
     }
     const char* factory = DemultiplexerFactory(FDemultiplexerGUID, programStream);
     if (factory != nullptr) {

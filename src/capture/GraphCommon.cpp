@@ -199,6 +199,7 @@ TFilterState TGraphCommon::GetState() {
 
 void TGraphCommon::DisassembleGraph() {
     try {
+        ReleaseRequestedPins();
         GstBin* bin = Bin();
         if (bin == nullptr) {
             return;
@@ -254,11 +255,43 @@ HRESULT TGraphCommon::RemoveFilter(TGstElementHandle& Filter) {
 TGstPadHandle TGraphCommon::FindPinOnFilter(GstElement* F, const std::string& PinName,
                                             TPinDirection PinDir) {
     try {
-        return GraphPads::FindPad(F, PinName, PinDir, true);
+        return GraphPads::FindPad(F, PinName, PinDir, false);
     } catch (...) {
         CallFailed("FindPinOnFilter");
         return {};
     }
+}
+
+TGstPadHandle TGraphCommon::RequestPinOnFilter(GstElement* F, const std::string& PinName,
+                                               TPinDirection PinDir) {
+    try {
+        bool requested = false;
+        TGstPadHandle pin = GraphPads::FindPad(F, PinName, PinDir, true, &requested);
+        if (requested) {
+            KeepRequestedPin(F, pin);
+        }
+        return pin;
+    } catch (...) {
+        CallFailed("RequestPinOnFilter");
+        return {};
+    }
+}
+
+void TGraphCommon::KeepRequestedPin(GstElement* F, const TGstPadHandle& pin) {
+    if (F != nullptr && pin) {
+        FRequestedPins.emplace_back(TGstElementHandle::Ref(F), pin);
+    }
+}
+
+void TGraphCommon::ReleaseRequestedPins() {
+    // A filter's pins go with the filter too; releasing them first leaves no pad behind on a
+    // filter the caller still holds.
+    for (auto& [filter, pin] : FRequestedPins) {
+        if (GST_PAD_PARENT(pin.Get()) == GST_ELEMENT_CAST(filter.Get())) {
+            gst_element_release_request_pad(filter.Get(), pin.Get());
+        }
+    }
+    FRequestedPins.clear();
 }
 
 HRESULT TGraphCommon::ConnectNamedPins(GstElement* OutF, const std::string& OutPinName,
@@ -291,6 +324,13 @@ HRESULT TGraphCommon::ConnectNamedPins(GstElement* OutF, const std::string& OutP
         if (inRequested) {
             gst_element_release_request_pad(InF, in.Get());
         }
+        return hr;
+    }
+    if (outRequested) {
+        KeepRequestedPin(OutF, out);
+    }
+    if (inRequested) {
+        KeepRequestedPin(InF, in);
     }
     return hr;
 }
@@ -388,7 +428,7 @@ HRESULT TGraphCommon::AddFilter(const std::string& factoryName, TGstElementHandl
 HRESULT TGraphCommon::RenderPinOnFilter(GstElement* Filter, const std::string& PinName,
                                         TPinDirection PinDirection) {
     try {
-        TGstPadHandle pin = GraphPads::FindPad(Filter, PinName, PinDirection, true);
+        TGstPadHandle pin = GraphPads::FindPad(Filter, PinName, PinDirection, false);
         if (!pin || !FGraphBuilder) {
             return E_FAIL;
         }

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "capture/GraphPads.h"
 #include "platform/GstHandle.h"
@@ -53,7 +55,14 @@ public:
 
     void DisassembleGraph();
     HRESULT RemoveFilter(TGstElementHandle& Filter);
+    // Finds an existing pin by name (any pin of the direction for an empty name); never
+    // creates one.
     TGstPadHandle FindPinOnFilter(GstElement* F, const std::string& PinName, TPinDirection PinDir);
+    // The pin FindPinOnFilter finds, else a new one requested from the filter's request
+    // templates by that name (a template name such as "src_%u" or a concrete "src_1"). A pin
+    // created here belongs to the graph: it is released when the graph is taken apart.
+    TGstPadHandle RequestPinOnFilter(GstElement* F, const std::string& PinName,
+                                     TPinDirection PinDir);
     HRESULT ConnectPins(GstElement* OutF, const std::string& OutPinName, GstElement* InF,
                         const std::string& InPinName);
     HRESULT ConnectFilters(GstElement* OutFilter, GstElement* InFilter);
@@ -64,6 +73,7 @@ public:
                       const std::string& FilterName);
     HRESULT GetStatus(int32_t& Status);
     TFilterState GetState();
+    // Renders an existing pin (found as FindPinOnFilter finds it).
     HRESULT RenderPinOnFilter(GstElement* Filter, const std::string& PinName,
                               TPinDirection PinDirection);
 
@@ -112,6 +122,13 @@ protected:
     TGstClockHandle FReferenceClock;
 
 private:
+    // Remembers a pin requested for the graph, to be released when the graph is taken apart.
+    void KeepRequestedPin(GstElement* F, const TGstPadHandle& pin);
+    void ReleaseRequestedPins();
+
+    // Pins requested by RequestPinOnFilter and by connections, with their filters.
+    std::vector<std::pair<TGstElementHandle, TGstPadHandle>> FRequestedPins;
+
     HRESULT ChangeState(GstState state, TFilterState target, const char* method);
     void WaitForState(TFilterState target, const char* method);
 };

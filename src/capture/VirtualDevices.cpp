@@ -16,6 +16,7 @@ namespace {
 
 constexpr const char* kVirtualProvider = "tandrel-virtual";
 constexpr const char* kFileProvider = "tandrel-file";
+constexpr const char* kNetworkProvider = "tandrel-network";
 constexpr const char* kTestPatternPath = "test-pattern";
 
 std::string BaseName(const std::string& path) {
@@ -67,20 +68,21 @@ TGstCapsHandle TestPatternOffer() {
 
 }  // namespace
 
-std::vector<std::string> FileCamerasFromEnvironment() {
+std::vector<std::string> SplitPathList(const std::string& list) {
     std::vector<std::string> files;
-    const char* value = std::getenv("TANDREL_FILE_CAMERAS");
-    if (value == nullptr) {
-        return files;
-    }
-    std::stringstream list(value);
+    std::stringstream stream(list);
     std::string path;
-    while (std::getline(list, path, ':')) {
+    while (std::getline(stream, path, ':')) {
         if (!path.empty()) {
             files.push_back(path);
         }
     }
     return files;
+}
+
+std::vector<std::string> FileCamerasFromEnvironment() {
+    const char* value = std::getenv("TANDREL_FILE_CAMERAS");
+    return value != nullptr ? SplitPathList(value) : std::vector<std::string>{};
 }
 
 bool TestPatternHidden() {
@@ -106,9 +108,26 @@ std::vector<TVirtualDevice> ListVirtualDevices(const std::vector<std::string>& F
     return devices;
 }
 
+std::vector<TVirtualDevice> ListVirtualDevices(const TCameraSources& Sources) {
+    std::vector<TVirtualDevice> devices = ListVirtualDevices(Sources.FileCameras);
+    for (const NetworkCamera::TNetworkCamera& camera : Sources.NetworkCameras) {
+        TVirtualDevice device;
+        device.FriendlyName = camera.Name;
+        device.DevicePath = camera.Uri;
+        device.DisplayName = std::string(kNetworkProvider) + ":" + camera.Uri;
+        device.Network = true;
+        device.Camera = camera;
+        devices.push_back(std::move(device));
+    }
+    return devices;
+}
+
 TGstElementHandle CreateVirtualDeviceFilter(const TVirtualDevice& Device) {
     if (Device.TestPattern) {
         return MakeTestPatternFilter(Device.FriendlyName);
+    }
+    if (Device.Network) {
+        return NetworkCamera::MakeFilter(Device.FriendlyName, Device.Camera);
     }
     return FileCamera::MakeFilter(Device.FriendlyName, Device.DevicePath);
 }

@@ -3,11 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "capture/NetworkCamera.h"
 #include "platform/GstHandle.h"
 
 // The built-in devices listed after the machine's real cameras: the "Test Pattern" (a live
-// moving ball; hidden when TANDREL_TEST_PATTERN=0) and one file camera per video file named in
-// the settings or in TANDREL_FILE_CAMERAS.
+// moving ball; hidden when TANDREL_TEST_PATTERN=0), one file camera per video file named in
+// the settings or in TANDREL_FILE_CAMERAS, then one device per network camera.
 namespace VirtualDevices {
 
 constexpr const char* kTestPatternName = "Test Pattern";
@@ -17,10 +18,23 @@ struct TVirtualDevice {
     std::string DisplayName;  // provider + ":" + path, stable across runs
     std::string DevicePath;
     bool TestPattern = false;
+    bool Network = false;
+    NetworkCamera::TNetworkCamera Camera;  // a network camera's address and credentials
+};
+
+// Everything the virtual devices are made from.
+struct TCameraSources {
+    std::vector<std::string> FileCameras;
+    std::vector<NetworkCamera::TNetworkCamera> NetworkCameras;
+
+    bool operator==(const TCameraSources&) const = default;
 };
 
 // The files of TANDREL_FILE_CAMERAS (paths separated by ":"; empty entries skipped).
 std::vector<std::string> FileCamerasFromEnvironment();
+
+// A list of paths separated by ":" (empty entries skipped).
+std::vector<std::string> SplitPathList(const std::string& list);
 
 // Whether the environment hides the Test Pattern.
 bool TestPatternHidden();
@@ -29,6 +43,9 @@ bool TestPatternHidden();
 // (or paths where nothing is yet) are file cameras: a named pipe, device or folder is skipped
 // with a line naming it.
 std::vector<TVirtualDevice> ListVirtualDevices(const std::vector<std::string>& FileCameras);
+// The same, then the network cameras in their order (device path: the URI without
+// credentials).
+std::vector<TVirtualDevice> ListVirtualDevices(const TCameraSources& Sources);
 
 // The capture filter of a listed virtual device.
 TGstElementHandle CreateVirtualDeviceFilter(const TVirtualDevice& Device);

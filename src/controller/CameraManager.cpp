@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "alarms/AlarmSettings.h"
+#include "capture/CameraSourceSettings.h"
 #include "capture/FrameGrabCaptureGraph.h"
 #include "controller/CameraPicture.h"
 #include "controller/FrameScrollBox.h"
@@ -31,7 +32,8 @@ TCameraManager::TCameraManager(QWidget* MainForm, int32_t TimePerFrameMS) {
     try {
         FTimePerFrameMS = TimePerFrameMS;
         FMainForm = MainForm;
-        FFrameGrabCaptureGraph = std::make_unique<TFrameGrabCaptureGraph>();
+        FFrameGrabCaptureGraph =
+            std::make_unique<TFrameGrabCaptureGraph>(CameraSourceSettings::Sources());
         FSelectorObjectManager = std::make_unique<TSelectorObjectManager>(kMaxZones);
         FSelectorObjectManager->SetDefaultObjectIDString(UiText(txtZone) + " %d");
         FKeepVideoAspectRatio = true;
@@ -118,7 +120,17 @@ bool TCameraManager::InitializeCamera() {
                           FCameraIndex, devices);
             return false;
         }
-        FFrameGrabCaptureGraph->ActivateMainGraph(FCameraIndex);
+        if (FAILED(FFrameGrabCaptureGraph->ActivateMainGraph(FCameraIndex))) {
+            const std::string* name = nullptr;
+            const std::string* path = nullptr;
+            FFrameGrabCaptureGraph->GetSupportedDeviceFriendlyName(FCameraIndex, name);
+            FFrameGrabCaptureGraph->GetSupportedDeviceDevicePath(FCameraIndex, path);
+            LogMessageFmt("Error in TCameraManager.InitializeCamera - camera %d, \"%s\" (%s), "
+                          "cannot be started.",
+                          FCameraIndex, name != nullptr ? name->c_str() : "",
+                          path != nullptr ? path->c_str() : "");
+            return false;
+        }
         FFrameGrabCaptureGraph->SetNextFrameDataFunction(
             [this](uint8_t* Data, int32_t Size) { return NextFrameDataFunction(Data, Size); });
         FFrameGrabCaptureGraph->SetFrameTime(kFrameTime);
@@ -150,6 +162,7 @@ bool TCameraManager::InitializeCamera() {
             }
         }
 
+        FPictureAspectRatio = SelectedPictureAspectRatio(width, height);
         RepositionImage();
         LoadRegistrySelectors();
 
@@ -226,6 +239,24 @@ bool TCameraManager::DeinitializeCamera() {
         LogMessage("Error in TCameraManager.DeinitializeCamera call...");
         return false;
     }
+}
+
+bool TCameraManager::RefreshCaptureGraph() {
+    VirtualDevices::TCameraSources sources = CameraSourceSettings::Sources();
+    if (FFrameGrabCaptureGraph && FFrameGrabCaptureGraph->Sources() == sources) {
+        return false;
+    }
+    if (FFrameGrabCaptureGraph) {
+        // Stopped without the lock: stopping waits for the streaming thread.
+        FFrameGrabCaptureGraph->Stop();
+        FFrameGrabCaptureGraph->DeactivateMainGraph();
+    }
+    auto graph = std::make_unique<TFrameGrabCaptureGraph>(std::move(sources));
+    graph->SetNextFrameDataFunction(
+        [this](uint8_t* Data, int32_t Size) { return NextFrameDataFunction(Data, Size); });
+    graph->SetFrameTime(kFrameTime);
+    FFrameGrabCaptureGraph = std::move(graph);
+    return true;
 }
 
 void TCameraManager::DestroyDetector() {

@@ -221,6 +221,10 @@ private:
     // The shape the selected format's picture is meant to be seen in (width : height).
     double SelectedPictureAspectRatio(int32_t Width, int32_t Height);
     bool ReInitializeCameraAndFormat(int32_t DeviceIndex, int32_t FormatIndex);
+    // Makes the capture graph again when the camera sources (network cameras edited in the
+    // setup dialog) differ from those its device list was made from; true when it did. The old
+    // graph is stopped first; the new one has no device activated.
+    bool RefreshCaptureGraph();
     static void FlipRectVertically(int32_t Height, TRect& Rect);
     // The widget the panel is placed on.
     QWidget* PanelHost() const;
@@ -287,6 +291,9 @@ private:
     int32_t FVideoWidth = 0;
     int32_t FVideoHeight = 0;
     int64_t FVideoFrameInterval = 0;
+    // The selected format's picture shape, taken when the format is selected: asking the graph
+    // later would probe a DV device in the middle of its stream.
+    double FPictureAspectRatio = 0;
     TDateTime FMotionStartTime = 0;
     bool FWaitMinMotionDuration = false;
     // The two recorders; a recorder handed over with StopAndFreeEncoder frees itself.

@@ -132,8 +132,9 @@ bool TCameraManager::RepositionImage() {
         const int32_t boxWidth = FFrameScrollBox->width();
         const int32_t boxHeight = FFrameScrollBox->height();
         const TPicturePlacement p =
-            PlacePicture(SelectedPictureAspectRatio(width, height), boxWidth, boxHeight, boxWidth,
-                         boxHeight);
+            PlacePicture(FPictureAspectRatio > 0 ? FPictureAspectRatio
+                                                 : PictureAspectRatio(width, height, 0, 0),
+                         boxWidth, boxHeight, boxWidth, boxHeight);
         FFramePreviewImage->setGeometry(p.Left, p.Top, p.Width, p.Height);
         FARVerticalBarWidth = p.Left;
         FARHorizontalBarHeight = p.Top;
@@ -193,6 +194,10 @@ double TCameraManager::SelectedPictureAspectRatio(int32_t Width, int32_t Height)
         } else if (const TMpeg2VideoInfo* mpeg = type->Mpeg2VideoInfo()) {
             aspectX = mpeg->hdr.dwPictAspectRatioX;
             aspectY = mpeg->hdr.dwPictAspectRatioY;
+        } else if (type->subtype == MEDIASUBTYPE_dvsd) {
+            // A DV format block carries no shape: DV pictures are 4:3 unless marked wide.
+            aspectX = 4;
+            aspectY = 3;
         }
     }
     return PictureAspectRatio(Width, Height, aspectX, aspectY);
@@ -355,8 +360,12 @@ void TCameraManager::OnSetupClick() {
     try {
         const int32_t oldCamera = FCameraIndex;
         const int32_t oldFormat = FFormatIndex;
-        if (!ShowCameraManagerSetupForm(FCameraIndex, FFormatIndex, FMotionDetectionSensitivity,
-                                        FMotionDetectionMode, FMainForm)) {
+        const bool chosen = ShowCameraManagerSetupForm(
+            FCameraIndex, FFormatIndex, FMotionDetectionSensitivity, FMotionDetectionMode, FMainForm);
+        // Network cameras edited in the dialog change the device list, whether or not the
+        // dialog was left with OK: the graph is made again over the new list.
+        const bool listChanged = RefreshCaptureGraph();
+        if (!chosen && !listChanged) {
             return;
         }
         if (!ReInitializeCameraAndFormat(FCameraIndex, FFormatIndex)) {
@@ -388,6 +397,8 @@ bool TCameraManager::ReInitializeCameraAndFormat(int32_t DeviceIndex, int32_t Fo
                 FFrameGrabCaptureGraph->SelectOutputType(FormatIndex, width, height, interval))) {
             return false;
         }
+        // Asked before rendering, while a probe of the device disturbs nothing.
+        const double aspectRatio = SelectedPictureAspectRatio(width, height);
         {
             std::lock_guard<std::mutex> guard(FLock);
             if (FFramePreviewImage) {
@@ -396,6 +407,7 @@ bool TCameraManager::ReInitializeCameraAndFormat(int32_t DeviceIndex, int32_t Fo
             FVideoWidth = width;
             FVideoHeight = height;
             FVideoFrameInterval = interval;
+            FPictureAspectRatio = aspectRatio;
             // The fresh picture holds no previous frame to compare with.
             FFirstFrame = true;
             // The continually running recording goes on in a new file with the new size.

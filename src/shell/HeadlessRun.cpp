@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "alarms/AlarmSettings.h"
+#include "capture/CameraSourceSettings.h"
 #include "capture/FrameGrabCaptureGraph.h"
 #include "controller/CameraManager.h"
 #include "controller/CameraPicture.h"
@@ -255,7 +256,7 @@ void THeadlessRun::PlaceZones() {
 }
 
 int ListCameras() {
-    TFrameGrabCaptureGraph graph;
+    TFrameGrabCaptureGraph graph(CameraSourceSettings::Sources());
     int32_t count = 0;
     graph.GetSupportedDevicesCount(count);
     for (int32_t i = 0; i < count; ++i) {

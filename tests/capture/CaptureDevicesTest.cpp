@@ -110,9 +110,11 @@ TEST(CaptureDevicesList, FileCamerasAreClassifiedByWhatTheirFilesHold) {
     TScopedEnv pattern("TANDREL_TEST_PATTERN", "0");
     const auto& files = TCaptureTestFiles::Get();
     LogCapture log;
-    TFrameGrabCaptureGraph graph({files.DV, files.HDV, files.AnalogHW, files.Webcam, files.Text});
+    TFrameGrabCaptureGraph graph(
+        {files.DV, files.DVVideo, files.HDV, files.AnalogHW, files.Webcam, files.Text});
     const std::pair<const char*, int32_t> expected[] = {
         {"camcorder.dv", CaptureDeviceType_DV},
+        {"silent.dv", CaptureDeviceType_DVVideo},  // DV without sound needs no splitter
         {"hdv.ts", CaptureDeviceType_HDV},
         {"encoder.mpg", CaptureDeviceType_AnalogHW},
         {"webcam.avi", CaptureDeviceType_Analog},

@@ -16,7 +16,8 @@
 // fresh folder under /tmp, which is removed with everything in it when the test program ends.
 struct TCaptureTestFiles {
     std::string Dir;
-    std::string DV;        // raw DV stream, PAL 720 x 576 at 25 frames per second
+    std::string DV;        // raw DV stream with sound, PAL 720 x 576 at 25 frames per second
+    std::string DVVideo;   // raw DV stream without sound, PAL 720 x 576
     std::string HDV;       // MPEG-2 transport stream, video on PID 0x810, 352 x 288
     std::string AnalogHW;  // MPEG-2 program stream, 352 x 288
     std::string Webcam;    // MJPEG in AVI, 320 x 240 at 15 frames per second
@@ -79,15 +80,22 @@ private:
         f.Dir = dir;
         FolderOwner().Dir = f.Dir;
         f.DV = f.Dir + "/camcorder.dv";
+        f.DVVideo = f.Dir + "/silent.dv";
         f.HDV = f.Dir + "/hdv.ts";
         f.AnalogHW = f.Dir + "/encoder.mpg";
         f.Webcam = f.Dir + "/webcam.avi";
         f.Text = f.Dir + "/notes.txt";
         EXPECT_TRUE(
             Run("videotestsrc num-buffers=25 ! video/x-raw,format=I420,width=720,"
+                "height=576,framerate=25/1,pixel-aspect-ratio=16/15 ! avenc_dvvideo ! m. "
+                "audiotestsrc num-buffers=25 samplesperbuffer=1920 ! audio/x-raw,format=S16LE,"
+                "rate=48000,channels=2 ! m. avmux_dv name=m ! filesink location=" +
+                f.DV));
+        EXPECT_TRUE(
+            Run("videotestsrc num-buffers=25 ! video/x-raw,format=I420,width=720,"
                 "height=576,framerate=25/1,pixel-aspect-ratio=16/15 ! avenc_dvvideo ! "
                 "avmux_dv ! filesink location=" +
-                f.DV));
+                f.DVVideo));
         EXPECT_TRUE(
             Run("videotestsrc num-buffers=25 ! video/x-raw,format=I420,width=352,"
                 "height=288,framerate=25/1 ! mpeg2enc ! mpegvideoparse ! m.sink_2064 "

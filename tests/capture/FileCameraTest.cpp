@@ -2,8 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
+#include "capture/CaptureTestFiles.h"
+#include "capture/FrameGrabCaptureGraph.h"
 #include "localisation/TempFolder.h"
 #include "support/LogCapture.h"
 #include "support/NamedPipe.h"
@@ -23,6 +32,112 @@ TEST(FileCameraDiscover, FileThatBlocksOnOpenIsGivenUpInTime) {
     EXPECT_EQ(info.Kind, FileCamera::TKind::Unusable);
     EXPECT_TRUE(log.Contains("Error in FileCamera::Discover - " + pipe.Path() +
                              " cannot be inspected in time."));
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Each broken file camera is named with what is wrong with it, once, however often the device
+// list is made and the camera tried.
+TEST(FileCameraDiscover, BrokenFilesAreNamedWithTheirReasonOnce) {
+    TempFolder folder;
+    const auto& files = TCaptureTestFiles::Get();
+    const std::string missing = folder.Path() + "/missing.avi";
+    const std::string empty = folder.Path() + "/empty.avi";
+    const std::string text = folder.Path() + "/notes.avi";
+    const std::string truncated = folder.Path() + "/truncated.avi";
+    WriteFile(empty, "");
+    WriteFile(text, "this is not a video at all\n");
+    WriteFile(truncated, ReadFile(files.Webcam).substr(0, 600));
+    LogCapture log;
+    for (int round = 0; round < 2; ++round) {
+        TFrameGrabCaptureGraph graph({missing, empty, text, truncated});
+        int32_t count = 0;
+        graph.GetSupportedDevicesCount(count);
+        for (int32_t i = 0; i < count; ++i) {
+            graph.ActivateMainGraph(i);
+        }
+    }
+    const std::pair<std::string, const char*> expected[] = {
+        {missing, "does not exist"}, {empty, "is empty"}, {text, "is not a video"}};
+    const auto lines = log.Lines();
+    for (const auto& [path, reason] : expected) {
+        const std::string line = "Error in FileCamera::Discover - " + path + " " + reason + ".";
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 1) << line;
+    }
+    // A cut-off file is named too. Its reason is the discoverer's, which now and then does not
+    // see the demultiplexer's error and answers only at its time-out.
+    const std::string prefix = "Error in FileCamera::Discover - " + truncated + " ";
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line == prefix + "is damaged or truncated." ||
+               line == prefix + "cannot be inspected in time.";
+    }));
+}
+
+// Redirects standard error into a file for its lifetime.
+class TStandardErrorCapture {
+public:
+    TStandardErrorCapture()
+        : FPath(std::filesystem::temp_directory_path() / "tandrel-stderr-XXXXXX") {
+        std::string pattern = FPath.string();
+        const int fd = mkstemp(pattern.data());
+        FPath = pattern;
+        std::fflush(stderr);
+        FSaved = dup(2);
+        dup2(fd, 2);
+        close(fd);
+    }
+    ~TStandardErrorCapture() {
+        Restore();
+        std::filesystem::remove(FPath);
+    }
+    std::string Text() {
+        Restore();
+        return ReadFile(FPath.string());
+    }
+
+private:
+    void Restore() {
+        if (FSaved >= 0) {
+            std::fflush(stderr);
+            dup2(FSaved, 2);
+            close(FSaved);
+            FSaved = -1;
+        }
+    }
+    std::filesystem::path FPath;
+    int FSaved = -1;
+};
+
+// DV cameras, with sound and without, write nothing of their own to standard error while
+// they run (libdv reports every frame without sound there).
+TEST(FileCameraOutput, DVCamerasPrintNothingWhileTheyRun) {
+    const auto& files = TCaptureTestFiles::Get();
+    for (const std::string& file : {files.DV, files.DVVideo}) {
+        TFrameCounter frames;
+        TStandardErrorCapture output;
+        {
+            TFrameGrabCaptureGraph graph({file});
+            graph.SetNextFrameDataFunction(
+                [&](uint8_t* data, int32_t size) { return frames.OnFrame(data, size); });
+            graph.SetFrameTime(1'000'000);
+            int32_t count = 0;
+            graph.GetSupportedDevicesCount(count);
+            ASSERT_EQ(graph.ActivateMainGraph(count - 1), S_OK) << file;
+            ASSERT_EQ(graph.RenderOutput(), S_OK) << file;
+            ASSERT_TRUE(SUCCEEDED(graph.Play()));
+            EXPECT_TRUE(frames.WaitFor(10)) << file;
+            graph.Stop();
+            graph.DeactivateMainGraph();
+        }
+        EXPECT_EQ(output.Text().find("no audio"), std::string::npos) << file;
+    }
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ protected:
         unsetenv("TANDREL_TEST_PATTERN");
         const auto& f = TCaptureTestFiles::Get();
         FGraph = std::make_unique<TFrameGrabCaptureGraph>(
-            std::vector<std::string>{f.DV, f.HDV, f.AnalogHW, f.Webcam, f.Text});
+            std::vector<std::string>{f.DV, f.HDV, f.AnalogHW, f.Webcam, f.Text, f.DVVideo});
         FGraph->SetNextFrameDataFunction(
             [this](uint8_t* data, int32_t size) { return FFrames.OnFrame(data, size); });
         FGraph->SetFrameTime(kFrameTime);
@@ -142,8 +142,10 @@ TEST_F(FrameGrabCaptureGraphTest, FileCameraDVRendersThroughSplitterAndDecoder) 
     EXPECT_FALSE(HasFilter("DV Splitter")) << "the probe leaves nothing behind";
     ASSERT_EQ(FGraph->SelectOutputType(0, w, h, interval), S_OK);
     int32_t index = 0;
+    // The selection records the stream's size: it is the size of the frames delivered.
     FGraph->GetSelectedOutputType(index, w, h, interval);
-    EXPECT_EQ(std::make_tuple(index, w, h, interval), std::make_tuple(0, -1, -1, int64_t{-1}));
+    EXPECT_EQ(std::make_tuple(index, w, h, interval),
+              std::make_tuple(0, 720, 576, int64_t{400000}));
     ASSERT_EQ(FGraph->RenderOutput(), S_OK);
     EXPECT_TRUE(HasFilter("DV Splitter"));
     EXPECT_TRUE(HasFilter("DV Video Decoder"));
@@ -157,10 +159,16 @@ TEST_F(FrameGrabCaptureGraphTest, FileCameraHDVRendersThroughTransportDemultiple
     int32_t count = 0;
     ASSERT_EQ(FGraph->GetOutputTypesCount(count), S_OK);
     EXPECT_EQ(count, 1);
+    // The size the stream carries, not a fixed HDV size the frames would not have.
     int32_t w = 0, h = 0;
     int64_t interval = -1;
     ASSERT_EQ(FGraph->GetOutputType(0, w, h, interval), S_OK);
-    EXPECT_EQ(std::make_tuple(w, h, interval), std::make_tuple(1440, 1080, int64_t{0}));
+    EXPECT_EQ(std::make_tuple(w, h, interval), std::make_tuple(352, 288, int64_t{400000}));
+    ASSERT_EQ(FGraph->SelectOutputType(0, w, h, interval), S_OK);
+    int32_t index = -1;
+    FGraph->GetSelectedOutputType(index, w, h, interval);
+    EXPECT_EQ(std::make_tuple(index, w, h, interval),
+              std::make_tuple(0, 352, 288, int64_t{400000}));
     ASSERT_EQ(FGraph->RenderOutput(), S_OK);
     EXPECT_TRUE(HasFilter("MPEG Demultiplexer"));
     ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
@@ -176,25 +184,81 @@ TEST_F(FrameGrabCaptureGraphTest, FileCameraAnalogHWRendersThroughProgramDemulti
           "Video Preview pin can not be found."}) {
         EXPECT_TRUE(log.Contains(line)) << line;
     }
+    // One format, the stream's own picture, like the other stream devices.
     int32_t count = -1;
     ASSERT_EQ(FGraph->GetOutputTypesCount(count), S_OK);
-    EXPECT_EQ(count, 0);
-    const TMediaType* mt = reinterpret_cast<const TMediaType*>(1);
-    int32_t minW = 1, minH = 1, maxW = 1, maxH = 1, gw = 1, gh = 1;
-    int64_t minI = 1, maxI = 1;
+    EXPECT_EQ(count, 1);
+    const TMediaType* mt = nullptr;
+    int32_t minW = 0, minH = 0, maxW = 0, maxH = 0, gw = 0, gh = 0;
+    int64_t minI = 0, maxI = 0;
     ASSERT_EQ(FGraph->GetOutputType(0, mt, minW, minH, maxW, maxH, gw, gh, minI, maxI), S_OK);
-    EXPECT_EQ(mt, nullptr);
-    EXPECT_EQ(minW + minH + maxW + maxH + gw + gh, 0);
-    EXPECT_EQ(minI + maxI, 0);
-    ASSERT_EQ(FGraph->SelectOutputType(0, 720, 576, 400000), S_OK);
-    int32_t index = 0;
-    FGraph->GetSelectedOutputType(index);
-    EXPECT_EQ(index, -1);
+    ASSERT_NE(mt, nullptr);
+    EXPECT_TRUE(mt->majortype == MEDIATYPE_Stream);
+    EXPECT_TRUE(mt->subtype == MEDIASUBTYPE_MPEG2_PROGRAM);
+    EXPECT_EQ(std::make_tuple(minW, minH, maxW, maxH), std::make_tuple(352, 288, 352, 288));
+    EXPECT_EQ(std::make_tuple(minI, maxI), std::make_tuple(int64_t{400000}, int64_t{400000}));
+    int32_t w = 0, h = 0;
+    int64_t interval = 0;
+    ASSERT_EQ(FGraph->GetOutputType(0, w, h, interval), S_OK);
+    ASSERT_EQ(FGraph->SelectOutputType(0, w, h, interval), S_OK);
+    int32_t index = -1;
+    FGraph->GetSelectedOutputType(index, w, h, interval);
+    EXPECT_EQ(std::make_tuple(index, w, h, interval),
+              std::make_tuple(0, 352, 288, int64_t{400000}));
     ASSERT_EQ(FGraph->RenderOutput(), S_OK);
     EXPECT_TRUE(HasFilter("MPEG Demultiplexer"));
     ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
     ASSERT_TRUE(FFrames.WaitFor(3));
     EXPECT_EQ(DeliveredSize(), std::make_pair(352, 288));
+}
+
+TEST_F(FrameGrabCaptureGraphTest, FileCameraDVWithoutSoundRendersThroughTheDecoderAlone) {
+    ASSERT_EQ(FGraph->ActivateMainGraph(Index("silent.dv")), S_OK);
+    int32_t count = 0;
+    ASSERT_EQ(FGraph->GetOutputTypesCount(count), S_OK);
+    EXPECT_EQ(count, 1);
+    int32_t w = 0, h = 0;
+    int64_t interval = 0;
+    ASSERT_EQ(FGraph->GetOutputType(0, w, h, interval), S_OK);
+    EXPECT_EQ(std::make_tuple(w, h, interval), std::make_tuple(720, 576, int64_t{400000}));
+    ASSERT_EQ(FGraph->RenderOutput(), S_OK);
+    EXPECT_FALSE(HasFilter("DV Splitter"));
+    EXPECT_TRUE(HasFilter("DV Video Decoder"));
+    ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
+    ASSERT_TRUE(FFrames.WaitFor(3));
+    EXPECT_EQ(DeliveredSize(), std::make_pair(720, 576));
+}
+
+// A graph whose device was deactivated answers the format queries with nothing, whatever its
+// last device was: no probe of a device that is gone, no selection recorded.
+TEST_F(FrameGrabCaptureGraphTest, DeactivatedGraphsOfferNoFormat) {
+    for (const char* name : {"camcorder.dv", "hdv.ts", "encoder.mpg", "silent.dv", "webcam.avi"}) {
+        ASSERT_EQ(FGraph->ActivateMainGraph(Index(name)), S_OK) << name;
+        ASSERT_EQ(FGraph->DeactivateMainGraph(), S_OK) << name;
+        LogCapture log;
+        int32_t count = -1;
+        EXPECT_EQ(FGraph->GetOutputTypesCount(count), E_FAIL) << name;
+        EXPECT_EQ(count, 0) << name;
+        int32_t w = -1, h = -1;
+        int64_t interval = -1;
+        EXPECT_EQ(FGraph->GetOutputType(0, w, h, interval), E_FAIL) << name;
+        EXPECT_EQ(std::make_tuple(w, h, interval), std::make_tuple(0, 0, int64_t{0})) << name;
+        const TMediaType* mt = nullptr;
+        int32_t minW = 0, minH = 0, maxW = 0, maxH = 0, gw = 0, gh = 0;
+        int64_t minI = 0, maxI = 0;
+        EXPECT_EQ(FGraph->GetOutputType(0, mt, minW, minH, maxW, maxH, gw, gh, minI, maxI), E_FAIL)
+            << name;
+        EXPECT_EQ(mt, nullptr) << name;
+        EXPECT_EQ(FGraph->GetCurrentOutputType(mt), E_FAIL) << name;
+        EXPECT_EQ(mt, nullptr) << name;
+        EXPECT_EQ(FGraph->SelectOutputType(0, 720, 576, 400000), E_FAIL) << name;
+        int32_t index = 0;
+        FGraph->GetSelectedOutputType(index, w, h, interval);
+        EXPECT_EQ(std::make_tuple(index, w, h, interval), std::make_tuple(-1, -1, -1, int64_t{-1}))
+            << name;
+        EXPECT_TRUE(log.Lines().empty()) << name << ": " << log.Lines().front();
+        EXPECT_EQ(GST_BIN_NUMCHILDREN(GST_BIN(FGraph->GraphBuilder())), 0) << name;
+    }
 }
 
 TEST_F(FrameGrabCaptureGraphTest, FileCameraWebcamOffersDecodedPictures) {
@@ -217,6 +281,7 @@ TEST_F(FrameGrabCaptureGraphTest, FileCamerasLoopPastTheirEnd) {
     // Each file holds one second of pictures; 25 frames at ten a second need two loops.
     const std::tuple<const char*, int32_t, int32_t> cameras[] = {{"webcam.avi", 320, 240},
                                                                  {"camcorder.dv", 720, 576},
+                                                                 {"silent.dv", 720, 576},
                                                                  {"hdv.ts", 352, 288},
                                                                  {"encoder.mpg", 352, 288}};
     for (const auto& [name, width, height] : cameras) {

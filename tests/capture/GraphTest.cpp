@@ -69,9 +69,8 @@ TEST_P(BothGraphsTest, FindPinOnFilter) {
         {queue.Get(), "", PINDIR_INPUT, "sink"},
         {queue.Get(), "", PINDIR_OUTPUT, "src"},
         {tee.Get(), "sink", PINDIR_INPUT, "sink"},
-        {tee.Get(), "src_%u", PINDIR_OUTPUT, "src_0"},  // requested from the template
-        {tee.Get(), "src_5", PINDIR_OUTPUT, "src_5"},
-        {tee.Get(), "src_5", PINDIR_OUTPUT, "src_5"},  // now an existing pad
+        {tee.Get(), "src_%u", PINDIR_OUTPUT, nullptr},  // a lookup never creates a pad
+        {tee.Get(), "src_5", PINDIR_OUTPUT, nullptr},
         {tee.Get(), "src_x", PINDIR_OUTPUT, nullptr},
         {tee.Get(), "src_%u", PINDIR_INPUT, nullptr},
         {nullptr, "", PINDIR_OUTPUT, nullptr},
@@ -85,6 +84,41 @@ TEST_P(BothGraphsTest, FindPinOnFilter) {
             EXPECT_STREQ(GST_PAD_NAME(pin.Get()), c.expected);
         }
     }
+    EXPECT_EQ(GST_ELEMENT(tee.Get())->numsrcpads, 0);
+    EXPECT_FALSE(graph->RenderPinOnFilter(tee.Get(), "src_%u", PINDIR_OUTPUT) == S_OK);
+    EXPECT_EQ(GST_ELEMENT(tee.Get())->numsrcpads, 0);
+}
+
+TEST_P(BothGraphsTest, RequestedPinsAreMadeOnceAndReleasedWithTheGraph) {
+    auto graph = Make();
+    TGstElementHandle tee = AddOrFail(*graph, "tee", "Tee");
+    struct {
+        const char* name;
+        TPinDirection dir;
+        const char* expected;  // nullptr: no pin
+    } const cases[] = {
+        {"src_%u", PINDIR_OUTPUT, "src_0"},  // requested from the template
+        {"src_5", PINDIR_OUTPUT, "src_5"},
+        {"src_5", PINDIR_OUTPUT, "src_5"},  // now an existing pad
+        {"sink", PINDIR_INPUT, "sink"},
+        {"src_x", PINDIR_OUTPUT, nullptr},
+        {"src_%u", PINDIR_INPUT, nullptr},
+    };
+    for (const auto& c : cases) {
+        TGstPadHandle pin = graph->RequestPinOnFilter(tee.Get(), c.name, c.dir);
+        if (c.expected == nullptr) {
+            EXPECT_FALSE(pin) << c.name;
+        } else {
+            ASSERT_TRUE(pin) << c.name;
+            EXPECT_STREQ(GST_PAD_NAME(pin.Get()), c.expected);
+        }
+    }
+    EXPECT_EQ(GST_ELEMENT(tee.Get())->numsrcpads, 2);
+    TGstPadHandle found = graph->FindPinOnFilter(tee.Get(), "src_5", PINDIR_OUTPUT);
+    ASSERT_TRUE(found);
+    found.Reset();
+    graph.reset();
+    EXPECT_EQ(GST_ELEMENT(tee.Get())->numsrcpads, 0) << "released with the graph";
 }
 
 TEST_P(BothGraphsTest, ConnectPinsWithAMissingPinLogsOneLineAndLeavesTheGraph) {

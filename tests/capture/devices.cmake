@@ -10,5 +10,6 @@ if(NOT TANDREL_CORE_ONLY)
     ${CMAKE_CURRENT_LIST_DIR}/CaptureDevicesTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FileCameraTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FrameGrabCaptureGraphTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/NetworkCameraTest.cpp
   )
 endif()
