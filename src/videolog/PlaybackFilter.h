@@ -57,7 +57,8 @@ class TPlaybackVideoWindow {
 public:
     virtual ~TPlaybackVideoWindow() = default;
     // Frames shown by this window are handed to Callback (also the prerolled frame while
-    // paused and every stepped frame). An empty callback drops frames.
+    // paused and every stepped frame). An empty callback drops frames. When this returns,
+    // the previous callback is neither running nor called again, so its receiver may go.
     virtual void SetFrameCallback(TPlaybackFrameCallback Callback) = 0;
     // The size the window is shown at; frames may be scaled towards it (never above the
     // stream's own size). 0 x 0 delivers the stream's own size.

@@ -20,6 +20,7 @@ constexpr int kSeekBoundMs = 10000;
 constexpr int kStepBoundMs = 5000;
 constexpr int kPauseBoundMs = 3000;
 constexpr int kFrameTimingBoundMs = 1000;
+constexpr int kSeekRetries = 2;
 // The engine lays out at most this many windows.
 constexpr size_t kMostWindows = 100;
 constexpr size_t kMostPrograms = 100;
@@ -133,9 +134,16 @@ TPlaybackSession::~TPlaybackSession() {
     if (FBus) {
         gst_bus_set_sync_handler(FBus.Get(), nullptr, nullptr, nullptr);
     }
+    // The branches go outside the lock; nothing streams any more.
+    std::vector<std::unique_ptr<TPlaybackVideoBranch>> video;
+    std::vector<std::unique_ptr<TPlaybackAudioBranch>> audio;
     std::lock_guard lock(FLock);
-    FVideo.clear();
-    FAudio.clear();
+    video.swap(FVideo);
+    audio.swap(FAudio);
+    std::move(FLateVideo.begin(), FLateVideo.end(), std::back_inserter(video));
+    std::move(FLateAudio.begin(), FLateAudio.end(), std::back_inserter(audio));
+    FLateVideo.clear();
+    FLateAudio.clear();
 }
 
 void TPlaybackSession::TakeStartOffset() {
@@ -216,7 +224,7 @@ void TPlaybackSession::OnPadAdded(GstPad* Pad, uint32_t Program) {
             return;
         }
         std::lock_guard lock(FLock);
-        FVideo.push_back(std::move(branch));
+        (FAcceptStreams ? FVideo : FLateVideo).push_back(std::move(branch));
         return;
     }
     auto branch = std::make_unique<TPlaybackAudioBranch>(caps.Get(), program, pid);
@@ -225,7 +233,7 @@ void TPlaybackSession::OnPadAdded(GstPad* Pad, uint32_t Program) {
         return;
     }
     std::lock_guard lock(FLock);
-    FAudio.push_back(std::move(branch));
+    (FAcceptStreams ? FAudio : FLateAudio).push_back(std::move(branch));
 }
 
 void TPlaybackSession::LinkToFakeSink(GstPad* Pad) {
@@ -437,14 +445,32 @@ HRESULT TPlaybackSession::SetPosition(int64_t Position, const TPump& Pump) {
     if (SUCCEEDED(GetDuration(duration))) {
         Position = std::min(Position, duration);
     }
-    if (!SeekTo(Position)) {
-        return E_FAIL;
+    for (int attempt = 0;; ++attempt) {
+        if (!SeekTo(Position)) {
+            return E_FAIL;
+        }
+        FLastPosition = Position;
+        if (WaitForState(kSeekBoundMs, Pump, true) == TWaitResult::Failed) {
+            return E_FAIL;
+        }
+        // tsdemux now and then starts a program some pictures after the target of an accurate
+        // seek (it picks the wrong key frame); the same seek again lands. Only a paused
+        // picture shows it, and one more try is all it takes.
+        if (FTarget != GST_STATE_PAUSED || attempt == kSeekRetries || !LandedLate(Position)) {
+            return S_OK;
+        }
     }
-    FLastPosition = Position;
-    if (WaitForState(kSeekBoundMs, Pump, true) == TWaitResult::Failed) {
-        return E_FAIL;
+}
+
+bool TPlaybackSession::LandedLate(int64_t Position) const {
+    const int64_t frame = AvgTimePerFrame();
+    for (const auto& window : FVideo) {
+        const int64_t shown = window->ShownTime();
+        if (shown > Position + frame + frame / 2) {
+            return true;
+        }
     }
-    return S_OK;
+    return false;
 }
 
 HRESULT TPlaybackSession::StepFrames(uint32_t Count, const TPump& Pump) {

@@ -31,9 +31,11 @@ class TPlaybackPreferredFilters;
 // - The bus sync handler runs on whichever thread posts a message (streaming threads, and the
 //   caller's thread during state changes). It takes FLock only to find the branch that owns a
 //   level report, and calls nothing in GStreamer while holding it.
-// FLock guards FVideo, FAudio, FAcceptStreams, FStreamIndex and FErrorText. The vectors change
-// only while streams are accepted (during the preroll of Open) and in the destructor after the
-// pipeline is down, so the caller thread reads them without the lock afterwards.
+// FLock guards FVideo, FAudio, FLate*, FAcceptStreams, FStreamIndex and FErrorText. FVideo and
+// FAudio change only while streams are accepted (during the preroll of Open) and in the
+// destructor after the pipeline is down, so the caller thread reads them without the lock
+// afterwards; a branch still being built when Open closes the lists goes to the FLate* lists,
+// which only keep it alive.
 // FEndOfStream, FErrorReported and FStepsDone are atomics written by the bus handler;
 // FWake wakes a step wait.
 class TPlaybackSession {
@@ -78,6 +80,9 @@ private:
     // Waits for the pipeline to reach the state it was sent to (a preroll after a seek).
     TWaitResult WaitForState(int BoundMs, const TPump& Pump, bool FailOnError);
     bool SeekTo(int64_t Position);
+    // Whether a window shows a picture more than a frame after `Position` once a seek there
+    // has prerolled.
+    bool LandedLate(int64_t Position) const;
     void SetMetering(bool On, bool Reset);
     GstState TargetState() const;
 
@@ -107,6 +112,8 @@ private:
     mutable std::mutex FLock;
     std::vector<std::unique_ptr<TPlaybackVideoBranch>> FVideo;
     std::vector<std::unique_ptr<TPlaybackAudioBranch>> FAudio;
+    std::vector<std::unique_ptr<TPlaybackVideoBranch>> FLateVideo;
+    std::vector<std::unique_ptr<TPlaybackAudioBranch>> FLateAudio;
     bool FAcceptStreams = true;
     uint32_t FStreamIndex = 0;
     std::string FErrorText;

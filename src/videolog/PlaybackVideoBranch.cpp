@@ -10,6 +10,9 @@ namespace {
 
 // Decoded pictures whose time stamps are averaged when the caps give no frame rate.
 constexpr int64_t kTimedFrames = 50;
+// Set while this thread runs a frame callback.
+thread_local bool tDelivering = false;
+
 // A step back or a jump of more than this ends the averaging (a seek, a broken stamp).
 constexpr int64_t kLargestFrameGap = 10 * GST_SECOND;
 
@@ -93,8 +96,13 @@ void TPlaybackVideoBranch::SetFrameCallback(TPlaybackFrameCallback Callback) {
     GstSample* shown = nullptr;
     int64_t shownNumber = 0;
     {
-        std::lock_guard lock(FLock);
+        std::unique_lock lock(FLock);
         FCallback = Callback;
+        // A call of the old callback may be running on the streaming thread; its receiver
+        // may go once this returns. A callback that sets a callback does not wait for itself.
+        if (!tDelivering) {
+            FDelivered.wait(lock, [this] { return FDelivering == 0; });
+        }
         if (Callback && FLastSample != nullptr) {
             shown = gst_sample_ref(FLastSample);
             shownNumber = FSamplesShown;
@@ -114,6 +122,36 @@ void TPlaybackVideoBranch::SetFrameCallback(TPlaybackFrameCallback Callback) {
     if (frame && newest) {
         Callback(std::move(frame));
     }
+}
+
+int64_t TPlaybackVideoBranch::FrameTime(GstSample* Sample) const {
+    GstBuffer* buffer = gst_sample_get_buffer(Sample);
+    if (buffer == nullptr || !GST_BUFFER_PTS_IS_VALID(buffer)) {
+        return -1;
+    }
+    guint64 streamTime = GST_BUFFER_PTS(buffer);
+    const GstSegment* segment = gst_sample_get_segment(Sample);
+    if (segment != nullptr && segment->format == GST_FORMAT_TIME) {
+        const guint64 mapped = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, streamTime);
+        if (GST_CLOCK_TIME_IS_VALID(mapped)) {
+            streamTime = mapped;
+        }
+    }
+    return static_cast<int64_t>(streamTime / 100) - FStartOffset;
+}
+
+int64_t TPlaybackVideoBranch::ShownTime() const {
+    GstSample* shown = nullptr;
+    {
+        std::lock_guard lock(FLock);
+        if (FLastSample == nullptr) {
+            return -1;
+        }
+        shown = gst_sample_ref(FLastSample);
+    }
+    const int64_t time = FrameTime(shown);
+    gst_sample_unref(shown);
+    return time;
 }
 
 int64_t TPlaybackVideoBranch::FramesShown() const {
@@ -214,13 +252,23 @@ void TPlaybackVideoBranch::Deliver(GstSample* Sample) {
         FLastSample = gst_sample_ref(Sample);
         ++FSamplesShown;
         callback = FCallback;
+        if (!callback) {
+            return;
+        }
+        ++FDelivering;
     }
-    if (!callback) {
-        return;
+    try {
+        if (std::shared_ptr<const TPlaybackFrame> frame = ToFrame(Sample)) {
+            tDelivering = true;
+            callback(std::move(frame));
+            tDelivering = false;
+        }
+    } catch (...) {
+        tDelivering = false;
     }
-    if (std::shared_ptr<const TPlaybackFrame> frame = ToFrame(Sample)) {
-        callback(std::move(frame));
-    }
+    std::lock_guard lock(FLock);
+    --FDelivering;
+    FDelivered.notify_all();
 }
 
 std::shared_ptr<const TPlaybackFrame> TPlaybackVideoBranch::ToFrame(GstSample* Sample) const {
@@ -245,17 +293,6 @@ std::shared_ptr<const TPlaybackFrame> TPlaybackVideoBranch::ToFrame(GstSample* S
                     source + stride * static_cast<size_t>(y), row);
     }
     gst_video_frame_unmap(&mapped);
-    if (GST_BUFFER_PTS_IS_VALID(buffer)) {
-        const GstSegment* segment = gst_sample_get_segment(Sample);
-        guint64 streamTime = GST_BUFFER_PTS(buffer);
-        if (segment != nullptr && segment->format == GST_FORMAT_TIME) {
-            const guint64 mappedTime =
-                gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
-            if (GST_CLOCK_TIME_IS_VALID(mappedTime)) {
-                streamTime = mappedTime;
-            }
-        }
-        frame->Time = std::max<int64_t>(0, static_cast<int64_t>(streamTime / 100) - FStartOffset);
-    }
+    frame->Time = std::max<int64_t>(0, FrameTime(Sample));
     return frame;
 }

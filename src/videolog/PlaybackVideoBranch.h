@@ -4,6 +4,7 @@
 #include <gst/gst.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 
@@ -17,8 +18,9 @@
 // TPlaybackFrame for the frame callback.
 //
 // Threads: SetFrameCallback and SetWindowSize come from the filter's caller; frames arrive on
-// the stream's streaming thread. FLock guards FCallback, FWindowWidth, FWindowHeight, FLastSample
-// and FSamplesShown; the callback is copied under the lock and called without it. A callback
+// the stream's streaming thread. FLock guards FCallback, FWindowWidth, FWindowHeight, FLastSample,
+// FSamplesShown and FDelivering; the callback is copied under the lock and called without it,
+// and SetFrameCallback waits (FDelivered) until no call of a previous callback is running. A callback
 // set after a picture was shown (the prerolled one, usually) gets that picture at once, on the
 // caller's thread, unless a newer one came in meanwhile. The frame-interval figures are
 // atomics written by the streaming thread.
@@ -50,6 +52,9 @@ public:
     // out so that they count from 0 like the filter's positions.
     void SetStartOffset(int64_t Offset) { FStartOffset = Offset; }
     int64_t FramesShown() const;
+    // The time (100 ns, counted like the frames handed out) of the picture shown last; -1
+    // before the first one.
+    int64_t ShownTime() const;
 
 private:
     static GstFlowReturn OnNewPreroll(GstAppSink* Sink, gpointer Self);
@@ -58,6 +63,8 @@ private:
     void Deliver(GstSample* Sample);
     // The picture of a sample as a frame; null when it cannot be read.
     std::shared_ptr<const TPlaybackFrame> ToFrame(GstSample* Sample) const;
+    // The sample's stream time counted from the file's first picture; -1 without a time stamp.
+    int64_t FrameTime(GstSample* Sample) const;
     // Caps of the capsfilter for the current window size.
     TGstCapsHandle OutputCaps() const;
 
@@ -78,6 +85,8 @@ private:
     int FWindowWidth = 0;
     int FWindowHeight = 0;
     GstSample* FLastSample = nullptr;  // owned reference
+    int FDelivering = 0;               // callback calls running now
+    std::condition_variable FDelivered;
     int64_t FSamplesShown = 0;
 
     // Written by the upstream streaming thread only (the probe on the queue's input).

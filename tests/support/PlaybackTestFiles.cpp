@@ -161,6 +161,17 @@ bool MakeToneVideo(const std::string& Path, double Seconds) {
     return RunToEnd(description, Path);
 }
 
+bool MakeToneWave(const std::string& Path, double Seconds, int Channels) {
+    if (!InitializeMediaFramework()) {
+        return false;
+    }
+    const int audioBuffers = static_cast<int>(std::lround(Seconds * 50));
+    return RunToEnd("audiotestsrc wave=sine freq=440 volume=0.5 samplesperbuffer=960 num-buffers=" +
+                        std::to_string(audioBuffers) + " ! audio/x-raw,format=S16LE,rate=48000,channels=" +
+                        std::to_string(Channels) + " ! wavenc ! filesink location=" + Quoted(Path),
+                    Path);
+}
+
 bool MakeTwoProgramTransportStream(const std::string& Path, double Seconds) {
     const std::string encoder = InitializeMediaFramework() ? Mpeg2Encoder() : "";
     if (encoder.empty()) {

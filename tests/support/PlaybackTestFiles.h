@@ -25,6 +25,9 @@ constexpr int kToneVideoFps = 25;
 // about 12 dB louder than the right (so a meter that mixes up channels shows it).
 bool MakeToneVideo(const std::string& Path, double Seconds = 3.0);
 
+// A sound-only WAV file: a 440 Hz sine tone in `Channels` channels.
+bool MakeToneWave(const std::string& Path, double Seconds = 2.0, int Channels = 1);
+
 // The layout of MakeTwoProgramTransportStream.
 constexpr int kTransportProgramA = 1;
 constexpr int kTransportProgramB = 2;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 
@@ -85,6 +86,7 @@ TEST(PlaybackFilter, RendersWindowsVolumesAndProgramsOfEachFile) {
     const TCase cases[] = {
         {TFile::OwnRecording, 2.0, {{1, kAny}}, {}},
         {TFile::ToneVideo, 3.0, {{1, kAny}}, {{1, 2, kAny}}},
+        {TFile::ToneWave, 2.0, {}, {{1, 1, kAny}}},
         {TFile::TwoPrograms,
          2.0,
          {{PlaybackTestFiles::kTransportProgramA, PlaybackTestFiles::kTransportVideoPidA},
@@ -235,6 +237,7 @@ INSTANTIATE_TEST_SUITE_P(Files, PlaybackFilterStreams, ::testing::ValuesIn(kStre
 // Play runs at the clock's pace; the end of the stream reads as position == duration, and
 // the file can be sought and played again after Stop.
 TEST(PlaybackFilter, PlayRunsToTheEndWherePositionIsTheDuration) {
+    TFrameLog frames;
     TPlaybackFilter filter;
     ASSERT_EQ(filter.RenderFile(FileOf(TFile::OwnRecording)), S_OK);
     const int64_t duration = Duration(filter);
@@ -249,7 +252,6 @@ TEST(PlaybackFilter, PlayRunsToTheEndWherePositionIsTheDuration) {
     EXPECT_FALSE(filter.ErrorReported());
 
     // Stop keeps the file open: a seek to the start and a pause show the first picture.
-    TFrameLog frames;
     Window(filter, 0)->SetFrameCallback(frames.Callback());
     ASSERT_EQ(filter.Stop(), S_OK);
     const size_t seen = frames.Count();
@@ -263,6 +265,37 @@ TEST(PlaybackFilter, PlayRunsToTheEndWherePositionIsTheDuration) {
 
     ASSERT_EQ(filter.Play(), S_OK);
     EXPECT_TRUE(WaitUntil([&] { return Position(filter) > kSecond / 2; })) << "plays again";
+}
+
+// Once a window's callback is replaced, the old one is neither running nor called again, so
+// its receiver can go while the file plays on.
+TEST(PlaybackFilter, AReplacedCallbackIsDoneWhenTheCallReturns) {
+    std::atomic<int> running{0};
+    std::atomic<int> calls{0};
+    TPlaybackFilter filter;
+    ASSERT_EQ(filter.RenderFile(FileOf(TFile::ToneVideo)), S_OK);
+    TPlaybackVideoWindow* window = Window(filter, 0);
+    window->SetFrameCallback([&](std::shared_ptr<const TPlaybackFrame>) {
+        ++running;
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));  // a slow receiver
+        ++calls;
+        --running;
+    });
+    ASSERT_EQ(filter.Play(), S_OK);
+    for (int round = 0; round < 5; ++round) {
+        ASSERT_TRUE(WaitUntil([&] { return running > 0; })) << "round " << round;
+        window->SetFrameCallback(nullptr);
+        EXPECT_EQ(running, 0) << "round " << round;
+        const int after = calls;
+        std::this_thread::sleep_for(std::chrono::milliseconds(60));
+        EXPECT_EQ(calls, after) << "round " << round;
+        window->SetFrameCallback([&](std::shared_ptr<const TPlaybackFrame>) {
+            ++running;
+            std::this_thread::sleep_for(std::chrono::milliseconds(15));
+            ++calls;
+            --running;
+        });
+    }
 }
 
 // A step while playing pauses first; Play afterwards goes on from the stepped picture.
@@ -327,6 +360,29 @@ TEST(PlaybackFilter, LevelsFollowTheToneAndResetOnStopAndSeek) {
     ASSERT_EQ(filter.Pause(), S_OK);
     ASSERT_EQ(filter.SetPosition(kSecond), S_OK);
     EXPECT_TRUE(silent()) << "after a seek";
+}
+
+// A file of sound alone: no window, one meter that moves; stepping has nothing to step and the
+// frame time is the default one.
+TEST(PlaybackFilter, ASoundOnlyFileHasMetersAndNoPictures) {
+    TPlaybackFilter filter;
+    ASSERT_EQ(filter.RenderFile(FileOf(TFile::ToneWave)), S_OK);
+    int64_t frameTime = 0;
+    EXPECT_EQ(filter.GetAvgTimePerFrame(frameTime), S_OK);
+    EXPECT_EQ(frameTime, kSecond / 25);
+    EXPECT_EQ(filter.StepFrames(1, 0), E_FAIL);
+    TPCMVolumeControl* volume = nullptr;
+    uint32_t unused = 0;
+    uint32_t pid = 0;
+    ASSERT_EQ(filter.GetPCMVolumeControlInterface(0, volume, unused, pid), S_OK);
+    ASSERT_EQ(filter.Play(), S_OK);
+    EXPECT_TRUE(WaitUntil([&] {
+        double level = -120;
+        double rms = 0;
+        return volume->GetChannelLevel(0, level, rms) == S_OK && level > -20.0;
+    }));
+    EXPECT_TRUE(WaitUntil([&] { return filter.EndOfStream(); }));
+    EXPECT_EQ(Position(filter), Duration(filter));
 }
 
 // The size a window is shown at scales its pictures down, keeping the shape, never up.

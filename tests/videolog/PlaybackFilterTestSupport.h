@@ -34,7 +34,7 @@ inline bool WaitUntil(const std::function<bool()>& condition,
 }
 
 // The test files, each made the first time a test asks for it and kept for the process.
-enum class TFile { OwnRecording, ToneVideo, TwoPrograms };
+enum class TFile { OwnRecording, ToneVideo, TwoPrograms, ToneWave };
 
 inline const std::string& FileOf(TFile file) {
     static TempFolder folder;
@@ -55,6 +55,10 @@ inline const std::string& FileOf(TFile file) {
         case TFile::ToneVideo:
             path = folder.Path() + "/tone.mkv";
             ok = PlaybackTestFiles::MakeToneVideo(path, 3.0);
+            break;
+        case TFile::ToneWave:
+            path = folder.Path() + "/tone.wav";
+            ok = PlaybackTestFiles::MakeToneWave(path, 2.0, 1);
             break;
         case TFile::TwoPrograms:
             path = folder.Path() + "/programs.ts";
