@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -248,7 +249,14 @@ private:
         std::mutex Mutex;
         std::condition_variable Finished;
         int32_t Count = 0;
+        // Their files, which retention must leave alone.
+        std::set<std::string> Files;
     };
+    // Applies the retention limits to the folder of the recorder kind before its next file;
+    // false while the disk has too little free space (or a failed recording's pause runs).
+    bool MakeRoomForRecording(int32_t Kind);
+    // A recorder of the kind failed to write: its next file waits for the pause and for room.
+    void PauseAfterWriteFailure(int32_t Kind);
     // The alarm a new zone gets: enabled, with the default alarm sound.
     static void SetDefaultZoneAlarm(TZoneAlarmSettings& Zone);
     void PostRepaint();
@@ -297,6 +305,14 @@ private:
     int64_t FMaxRecordingDuration = kMaxRecordingDuration;
     std::shared_ptr<TRecordingsInFlight> FRecordingsInFlight;
     TRecordingEventCallback FRecordingEventCallback;
+    // Per recorder kind: no new file before this time after a write failure or a lack of room,
+    // and whether the lack of room has been logged.
+    std::array<TDateTime, 2> FRecorderRetryAt{0, 0};
+    std::array<bool, 2> FWaitingForRoom{false, false};
+    std::array<bool, 2> FNoRoomReported{false, false};
+    // The continually running recording stopped for a failure or a lack of room and resumes
+    // by itself once there is room.
+    bool FConstantResumePending = false;
     int32_t FMotionDetectionMode = kDefaultDetectionMode;
     // The stored zones were read at camera start, so the zones held now replace them at exit.
     bool FSelectorsLoaded = false;

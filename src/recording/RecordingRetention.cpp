@@ -89,8 +89,7 @@ TDiskSpaceQuery SetDiskSpaceQuery(TDiskSpaceQuery Query) {
     return std::exchange(gQuery, std::move(Query));
 }
 
-TRetentionResult ApplyRecordingRetention(const std::string& Folder,
-                                         const TRetentionLimits& Limits,
+TRetentionResult ApplyRecordingRetention(const std::string& Folder, const TRetentionLimits& Limits,
                                          const std::set<std::string>& InUse) {
     TRetentionResult result;
     try {

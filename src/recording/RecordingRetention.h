@@ -29,6 +29,5 @@ struct TRetentionResult {
 // Folder ends with "/" or not; InUse holds full paths of recordings that are being written or
 // finished (never deleted). A folder that does not exist yet has nothing to delete. Failures
 // are logged once per call; a file that cannot be deleted is logged and skipped.
-TRetentionResult ApplyRecordingRetention(const std::string& Folder,
-                                         const TRetentionLimits& Limits,
+TRetentionResult ApplyRecordingRetention(const std::string& Folder, const TRetentionLimits& Limits,
                                          const std::set<std::string>& InUse);

@@ -64,9 +64,8 @@ TRetentionPlan PlanRetention(const std::vector<TRecordingFileEntry>& Files, uint
 
     const uint64_t requiredFree = RequiredFreeBytes(Limits, TotalBytes);
     const uint64_t maxFolderBytes =
-        Limits.MaxFolderMegabytes > 0
-            ? static_cast<uint64_t>(Limits.MaxFolderMegabytes) * kMegabyte
-            : 0;
+        Limits.MaxFolderMegabytes > 0 ? static_cast<uint64_t>(Limits.MaxFolderMegabytes) * kMegabyte
+                                      : 0;
     const int64_t maxAgeSeconds =
         Limits.MaxAgeDays > 0 ? static_cast<int64_t>(Limits.MaxAgeDays) * kSecondsPerDay : 0;
 

@@ -76,8 +76,8 @@ TEST(RetentionPlanner, DefaultsKeepAMonthOnADiskWithRoom) {
         Recording("20261209_080000", 10 * kMB, 1),
     };
     const TRetentionPlan plan = PlanRetention(files, 500 * kGB, 1000 * kGB, kNow, {});
-    EXPECT_EQ(Names(plan), (std::vector<std::string>{"Rec_20261101_080000.wmv",
-                                                     "Rec_20261105_080000.wmv"}));
+    EXPECT_EQ(Names(plan),
+              (std::vector<std::string>{"Rec_20261101_080000.wmv", "Rec_20261105_080000.wmv"}));
     EXPECT_EQ(plan.Deletions[0].Reason, TRetentionReason::Age);
     EXPECT_TRUE(plan.RoomAfter);
     EXPECT_EQ(plan.FreeBytesAfter, 500 * kGB + 20 * kMB);
@@ -101,18 +101,31 @@ TEST(RetentionPlanner, OldestGoFirstUntilTheLimitsHold) {
     };
     const Case cases[] = {
         {"room and no size limit", 3 * kGB, 0, {}, TRetentionReason::Age, true},
-        {"over the size limit by one file", 3 * kGB, 900,
-         {"Rec_20261205_080000.wmv"}, TRetentionReason::FolderSize, true},
-        {"over the size limit by two files", 3 * kGB, 600,
-         {"Rec_20261205_080000.wmv", "Rec_20261206_080000.wmv"}, TRetentionReason::FolderSize,
+        {"over the size limit by one file",
+         3 * kGB,
+         900,
+         {"Rec_20261205_080000.wmv"},
+         TRetentionReason::FolderSize,
          true},
-        {"short of 500 MB of free space", 2 * kGB - 500 * kMB, 0,
-         {"Rec_20261205_080000.wmv", "Rec_20261206_080000.wmv"}, TRetentionReason::FreeSpace,
+        {"over the size limit by two files",
+         3 * kGB,
+         600,
+         {"Rec_20261205_080000.wmv", "Rec_20261206_080000.wmv"},
+         TRetentionReason::FolderSize,
          true},
-        {"a full disk that all recordings cannot free", 0, 0,
+        {"short of 500 MB of free space",
+         2 * kGB - 500 * kMB,
+         0,
+         {"Rec_20261205_080000.wmv", "Rec_20261206_080000.wmv"},
+         TRetentionReason::FreeSpace,
+         true},
+        {"a full disk that all recordings cannot free",
+         0,
+         0,
          {"Rec_20261205_080000.wmv", "Rec_20261206_080000.wmv", "Rec_20261207_080000.wmv",
           "Rec_20261209_080000.wmv"},
-         TRetentionReason::FreeSpace, false},
+         TRetentionReason::FreeSpace,
+         false},
     };
     for (const Case& c : cases) {
         TRetentionLimits limits;
