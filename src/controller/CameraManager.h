@@ -24,6 +24,8 @@
 #include "platform/DateTime.h"
 #include "recording/RecordingTypes.h"
 
+class QLabel;
+class QTimer;
 class QWidget;
 class TAlarmSettings;
 class TZoneAlarmSettings;
@@ -151,6 +153,15 @@ public:
         std::lock_guard<std::mutex> guard(FLock);
         return FConstantVideoLoggerThread != nullptr;
     }
+    // The camera has stopped delivering (its stream ended or failed, or no frame came for
+    // kStallMs while it should be playing) and is being started again (GUI thread).
+    bool CameraLost() const { return FCameraLost; }
+    // Called on the GUI thread when the camera is found lost (the reconnection then begins).
+    void SetCameraLostCallback(std::function<void()> Callback) {
+        FCameraLostCallback = std::move(Callback);
+    }
+    static constexpr int64_t kStallMs = 5000;
+    static constexpr int32_t kMaxReconnectPauseS = 30;
     bool WaitMinMotionDuration() {
         std::lock_guard<std::mutex> guard(FLock);
         return FWaitMinMotionDuration;
@@ -257,6 +268,14 @@ private:
     bool MakeRoomForRecording(int32_t Kind);
     // A recorder of the kind failed to write: its next file waits for the pause and for room.
     void PauseAfterWriteFailure(int32_t Kind);
+    // Camera loss and reconnection (GUI thread). The watch starts when the camera has started
+    // and ends when it is stopped.
+    void StartCameraWatch();
+    void StopCameraWatch();
+    void WatchCamera();
+    void OnCameraLost(const char* Reason);
+    void TryReconnect();
+    void ShowCameraLostCaption(bool Show);
     // The alarm a new zone gets: enabled, with the default alarm sound.
     static void SetDefaultZoneAlarm(TZoneAlarmSettings& Zone);
     void PostRepaint();
@@ -333,4 +352,16 @@ private:
     bool FSaveSettingsOnExit = true;
     TCameraOverrides FOverrides;
     std::atomic<bool> FRepaintPending{false};
+
+    // Camera watch: the steady-clock time (ms) of the last frame, a stream end reported by the
+    // graph, and the reconnection state.
+    QPointer<QTimer> FCameraWatchTimer;
+    std::atomic<int64_t> FLastFrameMs{0};
+    std::atomic<bool> FStreamEnded{false};
+    bool FCameraWatched = false;
+    bool FCameraLost = false;
+    int32_t FReconnectPauseS = 1;
+    int64_t FNextReconnectMs = 0;
+    QPointer<QLabel> FCameraLostCaption;
+    std::function<void()> FCameraLostCallback;
 };

@@ -81,6 +81,7 @@ const TTandrelTexts DefaultTexts = {{
     "Free space to keep, at most (MB)",
     "Largest size of each recordings folder (MB, 0 = no limit)",
     "Delete recordings older than (days, 0 = never)",
+    "Camera lost — reconnecting…",
 }};
 
 TTandrelTexts CurrentTexts = DefaultTexts;

@@ -89,6 +89,7 @@ TEST(TandrelTexts, NamedIndexesReachTheirEnglishTexts) {
         {txtFreeSpaceMegabytes, "Free space to keep, at most (MB)"},
         {txtFolderSizeMegabytes, "Largest size of each recordings folder (MB, 0 = no limit)"},
         {txtRecordingAgeDays, "Delete recordings older than (days, 0 = never)"},
+        {txtCameraLost, "Camera lost — reconnecting…"},
     };
     ASSERT_EQ(std::size(entries), static_cast<size_t>(TandrelTextCount));
     std::set<std::string> distinct;
