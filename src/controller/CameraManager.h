@@ -329,6 +329,9 @@ private:
     std::array<TDateTime, 2> FRecorderRetryAt{0, 0};
     std::array<bool, 2> FWaitingForRoom{false, false};
     std::array<bool, 2> FNoRoomReported{false, false};
+    // When each folder last had a full retention pass (steady clock, ms); in between, a new
+    // file only asks whether the disk has room.
+    std::array<int64_t, 2> FLastRetentionPassMs{0, 0};
     // The continually running recording stopped for a failure or a lack of room and resumes
     // by itself once there is room.
     bool FConstantResumePending = false;

@@ -32,6 +32,16 @@ constexpr auto kFinishWait = std::chrono::seconds(30);
 // than this (a date-time span): a full disk is not asked again on every frame.
 constexpr TDateTime kRetryPause = 10.0 / 86400.0;
 constexpr uint64_t kMegabyte = 1024ULL * 1024ULL;
+// Full retention passes (a listing of the folder) are at most this far apart while the disk has
+// room: the age and size limits need no finer steps, and a folder of thousands of recordings
+// takes tens of milliseconds to list on the thread that starts the recording.
+constexpr int64_t kRetentionPassIntervalMs = 60000;
+
+int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 }  // namespace
 
@@ -135,14 +145,23 @@ bool TCameraManager::MakeRoomForRecording(int32_t Kind) {
     if (FWaitingForRoom[kind] && now < FRecorderRetryAt[kind]) {
         return false;
     }
+    const std::string& folder = Kind == 0 ? FConstantLogFolder : FMotionLogFolder;
+    const TRetentionLimits& limits = FAlarmSettings->RetentionLimits();
+    const int64_t nowMs = SteadyMs();
+    if (FLastRetentionPassMs[kind] != 0 &&
+        nowMs - FLastRetentionPassMs[kind] < kRetentionPassIntervalMs &&
+        HasRequiredFreeSpace(folder, limits)) {
+        FNoRoomReported[kind] = false;
+        FWaitingForRoom[kind] = false;
+        return true;
+    }
+    FLastRetentionPassMs[kind] = nowMs;
     std::set<std::string> inUse;
     {
         std::lock_guard<std::mutex> guard(FRecordingsInFlight->Mutex);
         inUse = FRecordingsInFlight->Files;
     }
-    const std::string& folder = Kind == 0 ? FConstantLogFolder : FMotionLogFolder;
-    const TRetentionResult result =
-        ApplyRecordingRetention(folder, FAlarmSettings->RetentionLimits(), inUse);
+    const TRetentionResult result = ApplyRecordingRetention(folder, limits, inUse);
     if (!result.Room) {
         if (!FNoRoomReported[kind]) {
             FNoRoomReported[kind] = true;
@@ -259,6 +278,8 @@ bool TCameraManager::OnConastantVideoEnd(TDateTime StartTime, double Duration) {
 bool TCameraManager::RefreshVideoLoggers() {
     try {
         std::lock_guard<std::mutex> guard(FLock);
+        // Limits changed in the dialog count from the next file on.
+        FLastRetentionPassMs = {0, 0};
         StopWMEncoderGraph(1);
         if (!FAlarmSettings->UseConstantVideoLogger()) {
             StopWMEncoderGraph(0);

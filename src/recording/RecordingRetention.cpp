@@ -82,7 +82,30 @@ std::vector<TRecordingFileEntry> ListRecordings(const fs::path& Folder,
     return files;
 }
 
+// The file system is asked where the recordings go; a folder still to be created lies on its
+// parent's.
+bool QueryFolderSpace(const fs::path& Folder, uint64_t& FreeBytes, uint64_t& TotalBytes) {
+    std::error_code ec;
+    fs::path probe = Folder;
+    while (!probe.empty() && !fs::exists(probe, ec)) {
+        probe = probe.has_relative_path() ? probe.parent_path() : fs::path();
+    }
+    return !probe.empty() && QueryDiskSpace(probe.string(), FreeBytes, TotalBytes);
+}
+
 }  // namespace
+
+bool HasRequiredFreeSpace(const std::string& Folder, const TRetentionLimits& Limits) {
+    try {
+        uint64_t free = 0;
+        uint64_t total = 0;
+        return !QueryFolderSpace(fs::path(Folder), free, total) ||
+               free >= RequiredFreeBytes(Limits, total);
+    } catch (...) {
+        LogMessage("Error in HasRequiredFreeSpace call...");
+        return true;
+    }
+}
 
 TDiskSpaceQuery SetDiskSpaceQuery(TDiskSpaceQuery Query) {
     std::lock_guard lock(gQueryLock);
@@ -95,15 +118,9 @@ TRetentionResult ApplyRecordingRetention(const std::string& Folder, const TReten
     try {
         const fs::path folder(Folder);
         std::error_code ec;
-        // The file system is asked where the recordings go; a folder still to be created
-        // lies on its parent's.
-        fs::path probe = folder;
-        while (!probe.empty() && !fs::exists(probe, ec)) {
-            probe = probe.has_relative_path() ? probe.parent_path() : fs::path();
-        }
         uint64_t free = 0;
         uint64_t total = 0;
-        if (probe.empty() || !QueryDiskSpace(probe.string(), free, total)) {
+        if (!QueryFolderSpace(folder, free, total)) {
             // Nothing is deleted on a guess; the recording is tried and fails where it fails.
             return result;
         }

@@ -31,3 +31,7 @@ struct TRetentionResult {
 // are logged once per call; a file that cannot be deleted is logged and skipped.
 TRetentionResult ApplyRecordingRetention(const std::string& Folder, const TRetentionLimits& Limits,
                                          const std::set<std::string>& InUse);
+
+// Whether the file system of Folder has the free space the limits ask for: the cheap question
+// (no listing) asked between full passes. True when it cannot be asked.
+bool HasRequiredFreeSpace(const std::string& Folder, const TRetentionLimits& Limits);

@@ -140,6 +140,17 @@ TEST_F(RecordingRetentionTest, AFolderNotYetMadeOrADiskThatCannotBeAskedDeletesN
     EXPECT_TRUE(Exists("Rec_20261101_080000.wmv"));
 }
 
+TEST_F(RecordingRetentionTest, TheQuickQuestionOnlyAsksForFreeSpace) {
+    MakeRecording("20261101_080000", 3000, 40);
+    EXPECT_TRUE(HasRequiredFreeSpace(Folder(), {}));
+    FFree = 2 * kGB - 1;
+    EXPECT_FALSE(HasRequiredFreeSpace(Folder(), {}));
+    EXPECT_TRUE(HasRequiredFreeSpace(Folder(), TRetentionLimits{0, 2048, 0, 30})) << "off";
+    FAnswer = false;
+    EXPECT_TRUE(HasRequiredFreeSpace(Folder(), {})) << "nothing is refused on a guess";
+    EXPECT_TRUE(Exists("Rec_20261101_080000.wmv")) << "nothing is deleted";
+}
+
 TEST(RecordingRetention, TheRealDiskIsAsked) {
     TempFolder temp;
     const TRetentionResult result = ApplyRecordingRetention(temp.Path(), TRetentionLimits{}, {});
