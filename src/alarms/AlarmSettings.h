@@ -4,8 +4,9 @@
 #include <vector>
 
 #include "alarms/ZoneAlarmSettings.h"
+#include "recording/RetentionPlanner.h"
 
-// A camera's alarm configuration: the two recorder switches and one TZoneAlarmSettings entry per
+// A camera's alarm configuration: the two recorder switches, how long recordings are kept, and one TZoneAlarmSettings entry per
 // zone (entry i belongs to zone i of the zone overlay manager). The list owns its entries.
 class TAlarmSettings {
 public:
@@ -17,7 +18,7 @@ public:
     TAlarmSettings(const TAlarmSettings&) = delete;
     TAlarmSettings& operator=(const TAlarmSettings&) = delete;
 
-    // Empties the own list, copies both switches, then appends a copy of every entry of Source.
+    // Empties the own list, copies both switches and the retention limits, then appends a copy of every entry of Source.
     // Failures are swallowed.
     void Assign(const TAlarmSettings& Source) noexcept;
 
@@ -25,6 +26,9 @@ public:
     void SetUseMotionVideoLogger(bool Value) { FUseMotionVideoLogger = Value; }
     bool UseConstantVideoLogger() const { return FUseConstantVideoLogger; }
     void SetUseConstantVideoLogger(bool Value) { FUseConstantVideoLogger = Value; }
+
+    const TRetentionLimits& RetentionLimits() const { return FRetentionLimits; }
+    void SetRetentionLimits(const TRetentionLimits& Value) { FRetentionLimits = Value; }
 
     const TZoneAlarmsList& ZoneAlarmsList() const { return FZoneAlarmsList; }
     int ZoneCount() const { return static_cast<int>(FZoneAlarmsList.size()); }
@@ -42,5 +46,6 @@ public:
 private:
     bool FUseMotionVideoLogger = false;
     bool FUseConstantVideoLogger = false;
+    TRetentionLimits FRetentionLimits;
     TZoneAlarmsList FZoneAlarmsList;
 };

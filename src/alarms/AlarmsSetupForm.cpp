@@ -21,6 +21,7 @@
 #include <iterator>
 #include <utility>
 
+#include "alarms/RetentionSetupForm.h"
 #include "capture/GraphFunctions.h"
 #include "localisation/UiText.h"
 #include "shell/Diagnostics.h"
@@ -166,6 +167,10 @@ void TAlarmsSetupForm::CreateComponents() {
     btnSelectSoundVideoAlarmFile->setGeometry(396, 25, 23, 23);
     btnSelectSoundVideoAlarmFile->setEnabled(false);
 
+    btnDiskSpace = new QPushButton(DesignText(txtDiskSpace) + "...", this);
+    btnDiskSpace->setObjectName("btnDiskSpace");
+    btnDiskSpace->setGeometry(8, 283, 97, 25);
+
     btnOK = new QPushButton(DesignText(txtOK), this);
     btnOK->setObjectName("btnOK");
     btnOK->setGeometry(414, 283, 75, 25);
@@ -190,12 +195,14 @@ void TAlarmsSetupForm::CreateComponents() {
             &TAlarmsSetupForm::btnOpenMotionDetectionVideoFolderClick);
     connect(btnOpenContinuallyVideoFolder, &QPushButton::clicked, this,
             &TAlarmsSetupForm::btnOpenContinuallyVideoFolderClick);
+    connect(btnDiskSpace, &QPushButton::clicked, this, &TAlarmsSetupForm::btnDiskSpaceClick);
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TAlarmsSetupForm::SetTabOrder() {
-    // btnOK, btnCancel, lbxZones, then the alarm properties, then the video logger settings.
+    // btnOK, btnCancel, lbxZones, then the alarm properties, then the video logger settings and
+    // the disk space.
     QWidget* const order[] = {btnOK,
                               btnCancel,
                               lbxZones,
@@ -205,7 +212,8 @@ void TAlarmsSetupForm::SetTabOrder() {
                               chkUseMotionVideoLogger,
                               chkUseConstantVideoLogger,
                               btnOpenMotionDetectionVideoFolder,
-                              btnOpenContinuallyVideoFolder};
+                              btnOpenContinuallyVideoFolder,
+                              btnDiskSpace};
     for (size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -359,6 +367,17 @@ void TAlarmsSetupForm::btnOpenContinuallyVideoFolderClick() {
     }
 }
 
+void TAlarmsSetupForm::btnDiskSpaceClick() {
+    try {
+        TRetentionLimits limits = FAlarmSettings->RetentionLimits();
+        if (ShowRetentionSetupForm(limits, this)) {
+            FAlarmSettings->SetRetentionLimits(limits);
+        }
+    } catch (...) {
+        LogMessage("Error in TAlarmsSetupForm.btnDiskSpaceClick call...");
+    }
+}
+
 bool TAlarmsSetupForm::FormKeyDown(int Key) {
     try {
         if (Key == Qt::Key_Return || Key == Qt::Key_Enter) {
@@ -393,6 +412,7 @@ void TAlarmsSetupForm::RefreshTexts() {
 
         btnOK->setText(UiText(txtOK));
         btnCancel->setText(UiText(txtCancel));
+        btnDiskSpace->setText(UiText(txtDiskSpace) + "...");
         GroupBox1->setTitle(UiText(txtVideoLoggerSettings));
 
         // The alarm check box grows or shrinks with its caption.
@@ -438,6 +458,7 @@ void TAlarmsSetupForm::FitTexts() {
     const int buttonWidth = std::max(SizeForText(*btnOK).width(), SizeForText(*btnCancel).width());
     MoveBy({btnOK}, -GrowLeftTo(*btnCancel, buttonWidth), 0);
     GrowLeftTo(*btnOK, buttonWidth);
+    GrowRightTo(*btnDiskSpace, SizeForText(*btnDiskSpace).width());
 
     // The dialog widens by what is still missing: the file edit's design width, room beside the
     // logger check boxes' texts and the alarm check box's, the group box titles. The group boxes
@@ -484,7 +505,7 @@ void TAlarmsSetupForm::FitTexts() {
     const int lower = rowTop - kLoggerRowGap + kLoggerBottomMargin - GroupBox1->height();
     if (lower != 0) {
         StretchBy({GroupBox1}, 0, lower);
-        MoveBy({lbZones, lbxZones, gbAlarmProperties, btnOK, btnCancel}, 0, lower);
+        MoveBy({lbZones, lbxZones, gbAlarmProperties, btnDiskSpace, btnOK, btnCancel}, 0, lower);
         GrowDialogBy(*this, 0, lower);
     }
 }

@@ -16,7 +16,7 @@ class QListWidget;
 class QPushButton;
 
 // The modal "Alarms" dialog: the two video-logger switches with buttons that open their
-// recording folders, and per zone the alarm file and whether it plays on motion. It edits a
+// recording folders, a button for the disk space the recordings keep free, and per zone the alarm file and whether it plays on motion. It edits a
 // working copy; ShowAlarmsSetupForm hands the copy back only on OK.
 class TAlarmsSetupForm : public QDialog {
     Q_OBJECT
@@ -38,6 +38,8 @@ public:
     void chkUseConstantVideoLoggerClick();
     void btnOpenMotionDetectionVideoFolderClick();
     void btnOpenContinuallyVideoFolderClick();
+    // Edits how long recordings are kept and how much disk space stays free.
+    void btnDiskSpaceClick();
     // Enter clicks btnOK, Escape clicks btnCancel; true when the key was handled.
     bool FormKeyDown(int Key);
 
@@ -74,6 +76,7 @@ private:
     QLineEdit* lbedSoundVideoAlarmFile = nullptr;
     QLabel* lbedSoundVideoAlarmFileLabel = nullptr;
     QPushButton* btnSelectSoundVideoAlarmFile = nullptr;
+    QPushButton* btnDiskSpace = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;
 

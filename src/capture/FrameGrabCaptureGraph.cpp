@@ -12,11 +12,10 @@
 using CaptureDeviceControls::TControlKind;
 using CapturePins::TPinCategory;
 
-namespace {
-
 // Nobody else reads the capture graph's bus, so every message is dropped where it is posted;
-// errors and warnings are logged first.
-GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer) {
+// errors and warnings are logged first, and the end of the stream or a failure is reported to
+// the stream end handler.
+GstBusSyncReply TFrameGrabCaptureGraph::OnBusMessage(GstBus*, GstMessage* message, gpointer self) {
     const GstMessageType type = GST_MESSAGE_TYPE(message);
     if (type == GST_MESSAGE_ERROR || type == GST_MESSAGE_WARNING) {
         GError* error = nullptr;
@@ -34,10 +33,20 @@ GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer) {
         g_clear_error(&error);
         g_free(debug);
     }
+    if (type == GST_MESSAGE_ERROR || type == GST_MESSAGE_EOS) {
+        auto* graph = static_cast<TFrameGrabCaptureGraph*>(self);
+        std::lock_guard lock(graph->FStreamEndLock);
+        if (graph->FStreamEndHandler) {
+            graph->FStreamEndHandler(type == GST_MESSAGE_ERROR);
+        }
+    }
     return GST_BUS_DROP;
 }
 
-}  // namespace
+void TFrameGrabCaptureGraph::SetStreamEndHandler(TStreamEndHandler Handler) {
+    std::lock_guard lock(FStreamEndLock);
+    FStreamEndHandler = std::move(Handler);
+}
 
 TFrameGrabCaptureGraph::TFrameGrabCaptureGraph(std::vector<std::string> FileCameras)
     : TFrameGrabCaptureGraph(VirtualDevices::TCameraSources{std::move(FileCameras),
@@ -55,7 +64,7 @@ TFrameGrabCaptureGraph::TFrameGrabCaptureGraph(VirtualDevices::TCameraSources So
         // The pipeline plays the capture graph builder's part; its bus is drained here.
         CheckDXError(Valid() ? S_OK : E_FAIL, "Error creating CaptureGraphBuilder2.");
         CheckDXError(MediaEvent() != nullptr ? S_OK : E_FAIL, "Error setting filter graph.");
-        gst_bus_set_sync_handler(MediaEvent(), OnBusMessage, nullptr, nullptr);
+        gst_bus_set_sync_handler(MediaEvent(), OnBusMessage, this, nullptr);
         FOutputVideoWidth = -1;
         FOutputVideoHeight = -1;
         FOutputFrameInterval = -1;

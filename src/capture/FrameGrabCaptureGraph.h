@@ -3,7 +3,9 @@
 #include <gst/gst.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -62,6 +64,12 @@ public:
     HRESULT GetSupportedDeviceDisplayName(int32_t DeviceIndex, const std::string*& DisplayName);
     HRESULT GetSupportedDeviceDevicePath(int32_t DeviceIndex, const std::string*& DevicePath);
     HRESULT GetSupportedDeviceType(int32_t DeviceIndex, int32_t& DeviceType);
+
+    // Called on the thread that posts it when the running graph's stream ends or fails (an
+    // unplugged camera, a device that stops, a file that cannot be read): true for a failure.
+    // Must not call back into the graph. An empty handler removes it.
+    using TStreamEndHandler = std::function<void(bool Failed)>;
+    void SetStreamEndHandler(TStreamEndHandler Handler);
 
     // Graph construction.
     HRESULT ActivateMainGraph(int32_t DeviceIndex);
@@ -193,6 +201,10 @@ protected:
 
 private:
     void EnumSupportedDevices();
+    static GstBusSyncReply OnBusMessage(GstBus* Bus, GstMessage* Message, gpointer Self);
+
+    std::mutex FStreamEndLock;
+    TStreamEndHandler FStreamEndHandler;
 
     // Device part, one builder per device type.
     HRESULT BuildMainGraph_Analog();

@@ -46,6 +46,8 @@ TCameraManager::TCameraManager(QWidget* MainForm, int32_t TimePerFrameMS) {
         FWaitMinMotionDuration = false;
         FMotionStartTime = 0;
         FRecordingsInFlight = std::make_shared<TRecordingsInFlight>();
+        // Reported on a streaming thread; the camera watch acts on it.
+        FFrameGrabCaptureGraph->SetStreamEndHandler([this](bool) { FStreamEnded = true; });
     } catch (...) {
         LogMessage("Error in TCameraManager.Create call...");
     }
@@ -53,6 +55,10 @@ TCameraManager::TCameraManager(QWidget* MainForm, int32_t TimePerFrameMS) {
 
 TCameraManager::~TCameraManager() {
     try {
+        StopCameraWatch();
+        if (FFrameGrabCaptureGraph) {
+            FFrameGrabCaptureGraph->SetStreamEndHandler({});
+        }
         // Frame delivery ends first, so nothing below is torn down under a running frame step.
         if (FFrameGrabCaptureGraph) {
             FFrameGrabCaptureGraph->Stop();
@@ -192,6 +198,7 @@ bool TCameraManager::InitializeCamera() {
         }
 
         FFrameGrabCaptureGraph->Play();
+        StartCameraWatch();
 
         if (FAlarmSettings->UseConstantVideoLogger()) {
             std::lock_guard<std::mutex> guard(FLock);
@@ -206,6 +213,7 @@ bool TCameraManager::InitializeCamera() {
 
 bool TCameraManager::DeinitializeCamera() {
     try {
+        StopCameraWatch();
         // Stopping waits for the streaming thread, so it happens without the lock; afterwards no
         // frame arrives any more.
         if (FFrameGrabCaptureGraph) {

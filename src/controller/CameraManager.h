@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,6 +24,8 @@
 #include "platform/DateTime.h"
 #include "recording/RecordingTypes.h"
 
+class QLabel;
+class QTimer;
 class QWidget;
 class TAlarmSettings;
 class TZoneAlarmSettings;
@@ -150,6 +153,15 @@ public:
         std::lock_guard<std::mutex> guard(FLock);
         return FConstantVideoLoggerThread != nullptr;
     }
+    // The camera has stopped delivering (its stream ended or failed, or no frame came for
+    // kStallMs while it should be playing) and is being started again (GUI thread).
+    bool CameraLost() const { return FCameraLost; }
+    // Called on the GUI thread when the camera is found lost (the reconnection then begins).
+    void SetCameraLostCallback(std::function<void()> Callback) {
+        FCameraLostCallback = std::move(Callback);
+    }
+    static constexpr int64_t kStallMs = 5000;
+    static constexpr int32_t kMaxReconnectPauseS = 30;
     bool WaitMinMotionDuration() {
         std::lock_guard<std::mutex> guard(FLock);
         return FWaitMinMotionDuration;
@@ -252,7 +264,22 @@ private:
         std::mutex Mutex;
         std::condition_variable Finished;
         int32_t Count = 0;
+        // Their files, which retention must leave alone.
+        std::set<std::string> Files;
     };
+    // Applies the retention limits to the folder of the recorder kind before its next file;
+    // false while the disk has too little free space (or a failed recording's pause runs).
+    bool MakeRoomForRecording(int32_t Kind);
+    // A recorder of the kind failed to write: its next file waits for the pause and for room.
+    void PauseAfterWriteFailure(int32_t Kind);
+    // Camera loss and reconnection (GUI thread). The watch starts when the camera has started
+    // and ends when it is stopped.
+    void StartCameraWatch();
+    void StopCameraWatch();
+    void WatchCamera();
+    void OnCameraLost(const char* Reason);
+    void TryReconnect();
+    void ShowCameraLostCaption(bool Show);
     // The alarm a new zone gets: enabled, with the default alarm sound.
     static void SetDefaultZoneAlarm(TZoneAlarmSettings& Zone);
     void PostRepaint();
@@ -304,6 +331,17 @@ private:
     int64_t FMaxRecordingDuration = kMaxRecordingDuration;
     std::shared_ptr<TRecordingsInFlight> FRecordingsInFlight;
     TRecordingEventCallback FRecordingEventCallback;
+    // Per recorder kind: no new file before this time after a write failure or a lack of room,
+    // and whether the lack of room has been logged.
+    std::array<TDateTime, 2> FRecorderRetryAt{0, 0};
+    std::array<bool, 2> FWaitingForRoom{false, false};
+    std::array<bool, 2> FNoRoomReported{false, false};
+    // When each folder last had a full retention pass (steady clock, ms); in between, a new
+    // file only asks whether the disk has room.
+    std::array<int64_t, 2> FLastRetentionPassMs{0, 0};
+    // The continually running recording stopped for a failure or a lack of room and resumes
+    // by itself once there is room.
+    bool FConstantResumePending = false;
     int32_t FMotionDetectionMode = kDefaultDetectionMode;
     // The stored zones were read at camera start, so the zones held now replace them at exit.
     bool FSelectorsLoaded = false;
@@ -324,4 +362,16 @@ private:
     bool FSaveSettingsOnExit = true;
     TCameraOverrides FOverrides;
     std::atomic<bool> FRepaintPending{false};
+
+    // Camera watch: the steady-clock time (ms) of the last frame, a stream end reported by the
+    // graph, and the reconnection state.
+    QPointer<QTimer> FCameraWatchTimer;
+    std::atomic<int64_t> FLastFrameMs{0};
+    std::atomic<bool> FStreamEnded{false};
+    bool FCameraWatched = false;
+    bool FCameraLost = false;
+    int32_t FReconnectPauseS = 1;
+    int64_t FNextReconnectMs = 0;
+    QPointer<QLabel> FCameraLostCaption;
+    std::function<void()> FCameraLostCallback;
 };

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "controller/CameraManager.h"
@@ -9,6 +10,10 @@
 
 bool TCameraManager::NextFrameDataFunction(uint8_t* Data, int32_t Size) {
     try {
+        // The camera watch's sign of life.
+        FLastFrameMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now().time_since_epoch())
+                           .count();
         // Zone events are handed on after the lock is released: a receiver may take its time.
         std::vector<TZoneEvent> events;
         const bool handled = FrameStep(Data, Size, events);

@@ -15,6 +15,7 @@
 #include "alarms/AlarmSettings.h"
 #include "capture/FrameGrabCaptureGraph.h"
 #include "controller/CameraManager.h"
+#include "recording/RecordingRetention.h"
 #include "recording/WMEncodeGraphThread.h"
 #include "shell/Diagnostics.h"
 #include "videolog/VideoLogInfo.h"
@@ -27,6 +28,20 @@ constexpr TDateTime kMinMotionDuration = 5.0 / 86400.0;
 constexpr double kRecorderFPS = 10.0;
 // How long the controller's destructor waits for recordings that are still being finished.
 constexpr auto kFinishWait = std::chrono::seconds(30);
+// After a write failure or a lack of room, the next file of that recorder is tried no sooner
+// than this (a date-time span): a full disk is not asked again on every frame.
+constexpr TDateTime kRetryPause = 10.0 / 86400.0;
+constexpr uint64_t kMegabyte = 1024ULL * 1024ULL;
+// Full retention passes (a listing of the folder) are at most this far apart while the disk has
+// room: the age and size limits need no finer steps, and a folder of thousands of recordings
+// takes tens of milliseconds to list on the thread that starts the recording.
+constexpr int64_t kRetentionPassIntervalMs = 60000;
+
+int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 }  // namespace
 
@@ -74,6 +89,9 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
         if (recorder != nullptr) {
             HandOver(recorder);
         }
+        if (!MakeRoomForRecording(Kind)) {
+            return false;
+        }
         GetDefaultSettingsForEncoder(Kind, settings);
         TDateTime startTime = 0;
         std::string fileName;
@@ -93,12 +111,17 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
             }
             std::lock_guard<std::mutex> guard(inFlight->Mutex);
             --inFlight->Count;
+            inFlight->Files.erase(fileName);
             inFlight->Finished.notify_all();
             return saved;
         };
         {
             std::lock_guard<std::mutex> guard(FRecordingsInFlight->Mutex);
             ++FRecordingsInFlight->Count;
+            FRecordingsInFlight->Files.insert(fileName);
+        }
+        if (constant) {
+            FConstantResumePending = false;
         }
         recorder = new TWMEncodeGraphThread(static_cast<int32_t>(settings.InputWidth),
                                             static_cast<int32_t>(settings.InputHeight),
@@ -116,6 +139,59 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
     }
 }
 
+bool TCameraManager::MakeRoomForRecording(int32_t Kind) {
+    const size_t kind = static_cast<size_t>(Kind);
+    const TDateTime now = Now();
+    if (FWaitingForRoom[kind] && now < FRecorderRetryAt[kind]) {
+        return false;
+    }
+    const std::string& folder = Kind == 0 ? FConstantLogFolder : FMotionLogFolder;
+    const TRetentionLimits& limits = FAlarmSettings->RetentionLimits();
+    const int64_t nowMs = SteadyMs();
+    if (FLastRetentionPassMs[kind] != 0 &&
+        nowMs - FLastRetentionPassMs[kind] < kRetentionPassIntervalMs &&
+        HasRequiredFreeSpace(folder, limits)) {
+        FNoRoomReported[kind] = false;
+        FWaitingForRoom[kind] = false;
+        return true;
+    }
+    FLastRetentionPassMs[kind] = nowMs;
+    std::set<std::string> inUse;
+    {
+        std::lock_guard<std::mutex> guard(FRecordingsInFlight->Mutex);
+        inUse = FRecordingsInFlight->Files;
+    }
+    const TRetentionResult result = ApplyRecordingRetention(folder, limits, inUse);
+    if (!result.Room) {
+        if (!FNoRoomReported[kind]) {
+            FNoRoomReported[kind] = true;
+            LogMessageFmt("Error in TCameraManager.StartWMEncoderGraph - %llu MB free for %s, "
+                          "%llu MB wanted; no recording starts until there is room.",
+                          static_cast<unsigned long long>(result.FreeBytes / kMegabyte),
+                          folder.c_str(),
+                          static_cast<unsigned long long>(result.RequiredFreeBytes / kMegabyte));
+        }
+        FWaitingForRoom[kind] = true;
+        FRecorderRetryAt[kind] = now + kRetryPause;
+        if (Kind == 0) {
+            FConstantResumePending = true;
+        }
+        return false;
+    }
+    FNoRoomReported[kind] = false;
+    FWaitingForRoom[kind] = false;
+    return true;
+}
+
+void TCameraManager::PauseAfterWriteFailure(int32_t Kind) {
+    const size_t kind = static_cast<size_t>(Kind);
+    FWaitingForRoom[kind] = true;
+    FRecorderRetryAt[kind] = Now() + kRetryPause;
+    if (Kind == 0) {
+        FConstantResumePending = true;
+    }
+}
+
 void TCameraManager::HandOver(TWMEncodeGraphThread*& Recorder) {
     // The recorder closes its file on its own thread and frees itself.
     TWMEncodeGraphThread* recorder = Recorder;
@@ -125,8 +201,11 @@ void TCameraManager::HandOver(TWMEncodeGraphThread*& Recorder) {
 
 bool TCameraManager::StopWMEncoderGraph(int32_t Kind) {
     try {
-        if (Kind == 0 && FConstantVideoLoggerThread != nullptr) {
-            HandOver(FConstantVideoLoggerThread);
+        if (Kind == 0) {
+            if (FConstantVideoLoggerThread != nullptr) {
+                HandOver(FConstantVideoLoggerThread);
+            }
+            FConstantResumePending = false;
         } else if (Kind == 1) {
             if (FMotionVideoLoggerThread != nullptr) {
                 HandOver(FMotionVideoLoggerThread);
@@ -199,6 +278,8 @@ bool TCameraManager::OnConastantVideoEnd(TDateTime StartTime, double Duration) {
 bool TCameraManager::RefreshVideoLoggers() {
     try {
         std::lock_guard<std::mutex> guard(FLock);
+        // Limits changed in the dialog count from the next file on.
+        FLastRetentionPassMs = {0, 0};
         StopWMEncoderGraph(1);
         if (!FAlarmSettings->UseConstantVideoLogger()) {
             StopWMEncoderGraph(0);
@@ -251,7 +332,11 @@ void TCameraManager::ApplyMotionToRecording() {
         if (FMotionVideoLoggerThread == nullptr && FMotionStartTime == 0 &&
             FAlarmSettings->UseMotionVideoLogger()) {
             FMotionStartTime = Now();
-            StartWMEncoderGraph(1);
+            // Refused for want of room: the next motion frame asks again (the pause keeps that
+            // cheap), so the recording starts as soon as there is room.
+            if (!StartWMEncoderGraph(1) && FWaitingForRoom[1]) {
+                FMotionStartTime = 0;
+            }
         }
         return;
     }
@@ -275,6 +360,13 @@ bool TCameraManager::PendingMotionStopFires() {
 }
 
 void TCameraManager::HandFrameToRecorders(const uint8_t* Data, int32_t Size) {
+    if (FConstantVideoLoggerThread == nullptr && FConstantResumePending) {
+        if (!FAlarmSettings->UseConstantVideoLogger()) {
+            FConstantResumePending = false;
+        } else if (Now() >= FRecorderRetryAt[0]) {
+            StartWMEncoderGraph(0);
+        }
+    }
     if (FConstantVideoLoggerThread != nullptr) {
         // A full file: the next one starts with this frame.
         if (FConstantVideoLoggerThread->IsEOSDelivered()) {
@@ -288,8 +380,12 @@ void TCameraManager::HandFrameToRecorders(const uint8_t* Data, int32_t Size) {
                               "FConstantVideoLogger.AddVideoFrame exited with [0x%.8x].",
                               static_cast<uint32_t>(result));
                 // A failed recording takes no more frames: it is finished with what it holds
-                // instead of being told every frame again.
+                // instead of being told every frame again. The next file follows once there
+                // is room.
                 StopWMEncoderGraph(0);
+                if (result != E_INVALIDARG) {
+                    PauseAfterWriteFailure(0);
+                }
             }
         }
     }
@@ -300,6 +396,9 @@ void TCameraManager::HandFrameToRecorders(const uint8_t* Data, int32_t Size) {
                           "FMotionVideoLoggerThread.AddVideoFrame exited with [0x%.8x].",
                           static_cast<uint32_t>(result));
             StopWMEncoderGraph(1);
+            if (result != E_INVALIDARG) {  // not a frame of another size, a failed write
+                PauseAfterWriteFailure(1);
+            }
         }
     }
 }

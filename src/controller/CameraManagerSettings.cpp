@@ -15,6 +15,20 @@ namespace {
 const QString kKey = QStringLiteral("CameraManager");
 constexpr int32_t kMaxStoredZones = 10;
 
+// The stored retention limits with their ranges; a value outside its range is replaced by the
+// default.
+struct TRetentionSetting {
+    const char* Name;
+    int32_t TRetentionLimits::*Field;
+    int32_t Max;
+};
+constexpr TRetentionSetting kRetentionSettings[] = {
+    {"RetentionMinFreePercent", &TRetentionLimits::MinFreePercent, 50},
+    {"RetentionMinFreeMegabytes", &TRetentionLimits::MinFreeMegabytes, 1048576},
+    {"RetentionMaxFolderMegabytes", &TRetentionLimits::MaxFolderMegabytes, 1073741824},
+    {"RetentionMaxAgeDays", &TRetentionLimits::MaxAgeDays, 3650},
+};
+
 // The literal prefix of zone n's values ("Zone 3"), whatever the UI language.
 QString ZonePrefix(int32_t n) {
     return QStringLiteral("Zone %1").arg(n);
@@ -74,6 +88,20 @@ bool TCameraManager::LoadRegistrySettings() {
         if (store.ReadInteger("UseContinuallyRunningVideoLogging", value)) {
             FAlarmSettings->SetUseConstantVideoLogger(value != 0);
         }
+        TRetentionLimits limits = FAlarmSettings->RetentionLimits();
+        for (const TRetentionSetting& setting : kRetentionSettings) {
+            if (!store.ReadInteger(setting.Name, value)) {
+                continue;
+            }
+            if (value < 0 || value > setting.Max) {
+                LogMessageFmt("Error in TCameraManager.LoadRegistrySettings - %s %d is out of "
+                              "range; %d is used.",
+                              setting.Name, value, TRetentionLimits{}.*setting.Field);
+                continue;
+            }
+            limits.*setting.Field = value;
+        }
+        FAlarmSettings->SetRetentionLimits(limits);
         return true;
     } catch (...) {
         LogMessage("Error in TCameraManager.LoadRegistrySettings call...");
@@ -98,6 +126,10 @@ bool TCameraManager::SaveRegistrySettings() {
             written = store.WriteInteger("UseContinuallyRunningVideoLogging",
                                          FAlarmSettings->UseConstantVideoLogger() ? 1 : 0) &&
                       written;
+            const TRetentionLimits& limits = FAlarmSettings->RetentionLimits();
+            for (const TRetentionSetting& setting : kRetentionSettings) {
+                written = store.WriteInteger(setting.Name, limits.*setting.Field) && written;
+            }
         }
         if (!store.Flush() || !written) {
             throw std::runtime_error("settings not written");

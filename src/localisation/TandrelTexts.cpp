@@ -76,6 +76,12 @@ const TTandrelTexts DefaultTexts = {{
     "Adaptive",
     "Motion Recordings",
     "Continuous Recordings",
+    "Disk Space",
+    "Free space to keep (% of the disk)",
+    "Free space to keep, at most (MB)",
+    "Largest size of each recordings folder (MB, 0 = no limit)",
+    "Delete recordings older than (days, 0 = never)",
+    "Camera lost — reconnecting…",
 }};
 
 TTandrelTexts CurrentTexts = DefaultTexts;

@@ -6,7 +6,7 @@
 // The UI string table: every user-visible text that follows the chosen language. Entry 0 is the
 // name of the language in use; the English text of an entry is also its key in language files.
 
-constexpr int TandrelTextCount = 67;
+constexpr int TandrelTextCount = 73;
 
 struct TTandrelTexts {
     std::array<std::string, TandrelTextCount> Texts;
@@ -84,8 +84,14 @@ enum TTextIndex : int {
     txtAdaptive = 64,  // detection mode 4
     txtMotionRecordings = 65,      // video log: the motion folder
     txtContinuousRecordings = 66,  // video log: the continually running folder
+    txtDiskSpace = 67,             // how long recordings are kept, and the disk space kept free
+    txtFreeSpacePercent = 68,
+    txtFreeSpaceMegabytes = 69,
+    txtFolderSizeMegabytes = 70,
+    txtRecordingAgeDays = 71,
+    txtCameraLost = 72,  // over the picture while the camera is being reconnected
 };
-static_assert(txtContinuousRecordings + 1 == TandrelTextCount);
+static_assert(txtCameraLost + 1 == TandrelTextCount);
 
 // The built-in English texts (UTF-8).
 extern const TTandrelTexts DefaultTexts;

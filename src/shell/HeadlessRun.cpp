@@ -180,6 +180,11 @@ int THeadlessRun::Start() {
         line.Write();
     });
 
+    FManager->SetCameraLostCallback([this] {
+        ReportError("the camera " + CameraLabel(FManager->CameraIndex()) +
+                    " was lost; reconnecting.");
+    });
+
     if (!FManager->InitializeCamera()) {
         ReportError("the camera " + CameraLabel(FManager->CameraIndex()) + " cannot be started.");
         return kExitNoCamera;

@@ -32,6 +32,7 @@ protected:
     void SetUp() override {
         FSource.SetUseMotionVideoLogger(true);
         FSource.SetUseConstantVideoLogger(false);
+        FSource.SetRetentionLimits(TRetentionLimits{7, 900, 4000, 12});
         Fill(*FSource.AddZone(), "zone1", true);
         Fill(*FSource.AddZone(), "zone2", false);
     }
@@ -60,6 +61,7 @@ TEST_F(AlarmSettingsTest, AssignCopiesBothSwitchesAndEveryZone) {
         copy.Assign(FSource);
         EXPECT_EQ(copy.UseMotionVideoLogger(), motion);
         EXPECT_EQ(copy.UseConstantVideoLogger(), constant);
+        EXPECT_EQ(copy.RetentionLimits(), FSource.RetentionLimits());
         ASSERT_EQ(copy.ZoneCount(), 2);
         ExpectSame(*copy.Zone(0), *FSource.Zone(0));
         ExpectSame(*copy.Zone(1), *FSource.Zone(1));

@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "alarms/RetentionSetupForm.h"
 #include "localisation/LanguageFile.h"
 #include "localisation/TandrelTexts.h"
 #include "platform/MediaFramework.h"
@@ -184,6 +185,7 @@ TEST_F(AlarmsSetupFormTest, LayoutFollowsTheDesign) {
         {"gbSoundVideoAlarm", {9, 28, 434, 57}, "gbAlarmProperties"},
         {"lbedSoundVideoAlarmFile", {13, 26, 377, 21}, "gbSoundVideoAlarm"},
         {"btnSelectSoundVideoAlarmFile", {396, 25, 23, 23}, "gbSoundVideoAlarm"},
+        {"btnDiskSpace", {8, 283, 97, 25}, "AlarmsSetupForm"},
         {"btnOK", {414, 283, 75, 25}, "AlarmsSetupForm"},
         {"btnCancel", {494, 283, 75, 25}, "AlarmsSetupForm"},
     };
@@ -229,6 +231,7 @@ TEST_F(AlarmsSetupFormTest, CaptionsComeFromTheStringTable) {
         {txtOK, "Gut"},
         {txtCancel, "Abbrechen"},
         {txtOpenFolder, "Ordner"},
+        {txtDiskSpace, "Platz"},
     };
     for (const auto& [index, text] : translated) {
         CurrentTexts.Texts[index] = text;
@@ -249,6 +252,7 @@ TEST_F(AlarmsSetupFormTest, CaptionsComeFromTheStringTable) {
         EXPECT_EQ(Child<QPushButton>(form, "btnCancel")->text(), "Abbrechen");
         EXPECT_EQ(Child<QPushButton>(form, "btnOpenMotionDetectionVideoFolder")->text(), "Ordner");
         EXPECT_EQ(Child<QPushButton>(form, "btnOpenContinuallyVideoFolder")->text(), "Ordner");
+        EXPECT_EQ(Child<QPushButton>(form, "btnDiskSpace")->text(), "Platz...");
         auto* list = Child<QListWidget>(form, "lbxZones");
         ASSERT_EQ(list->count(), 2);
         EXPECT_EQ(list->item(1)->text(), "Zone-2");
@@ -265,7 +269,8 @@ TEST_F(AlarmsSetupFormTest, TabOrderRunsFromTheButtonsToTheZonesToTheLoggers) {
                                   "chkUseMotionVideoLogger",
                                   "chkUseConstantVideoLogger",
                                   "btnOpenMotionDetectionVideoFolder",
-                                  "btnOpenContinuallyVideoFolder"};
+                                  "btnOpenContinuallyVideoFolder",
+                                  "btnDiskSpace"};
     TAlarmSettings settings;
     Run(settings, [&](TAlarmsSetupForm& form) {
         // The focus chain also holds widgets that Tab skips (labels, group boxes, viewports).
@@ -531,4 +536,46 @@ TEST_F(AlarmsSetupFormTest, DialogIsCentredOnTheMainWindow) {
     TAlarmsSetupForm form(&mainWindow);
     const QPoint offset = form.geometry().center() - mainWindow.frameGeometry().center();
     EXPECT_LE(offset.manhattanLength(), 2);
+}
+
+// The disk space button edits the retention limits of the working copy: OK in the small dialog
+// and in the alarms dialog hands them back; Cancel in either keeps the caller's.
+TEST_F(AlarmsSetupFormTest, DiskSpaceLimitsAreEditedInTheirOwnDialog) {
+    const TRetentionLimits edited{3, 500, 20000, 7};
+    struct Case {
+        bool AcceptSmall;
+        bool AcceptAlarms;
+        bool Changed;
+    };
+    for (const Case c : {Case{true, true, true}, Case{false, true, false},
+                         Case{true, false, false}}) {
+        TRetentionLimits shown;
+        const TRetentionSetupFormRunHook previous =
+            SetRetentionSetupFormRunHook([&](TRetentionSetupForm& form) {
+                shown = form.Limits();
+                form.SetLimits(edited);
+                return c.AcceptSmall ? QDialog::Accepted : QDialog::Rejected;
+            });
+        TAlarmSettings settings;
+        Run(settings, [&](TAlarmsSetupForm& form) {
+            Child<QPushButton>(form, "btnDiskSpace")->click();
+            c.AcceptAlarms ? ClickOK(form) : ClickCancel(form);
+        });
+        SetRetentionSetupFormRunHook(previous);
+        EXPECT_EQ(shown, TRetentionLimits{}) << "the defaults are shown first";
+        EXPECT_EQ(settings.RetentionLimits(), c.Changed ? edited : TRetentionLimits{});
+    }
+}
+
+// The small dialog's spin boxes hold each value within the range the settings store accepts.
+TEST(RetentionSetupForm, ShowsTheDefaultsAndKeepsValuesInRange) {
+    TRetentionSetupForm form;
+    EXPECT_EQ(form.windowTitle(), "Disk Space");
+    EXPECT_EQ(form.Limits(), TRetentionLimits{});
+    EXPECT_EQ(TRetentionLimits{}, (TRetentionLimits{5, 2048, 0, 30}));
+    form.SetLimits(TRetentionLimits{90, -4, 2000000000, 99999});
+    EXPECT_EQ(form.Limits(), (TRetentionLimits{50, 0, 1073741824, 3650}));
+    auto* label = form.findChild<QLabel*>("lbRecordingAgeDays");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), "Delete recordings older than (days, 0 = never)");
 }

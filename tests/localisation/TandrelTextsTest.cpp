@@ -84,6 +84,12 @@ TEST(TandrelTexts, NamedIndexesReachTheirEnglishTexts) {
         {txtAdaptive, "Adaptive"},
         {txtMotionRecordings, "Motion Recordings"},
         {txtContinuousRecordings, "Continuous Recordings"},
+        {txtDiskSpace, "Disk Space"},
+        {txtFreeSpacePercent, "Free space to keep (% of the disk)"},
+        {txtFreeSpaceMegabytes, "Free space to keep, at most (MB)"},
+        {txtFolderSizeMegabytes, "Largest size of each recordings folder (MB, 0 = no limit)"},
+        {txtRecordingAgeDays, "Delete recordings older than (days, 0 = never)"},
+        {txtCameraLost, "Camera lost — reconnecting…"},
     };
     ASSERT_EQ(std::size(entries), static_cast<size_t>(TandrelTextCount));
     std::set<std::string> distinct;

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "alarms/AlarmsSetupForm.h"
+#include "alarms/RetentionSetupForm.h"
 #include "capture/CameraManagerSetupForm.h"
 #include "capture/DevicePropertiesDialog.h"
 #include "localisation/LanguageFile.h"
@@ -251,6 +252,14 @@ TEST_F(DialogTextFitTest, AlarmsDialog) {
         TAlarmsSetupForm form;
         form.AlarmSettings().AddZone()->SoundVideoAlarmEnabled = true;
         form.AlarmSettings().AddZone();
+        form.show();
+        check(form);
+    });
+}
+
+TEST_F(DialogTextFitTest, DiskSpaceDialog) {
+    CheckEveryLanguage("Disk space dialog", [](const auto& check) {
+        TRetentionSetupForm form;
         form.show();
         check(form);
     });

@@ -1,0 +1,96 @@
+#include "recording/RetentionPlanner.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+constexpr uint64_t kMegabyte = 1024ULL * 1024ULL;
+constexpr int64_t kSecondsPerDay = 86400;
+
+bool AllDigits(const std::string& Text, size_t From, size_t Count) {
+    if (From + Count > Text.size() || Count == 0) {
+        return false;
+    }
+    return std::all_of(Text.begin() + static_cast<std::ptrdiff_t>(From),
+                       Text.begin() + static_cast<std::ptrdiff_t>(From + Count),
+                       [](unsigned char c) { return std::isdigit(c) != 0; });
+}
+
+}  // namespace
+
+uint64_t RequiredFreeBytes(const TRetentionLimits& Limits, uint64_t TotalBytes) {
+    if (Limits.MinFreePercent <= 0 || Limits.MinFreeMegabytes <= 0) {
+        return 0;
+    }
+    const uint64_t share = TotalBytes / 100 * static_cast<uint64_t>(Limits.MinFreePercent) +
+                           TotalBytes % 100 * static_cast<uint64_t>(Limits.MinFreePercent) / 100;
+    return std::min(share, static_cast<uint64_t>(Limits.MinFreeMegabytes) * kMegabyte);
+}
+
+bool IsRecordingFileName(const std::string& Name) {
+    // Rec_yyyymmdd_hhnnss[_n].wmv
+    constexpr size_t kStampEnd = 4 + 8 + 1 + 6;
+    if (Name.size() < kStampEnd + 4 || Name.compare(0, 4, "Rec_") != 0 || Name[12] != '_' ||
+        !AllDigits(Name, 4, 8) || !AllDigits(Name, 13, 6) ||
+        Name.compare(Name.size() - 4, 4, ".wmv") != 0) {
+        return false;
+    }
+    const size_t suffixLength = Name.size() - 4 - kStampEnd;
+    if (suffixLength == 0) {
+        return true;
+    }
+    return Name[kStampEnd] == '_' && AllDigits(Name, kStampEnd + 1, suffixLength - 1);
+}
+
+TRetentionPlan PlanRetention(const std::vector<TRecordingFileEntry>& Files, uint64_t FreeBytes,
+                             uint64_t TotalBytes, int64_t NowSeconds,
+                             const TRetentionLimits& Limits) {
+    std::vector<const TRecordingFileEntry*> recordings;
+    uint64_t folderBytes = 0;
+    for (const TRecordingFileEntry& file : Files) {
+        if (IsRecordingFileName(file.Name)) {
+            recordings.push_back(&file);
+            folderBytes += file.Size;
+        }
+    }
+    std::sort(recordings.begin(), recordings.end(),
+              [](const TRecordingFileEntry* a, const TRecordingFileEntry* b) {
+                  if (a->ModifiedSeconds != b->ModifiedSeconds) {
+                      return a->ModifiedSeconds < b->ModifiedSeconds;
+                  }
+                  return a->Name < b->Name;
+              });
+
+    const uint64_t requiredFree = RequiredFreeBytes(Limits, TotalBytes);
+    const uint64_t maxFolderBytes =
+        Limits.MaxFolderMegabytes > 0 ? static_cast<uint64_t>(Limits.MaxFolderMegabytes) * kMegabyte
+                                      : 0;
+    const int64_t maxAgeSeconds =
+        Limits.MaxAgeDays > 0 ? static_cast<int64_t>(Limits.MaxAgeDays) * kSecondsPerDay : 0;
+
+    TRetentionPlan plan;
+    uint64_t free = FreeBytes;
+    for (const TRecordingFileEntry* file : recordings) {
+        if (file->InUse) {
+            continue;
+        }
+        TRetentionDeletion deletion{file->Name, TRetentionReason::Age};
+        if (maxAgeSeconds > 0 && NowSeconds - file->ModifiedSeconds > maxAgeSeconds) {
+            deletion.Reason = TRetentionReason::Age;
+        } else if (maxFolderBytes > 0 && folderBytes > maxFolderBytes) {
+            deletion.Reason = TRetentionReason::FolderSize;
+        } else if (free < requiredFree) {
+            deletion.Reason = TRetentionReason::FreeSpace;
+        } else {
+            // Newer recordings are younger still, and the other two limits already hold.
+            break;
+        }
+        plan.Deletions.push_back(deletion);
+        folderBytes -= file->Size;
+        free += file->Size;
+    }
+    plan.FreeBytesAfter = free;
+    plan.RoomAfter = free >= requiredFree;
+    return plan;
+}
