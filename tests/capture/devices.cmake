@@ -11,5 +11,7 @@ if(NOT TANDREL_CORE_ONLY)
     ${CMAKE_CURRENT_LIST_DIR}/FileCameraTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FrameGrabCaptureGraphTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/NetworkCameraTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/RtspCameraTest.cpp
   )
+  target_link_libraries(tandrel_media_tests PRIVATE tandrel_rtsp_test_server)
 endif()
