@@ -36,6 +36,13 @@ struct TGstRefTraits<GstMessage> {
     static void Adopt(GstMessage*) {}
 };
 
+template <>
+struct TGstRefTraits<GstSample> {
+    static void Ref(GstSample* p) { gst_sample_ref(p); }
+    static void Unref(GstSample* p) { gst_sample_unref(p); }
+    static void Adopt(GstSample*) {}
+};
+
 template <typename T>
 class TGstHandle {
 public:
@@ -107,6 +114,7 @@ using TGstBusHandle = TGstHandle<GstBus>;
 using TGstClockHandle = TGstHandle<GstClock>;
 using TGstCapsHandle = TGstHandle<GstCaps>;
 using TGstMessageHandle = TGstHandle<GstMessage>;
+using TGstSampleHandle = TGstHandle<GstSample>;
 
 struct TGstIteratorDeleter {
     void operator()(GstIterator* it) const { gst_iterator_free(it); }

@@ -159,21 +159,22 @@ void TPlaybackSession::TakeStartOffset() {
 
 void TPlaybackSession::AddDecoder(const std::string& Uri, uint32_t Program,
                                   TPlaybackPreferredFilters& Preferred) {
-    GstElement* decoder = gst_element_factory_make("uridecodebin", nullptr);
-    if (decoder == nullptr) {
+    TGstElementHandle decoder =
+        TGstElementHandle::Adopt(gst_element_factory_make("uridecodebin", nullptr));
+    if (!decoder) {
         return;  // the preroll then fails with "no video or audio stream"
     }
     FDecoders.push_back(std::make_unique<TDecoder>(TDecoder{this, Program}));
-    g_object_set(decoder, "uri", Uri.c_str(), nullptr);
-    g_signal_connect(decoder, "pad-added", G_CALLBACK(&TPlaybackSession::PadAdded),
+    g_object_set(decoder.Get(), "uri", Uri.c_str(), nullptr);
+    g_signal_connect(decoder.Get(), "pad-added", G_CALLBACK(&TPlaybackSession::PadAdded),
                      FDecoders.back().get());
     if (Program != 0) {
-        g_signal_connect(decoder, "deep-element-added",
+        g_signal_connect(decoder.Get(), "deep-element-added",
                          G_CALLBACK(&TPlaybackSession::DeepElementAdded),
                          GUINT_TO_POINTER(Program));
     }
-    Preferred.ConnectTo(decoder);
-    gst_bin_add(GST_BIN(FPipeline.Get()), decoder);
+    Preferred.ConnectTo(decoder.Get());
+    gst_bin_add(GST_BIN(FPipeline.Get()), GST_ELEMENT(gst_object_ref(decoder.Get())));
 }
 
 void TPlaybackSession::DeepElementAdded(GstBin*, GstBin*, GstElement* Element, gpointer Program) {
@@ -238,15 +239,16 @@ void TPlaybackSession::OnPadAdded(GstPad* Pad, uint32_t Program) {
 
 void TPlaybackSession::LinkToFakeSink(GstPad* Pad) {
     // Streams nobody shows still have to flow, or their demuxer stalls the others.
-    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
-    if (sink == nullptr) {
+    TGstElementHandle sink =
+        TGstElementHandle::Adopt(gst_element_factory_make("fakesink", nullptr));
+    if (!sink) {
         return;
     }
-    g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
-    gst_bin_add(GST_BIN(FPipeline.Get()), sink);
-    TGstPadHandle in = TGstPadHandle::Adopt(gst_element_get_static_pad(sink, "sink"));
+    g_object_set(sink.Get(), "sync", FALSE, "async", FALSE, nullptr);
+    gst_bin_add(GST_BIN(FPipeline.Get()), GST_ELEMENT(gst_object_ref(sink.Get())));
+    TGstPadHandle in = TGstPadHandle::Adopt(gst_element_get_static_pad(sink.Get(), "sink"));
     gst_pad_link(Pad, in.Get());
-    gst_element_sync_state_with_parent(sink);
+    gst_element_sync_state_with_parent(sink.Get());
 }
 
 GstBusSyncReply TPlaybackSession::BusSyncHandler(GstBus*, GstMessage* Message, gpointer Self) {

@@ -44,9 +44,6 @@ TPlaybackVideoBranch::~TPlaybackVideoBranch() {
         GstAppSinkCallbacks none{};
         gst_app_sink_set_callbacks(GST_APP_SINK(FSink.Get()), &none, nullptr, nullptr);
     }
-    if (FLastSample != nullptr) {
-        gst_sample_unref(FLastSample);
-    }
 }
 
 bool TPlaybackVideoBranch::Attach(GstBin* Pipeline, GstPad* DecodedPad) {
@@ -93,7 +90,7 @@ bool TPlaybackVideoBranch::Attach(GstBin* Pipeline, GstPad* DecodedPad) {
 }
 
 void TPlaybackVideoBranch::SetFrameCallback(TPlaybackFrameCallback Callback) {
-    GstSample* shown = nullptr;
+    TGstSampleHandle shown;
     int64_t shownNumber = 0;
     {
         std::unique_lock lock(FLock);
@@ -103,17 +100,16 @@ void TPlaybackVideoBranch::SetFrameCallback(TPlaybackFrameCallback Callback) {
         if (!tDelivering) {
             FDelivered.wait(lock, [this] { return FDelivering == 0; });
         }
-        if (Callback && FLastSample != nullptr) {
-            shown = gst_sample_ref(FLastSample);
+        if (Callback && FLastSample) {
+            shown = FLastSample;
             shownNumber = FSamplesShown;
         }
     }
-    if (shown == nullptr) {
+    if (!shown) {
         return;
     }
     // The picture on show now (paused on it, usually) goes to the new receiver.
-    std::shared_ptr<const TPlaybackFrame> frame = ToFrame(shown);
-    gst_sample_unref(shown);
+    std::shared_ptr<const TPlaybackFrame> frame = ToFrame(shown.Get());
     bool newest = false;
     {
         std::lock_guard lock(FLock);
@@ -141,17 +137,12 @@ int64_t TPlaybackVideoBranch::FrameTime(GstSample* Sample) const {
 }
 
 int64_t TPlaybackVideoBranch::ShownTime() const {
-    GstSample* shown = nullptr;
+    TGstSampleHandle shown;
     {
         std::lock_guard lock(FLock);
-        if (FLastSample == nullptr) {
-            return -1;
-        }
-        shown = gst_sample_ref(FLastSample);
+        shown = FLastSample;
     }
-    const int64_t time = FrameTime(shown);
-    gst_sample_unref(shown);
-    return time;
+    return shown ? FrameTime(shown.Get()) : -1;
 }
 
 int64_t TPlaybackVideoBranch::FramesShown() const {
@@ -246,10 +237,7 @@ void TPlaybackVideoBranch::Deliver(GstSample* Sample) {
     TPlaybackFrameCallback callback;
     {
         std::lock_guard lock(FLock);
-        if (FLastSample != nullptr) {
-            gst_sample_unref(FLastSample);
-        }
-        FLastSample = gst_sample_ref(Sample);
+        FLastSample = TGstSampleHandle::Ref(Sample);
         ++FSamplesShown;
         callback = FCallback;
         if (!callback) {

@@ -84,7 +84,7 @@ private:
     TPlaybackFrameCallback FCallback;
     int FWindowWidth = 0;
     int FWindowHeight = 0;
-    GstSample* FLastSample = nullptr;  // owned reference
+    TGstSampleHandle FLastSample;
     int FDelivering = 0;               // callback calls running now
     std::condition_variable FDelivered;
     int64_t FSamplesShown = 0;
