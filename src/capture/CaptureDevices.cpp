@@ -1,9 +1,12 @@
 #include "capture/CaptureDevices.h"
 
+#include "capture/CaptureDeviceMatch.h"
+
 #include "capture/CaptureDeviceTypes.h"
 #include "capture/CapturePins.h"
 #include "capture/CaptureSourceBin.h"
 #include "capture/FrameGrabCaptureGraph.h"
+#include "capture/VideoDeviceMonitor.h"
 #include "shell/Diagnostics.h"
 
 namespace CaptureDevices {
@@ -46,15 +49,8 @@ TDeviceMoniker MonikerOfDevice(GstDevice* device) {
 HRESULT EnumerateVideoInputDevices(const VirtualDevices::TCameraSources& sources,
                                    std::vector<TDeviceMoniker>& monikers) {
     monikers.clear();
-    GstDeviceMonitor* monitor = gst_device_monitor_new();
-    if (monitor != nullptr) {
-        gst_device_monitor_add_filter(monitor, "Video/Source", nullptr);
-        GList* devices = gst_device_monitor_get_devices(monitor);
-        for (GList* l = devices; l != nullptr; l = l->next) {
-            monikers.push_back(MonikerOfDevice(GST_DEVICE(l->data)));
-        }
-        g_list_free_full(devices, gst_object_unref);
-        gst_object_unref(monitor);
+    for (const auto& device : TVideoDeviceMonitor::VideoSources()) {
+        monikers.push_back(MonikerOfDevice(device.Get()));
     }
     for (auto& device : VirtualDevices::ListVirtualDevices(sources)) {
         TDeviceMoniker moniker;
@@ -157,24 +153,36 @@ HRESULT TFrameGrabCaptureGraph::GetCaptureDeviceType(GstElement* CaptureFilter,
 HRESULT TFrameGrabCaptureGraph::CreateDevice(TGstElementHandle& Filter, const TGUID& Category,
                                              const std::string& FriendlyName,
                                              const std::string& DevicePath,
-                                             const std::string& DisplayName) {
+                                             const std::string& DisplayName,
+                                             TCaptureDeviceDescription* Found) {
     Filter.Reset();
     try {
         std::vector<TDeviceMoniker> monikers;
         if (!(Category == CLSID_VideoInputDeviceCategory)) {
             return S_FALSE;  // no other category has devices here
         }
-        HRESULT hr = CaptureDevices::EnumerateVideoInputDevices(FSources, monikers);
+        const HRESULT hr = CaptureDevices::EnumerateVideoInputDevices(FSources, monikers);
+        std::vector<TCaptureDeviceDescription> present;
+        present.reserve(monikers.size());
         for (const TDeviceMoniker& moniker : monikers) {
-            if ((!FriendlyName.empty() && FriendlyName != moniker.FriendlyName) ||
-                (!DisplayName.empty() && DisplayName != moniker.DisplayName) ||
-                (!DevicePath.empty() && DevicePath != moniker.DevicePath)) {
-                continue;
-            }
-            Filter = CaptureDevices::BindToFilter(moniker);
-            return Filter ? S_OK : E_FAIL;
+            present.push_back({moniker.FriendlyName, moniker.DisplayName, moniker.DevicePath});
         }
-        return hr;
+        const int32_t index = FindCaptureDevice(present, {FriendlyName, DisplayName, DevicePath});
+        if (index < 0) {
+            return hr;
+        }
+        const TDeviceMoniker& moniker = monikers[static_cast<size_t>(index)];
+        if (!DevicePath.empty() && moniker.DevicePath != DevicePath) {
+            LogMessageFmt("TFrameGrabCaptureGraph.CreateDevice - %s is now at %s.",
+                          FriendlyName.c_str(), moniker.DevicePath.c_str());
+        }
+        if (Found != nullptr) {
+            Found->FriendlyName = moniker.FriendlyName;
+            Found->DisplayName = moniker.DisplayName;
+            Found->DevicePath = moniker.DevicePath;
+        }
+        Filter = CaptureDevices::BindToFilter(moniker);
+        return Filter ? S_OK : E_FAIL;
     } catch (...) {
         LogMessage("Error in CreateDevice call...");
         return E_FAIL;

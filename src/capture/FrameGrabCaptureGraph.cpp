@@ -149,15 +149,20 @@ bool TFrameGrabCaptureGraph::CreateCaptureFilter(const char* builder) {
         LogMessage(prefix + " - invalid device index.");
         return false;
     }
-    const TCaptureDeviceDescription& entry =
+    TCaptureDeviceDescription& entry =
         FCaptureDeviceDescriptionList.Devices[static_cast<size_t>(FDeviceIndex)];
-    const HRESULT hr = CreateDevice(FVideoCapture, CLSID_VideoInputDeviceCategory,
-                                    entry.FriendlyName, entry.DevicePath, entry.DisplayName);
+    TCaptureDeviceDescription found;
+    const HRESULT hr =
+        CreateDevice(FVideoCapture, CLSID_VideoInputDeviceCategory, entry.FriendlyName,
+                     entry.DevicePath, entry.DisplayName, &found);
     if (FAILED(hr) || !FVideoCapture) {
         FVideoCapture.Reset();
         LogMessage(prefix + " - cannot create video capture filter.");
         return false;
     }
+    // A camera plugged in again under another path keeps its place in the list.
+    entry.DisplayName = found.DisplayName;
+    entry.DevicePath = found.DevicePath;
     return true;
 }
 

@@ -105,10 +105,13 @@ public:
     HRESULT GetCurrentOutputType(const TMediaType*& OutputType);
 
     // Finds a device of `category` again: the first one whose friendly name, display name and
-    // device path equal the given non-empty ones; its capture filter comes back in `Filter`.
+    // device path equal the given non-empty ones, else a real device of the same friendly name
+    // (a camera plugged in again under another path); its capture filter comes back in
+    // `Filter` and, if asked, its entry as found now in `Found`.
     HRESULT CreateDevice(TGstElementHandle& Filter, const TGUID& Category,
                          const std::string& FriendlyName, const std::string& DevicePath,
-                         const std::string& DisplayName);
+                         const std::string& DisplayName,
+                         TCaptureDeviceDescription* Found = nullptr);
 
     // The type a capture filter's output pins stand for (device-type rules, DeckLink first).
     static HRESULT GetCaptureDeviceType(GstElement* CaptureFilter, const std::string& FriendlyName,

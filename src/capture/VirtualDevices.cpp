@@ -6,6 +6,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "capture/CaptureDeviceMatch.h"
 #include "capture/CaptureSourceBin.h"
 #include "capture/FileCamera.h"
 #include "shell/Diagnostics.h"
@@ -14,9 +15,6 @@ namespace VirtualDevices {
 
 namespace {
 
-constexpr const char* kVirtualProvider = "tandrel-virtual";
-constexpr const char* kFileProvider = "tandrel-file";
-constexpr const char* kNetworkProvider = "tandrel-network";
 constexpr const char* kTestPatternPath = "test-pattern";
 
 std::string BaseName(const std::string& path) {
@@ -93,7 +91,8 @@ bool TestPatternHidden() {
 std::vector<TVirtualDevice> ListVirtualDevices(const std::vector<std::string>& FileCameras) {
     std::vector<TVirtualDevice> devices;
     if (!TestPatternHidden()) {
-        devices.push_back({kTestPatternName, std::string(kVirtualProvider) + ":" + kTestPatternPath,
+        devices.push_back({kTestPatternName,
+                           std::string(kVirtualDeviceProvider) + ":" + kTestPatternPath,
                            kTestPatternPath, true});
     }
     for (const std::string& file : FileCameras) {
@@ -103,7 +102,8 @@ std::vector<TVirtualDevice> ListVirtualDevices(const std::vector<std::string>& F
                           path.c_str());
             continue;
         }
-        devices.push_back({BaseName(path), std::string(kFileProvider) + ":" + path, path, false});
+        devices.push_back(
+            {BaseName(path), std::string(kFileCameraProvider) + ":" + path, path, false});
     }
     return devices;
 }
@@ -114,7 +114,7 @@ std::vector<TVirtualDevice> ListVirtualDevices(const TCameraSources& Sources) {
         TVirtualDevice device;
         device.FriendlyName = camera.Name;
         device.DevicePath = camera.Uri;
-        device.DisplayName = std::string(kNetworkProvider) + ":" + camera.Uri;
+        device.DisplayName = std::string(kNetworkCameraProvider) + ":" + camera.Uri;
         device.Network = true;
         device.Camera = camera;
         devices.push_back(std::move(device));

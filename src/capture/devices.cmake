@@ -1,6 +1,7 @@
 # Capture devices, device types, output formats and the capture graph. Device-type rules,
 # connector names and the format arithmetic are plain C++; the rest is GStreamer.
 target_sources(tandrel_core PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CaptureDeviceMatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CaptureDeviceTypes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CaptureFormats.cpp
 )
@@ -17,6 +18,7 @@ if(NOT TANDREL_CORE_ONLY)
     ${CMAKE_CURRENT_LIST_DIR}/FrameGrabCaptureGraph.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FrameGrabCaptureGraphFormats.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FrameGrabCaptureGraphRender.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/VideoDeviceMonitor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/VirtualDevices.cpp
   )
 endif()

@@ -6,6 +6,7 @@
 #include "alarms/AlarmSettings.h"
 #include "capture/CameraSourceSettings.h"
 #include "capture/FrameGrabCaptureGraph.h"
+#include "capture/VideoDeviceMonitor.h"
 #include "controller/CameraPicture.h"
 #include "controller/FrameScrollBox.h"
 #include "detection/MotionDetectionListManager.h"

@@ -7,8 +7,8 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
-#include <functional>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -30,6 +30,7 @@ class QWidget;
 class TAlarmSettings;
 class TZoneAlarmSettings;
 class TFrameGrabCaptureGraph;
+class TVideoDeviceMonitor;
 class TMotionDetectionListManager;
 class TWMEncodeGraphThread;
 class TSelectorObjectManager;
@@ -278,6 +279,7 @@ private:
     void StopCameraWatch();
     void WatchCamera();
     void OnCameraLost(const char* Reason);
+    bool CameraFileGone(int64_t NowMs);
     void TryReconnect();
     void ShowCameraLostCaption(bool Show);
     // The alarm a new zone gets: enabled, with the default alarm sound.
@@ -372,6 +374,9 @@ private:
     bool FCameraLost = false;
     int32_t FReconnectPauseS = 1;
     int64_t FNextReconnectMs = 0;
+    int64_t FNextFileCheckMs = 0;
     QPointer<QLabel> FCameraLostCaption;
     std::function<void()> FCameraLostCallback;
+    // Cameras plugged in and out, so a camera that comes back is tried at once.
+    std::unique_ptr<TVideoDeviceMonitor> FDeviceMonitor;
 };

@@ -2,17 +2,22 @@
 // a failure (an unplugged camera, a device that stops, a file that cannot be read), or when no
 // frame has come for kStallMs while the graph plays. The running recordings are then finished
 // (files complete, information files written), a caption says so over the picture, and the same
-// camera and format are started again after pauses of 1, 2, 4 ... at most 30 seconds. When the
-// camera delivers again, detection starts afresh with the same zones.
+// camera and format are started again after pauses of 1, 2, 4 ... at most 30 seconds, or at once
+// when the device monitor sees a camera plugged in. A file camera whose file is moved away or
+// deleted is lost too (it would otherwise go on reading the open file). When the camera delivers
+// again, detection starts afresh with the same zones.
 
 #include <QLabel>
 #include <QTimer>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 #include "alarms/AlarmSettings.h"
+#include "capture/CaptureDeviceMatch.h"
 #include "capture/FrameGrabCaptureGraph.h"
+#include "capture/VideoDeviceMonitor.h"
 #include "controller/CameraManager.h"
 #include "controller/CameraPicture.h"
 #include "localisation/UiText.h"
@@ -20,8 +25,9 @@
 
 namespace {
 
-// How often the watch looks at the camera.
+// How often the watch looks at the camera, and how often at a file camera's file.
 constexpr int kWatchIntervalMs = 250;
+constexpr int64_t kFileCheckIntervalMs = 1000;
 
 int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -49,6 +55,10 @@ void TCameraManager::StartCameraWatch() {
     FStreamEnded = false;
     FCameraLost = false;
     FCameraWatched = true;
+    FNextFileCheckMs = 0;
+    if (!FDeviceMonitor) {
+        FDeviceMonitor = std::make_unique<TVideoDeviceMonitor>();
+    }
     if (!FCameraWatchTimer) {
         FCameraWatchTimer = new QTimer(this);
         connect(FCameraWatchTimer, &QTimer::timeout, this, [this] { WatchCamera(); });
@@ -71,21 +81,47 @@ void TCameraManager::WatchCamera() {
             return;
         }
         const int64_t now = SteadyMs();
+        const bool plugged = FDeviceMonitor && !FDeviceMonitor->TakeChanges().Added.empty();
         if (!FCameraLost) {
             if (FStreamEnded.exchange(false)) {
                 OnCameraLost("its stream ended");
             } else if (now - FLastFrameMs > kStallMs &&
                        GraphPlays(FFrameGrabCaptureGraph->MediaControl())) {
                 OnCameraLost("no frame for 5 seconds");
+            } else if (CameraFileGone(now)) {
+                OnCameraLost("its file is gone");
             }
             return;
         }
-        if (now >= FNextReconnectMs) {
+        if (plugged) {
+            LogMessageFmt(
+                "TCameraManager.WatchCamera - a camera was plugged in; trying camera %d at once.",
+                FCameraIndex);
+            TryReconnect();
+        } else if (now >= FNextReconnectMs) {
             TryReconnect();
         }
     } catch (...) {
         LogMessage("Error in TCameraManager.WatchCamera call...");
     }
+}
+
+// Whether the watched camera is a file camera whose file is no longer there. Looked at once a
+// second: a file moved away keeps playing from the open file until the loop reopens it.
+bool TCameraManager::CameraFileGone(int64_t NowMs) {
+    if (NowMs < FNextFileCheckMs) {
+        return false;
+    }
+    FNextFileCheckMs = NowMs + kFileCheckIntervalMs;
+    const std::string* displayName = nullptr;
+    const std::string* path = nullptr;
+    if (FAILED(FFrameGrabCaptureGraph->GetSupportedDeviceDisplayName(FCameraIndex, displayName)) ||
+        FAILED(FFrameGrabCaptureGraph->GetSupportedDeviceDevicePath(FCameraIndex, path)) ||
+        !IsFileCameraDisplayName(*displayName) || path->empty()) {
+        return false;
+    }
+    std::error_code error;
+    return !std::filesystem::exists(*path, error) && !error;
 }
 
 void TCameraManager::OnCameraLost(const char* Reason) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/CaptureDeviceMatch.h"
 #include "capture/CaptureDeviceTypes.h"
 #include "capture/CapturePins.h"
 #include "capture/CaptureTestFiles.h"
@@ -98,6 +99,20 @@ TEST(CaptureDevicesList, TestPatternHiddenByEnvironment) {
     TScopedEnv pattern("TANDREL_TEST_PATTERN", "0");
     TFrameGrabCaptureGraph graph(std::vector<std::string>{});
     EXPECT_EQ(IndexOf(graph, "Test Pattern"), -1);
+}
+
+// A camera plugged in again is followed by its name only when it is a real device.
+TEST(CaptureDevicesList, VirtualDevicesAreKnownByTheirDisplayNames) {
+    TScopedEnv pattern("TANDREL_TEST_PATTERN", nullptr);
+    VirtualDevices::TCameraSources sources;
+    sources.FileCameras = {TCaptureTestFiles::Get().Webcam};
+    sources.NetworkCameras = {{"Door", "rtsp://127.0.0.1:1/door", "", ""}};
+    const auto devices = VirtualDevices::ListVirtualDevices(sources);
+    ASSERT_EQ(devices.size(), 3u);
+    for (const auto& device : devices) {
+        EXPECT_TRUE(IsVirtualDeviceDisplayName(device.DisplayName)) << device.DisplayName;
+    }
+    EXPECT_FALSE(IsVirtualDeviceDisplayName("v4l2:/dev/video0"));
 }
 
 TEST(CaptureDevicesList, FileCamerasFromEnvironmentAreSplitAtColons) {

@@ -1,6 +1,7 @@
 # Device-type rules and format arithmetic need no GStreamer; device lists, formats of real
 # devices and capture graphs run real graphs.
 target_sources(tandrel_core_tests PRIVATE
+  ${CMAKE_CURRENT_LIST_DIR}/CaptureDeviceMatchTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CaptureDeviceTypesTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CaptureFormatsTest.cpp
 )
@@ -12,6 +13,8 @@ if(NOT TANDREL_CORE_ONLY)
     ${CMAKE_CURRENT_LIST_DIR}/FrameGrabCaptureGraphTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/NetworkCameraTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RtspCameraTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/VideoDeviceMonitorTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/../support/FakeCameraProvider.cpp
   )
   target_link_libraries(tandrel_media_tests PRIVATE tandrel_rtsp_test_server)
 endif()

@@ -19,6 +19,7 @@
 #include "capture/FrameGrabCaptureGraph.h"
 #include "controller/CameraManagerTestSupport.h"
 #include "platform/MediaFramework.h"
+#include "support/FakeCameraProvider.h"
 #include "support/LogCapture.h"
 #include "zones/SelectorObjectManager.h"
 
@@ -141,9 +142,10 @@ TEST_F(CameraManagerReconnectTest, AFileCameraMovedAwayAndBackIsPickedUpAgain) {
     StartWatching(false);
 
     LogCapture log;
+    // The camera reads from its open file; moving the file away is enough to lose it.
     fs::rename(camera, away);
-    StallCamera(*FManager->FrameGrabCaptureGraph());
     ASSERT_TRUE(QTest::qWaitFor([&] { return FManager->CameraLost(); }, kLongWaitMs));
+    EXPECT_TRUE(log.Contains(std::string(kLost) + " (its file is gone); reconnecting."));
     // While the file is away, no attempt brings the camera back (three attempts: 1, 2 and 4 s).
     const int64_t frames = FManager->FrameCounter();
     QTest::qWait(7500);
@@ -152,6 +154,49 @@ TEST_F(CameraManagerReconnectTest, AFileCameraMovedAwayAndBackIsPickedUpAgain) {
 
     fs::rename(away, camera);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !FManager->CameraLost(); }, kLongWaitMs));
+    EXPECT_TRUE(FramesFlow());
+    EXPECT_EQ(FManager->SelectorObjectManager()->Count(), 1);
+    EXPECT_TRUE(FManager->Activated());
+    EXPECT_EQ(CountLines(log, kLost), 1);
+}
+
+// A USB camera pulled out and plugged in again comes back under another device path; the
+// device monitor sees it arrive and the camera is tried at once, found by its name.
+TEST_F(CameraManagerReconnectTest, ACameraPluggedInAgainIsTakenAtOnceUnderItsNewPath) {
+    ASSERT_TRUE(InitializeMediaFramework());
+    ASSERT_TRUE(FakeCameraProvider::Register());
+    struct TUnplugAll {
+        ~TUnplugAll() { FakeCameraProvider::UnplugAll(); }
+    } unplugAll;
+    FakeCameraProvider::PlugIn("Porch Cam", "/dev/fake-video0");
+    qputenv("TANDREL_TEST_PATTERN", "0");
+    StartWatching(false);
+    const std::string* name = nullptr;
+    ASSERT_EQ(FManager->FrameGrabCaptureGraph()->GetSupportedDeviceFriendlyName(0, name), S_OK);
+    ASSERT_EQ(*name, "Porch Cam");
+
+    LogCapture log;
+    FakeCameraProvider::Unplug("/dev/fake-video0");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return FManager->CameraLost(); }, kLongWaitMs));
+    // Two attempts fail while the camera is out (after 1 and 3 s); the next is due 4 s later.
+    const std::string failed = "cannot create video capture filter.";
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto lines = log.Lines();
+            return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+                       return line.find(failed) != std::string::npos;
+                   }) >= 2;
+        },
+        kLongWaitMs));
+
+    FakeCameraProvider::PlugIn("Porch Cam", "/dev/fake-video2");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !FManager->CameraLost(); }, kLongWaitMs));
+    EXPECT_TRUE(log.Contains(
+        "TCameraManager.WatchCamera - a camera was plugged in; trying camera 0 at once."))
+        << ::testing::PrintToString(log.Lines());
+    const std::string* path = nullptr;
+    ASSERT_EQ(FManager->FrameGrabCaptureGraph()->GetSupportedDeviceDevicePath(0, path), S_OK);
+    EXPECT_EQ(*path, "/dev/fake-video2");
     EXPECT_TRUE(FramesFlow());
     EXPECT_EQ(FManager->SelectorObjectManager()->Count(), 1);
     EXPECT_TRUE(FManager->Activated());

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "capture/CaptureTestFiles.h"
 #include "platform/MediaFramework.h"
 #include "recording/RecordingTestSupport.h"
 
@@ -25,10 +26,11 @@ protected:
         FEnvironment.insert("HOME", FHome.path());
         FEnvironment.insert("XDG_CONFIG_HOME", FHome.path() + "/config");
         FEnvironment.insert("XDG_DATA_HOME", FHome.path() + "/data");
-        FEnvironment.insert("TANDREL_INSTANCE_NAME",
-                            QString("tandrel-headless-%1-%2")
-                                .arg(QCoreApplication::applicationPid())
-                                .arg(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        FEnvironment.insert(
+            "TANDREL_INSTANCE_NAME",
+            QString("tandrel-headless-%1-%2")
+                .arg(QCoreApplication::applicationPid())
+                .arg(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         FEnvironment.insert("TANDREL_AUDIO_SINK", "fakesink");
         FEnvironment.insert("TANDREL_VIDEO_SINK", "fakesink");
         FEnvironment.remove("TANDREL_TEST_PATTERN");
@@ -75,8 +77,8 @@ TEST_F(HeadlessRunTest, WatchesTheTestPatternPrintsEventsAndEndsOnSigterm) {
     QProcess process;
     process.setProcessEnvironment(FEnvironment);
     // Simple mode on the band the ball crosses twice in each sweep.
-    process.start(TANDREL_EXECUTABLE, {"--headless", "--mode", "1", "--sensitivity", "95",
-                                       "--zone", "0,80,320,160"});
+    process.start(TANDREL_EXECUTABLE,
+                  {"--headless", "--mode", "1", "--sensitivity", "95", "--zone", "0,80,320,160"});
     ASSERT_TRUE(process.waitForStarted(10000));
     QByteArray output;
     // SIGTERM while the motion recording runs.
@@ -140,7 +142,8 @@ TEST_F(HeadlessRunTest, ExitStatusTellsWhatWentWrong) {
     };
     const std::vector<Case> cases = {
         {{"--headless", "--camera", "9"}, 2, "the camera 9 cannot be started."},
-        {{"--headless", "--camera", "No Such Camera"}, 2,
+        {{"--headless", "--camera", "No Such Camera"},
+         2,
          "there is no camera named \"No Such Camera\"."},
         {{"--headless", "--mode", "9"}, 64, "--mode takes"},
         {{"--bogus"}, 64, "unknown option --bogus"},
@@ -168,6 +171,47 @@ TEST_F(HeadlessRunTest, ARunOnStoredValuesOnlyKeepsThemAndListsTheCameras) {
     EXPECT_TRUE(FOut.contains("  format 0: 320 x 240")) << FOut.constData();
     EXPECT_EQ(RunToEnd({"--version"}), 0);
     EXPECT_TRUE(FOut.startsWith("Tandrel ")) << FOut.constData();
+}
+
+// A camera that drops out is an event for whoever reads the output, and the run goes on.
+TEST_F(HeadlessRunTest, ALostCameraIsAnErrorEventAndTheRunGoesOn) {
+    const QString camera = FHome.path() + "/porch.avi";
+    const QString away = FHome.path() + "/porch-away.avi";
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(TCaptureTestFiles::Get().Webcam), camera));
+    FEnvironment.insert("TANDREL_TEST_PATTERN", "0");
+    FEnvironment.insert("TANDREL_FILE_CAMERAS", camera);
+    QProcess process;
+    process.setProcessEnvironment(FEnvironment);
+    process.start(TANDREL_EXECUTABLE, {"--headless", "--mode", "1"});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    QByteArray output;
+    auto waitFor = [&](const QByteArray& text) {
+        return QTest::qWaitFor(
+            [&] {
+                output += process.readAllStandardOutput();
+                return output.contains(text);
+            },
+            60000);
+    };
+    EXPECT_TRUE(waitFor("\"camera_started\""));
+    ASSERT_TRUE(QFile::rename(camera, away));
+    EXPECT_TRUE(waitFor("\"error\""));
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(20000));
+    output += process.readAllStandardOutput();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << "a lost camera does not end the run";
+
+    std::vector<QJsonObject> errors;
+    for (const QJsonObject& event : Events(output)) {
+        if (event["event"].toString() == "error") {
+            errors.push_back(event);
+        }
+    }
+    ASSERT_EQ(errors.size(), 1u) << output.constData();
+    EXPECT_TRUE(errors[0]["text"].toString().contains("porch.avi"))
+        << errors[0]["text"].toString().toStdString();
+    EXPECT_TRUE(errors[0]["text"].toString().endsWith("was lost; reconnecting."));
 }
 
 }  // namespace
