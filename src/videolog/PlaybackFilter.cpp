@@ -34,6 +34,25 @@ struct TPlaybackFilter::TImpl {
 
     // A copy, so a pump replaced from inside the pump does not pull the function away.
     TPlaybackSession::TPump PumpCopy() const { return Pump; }
+
+    // Runs a session operation that may wait: refused while another one waits, failed without
+    // a session, and `FailureLine` logged if it throws.
+    template <typename TOperation>
+    HRESULT RunWaiting(const char* FailureLine, TOperation&& Operation) {
+        try {
+            if (Waiting) {
+                return E_UNEXPECTED;
+            }
+            if (!Session) {
+                return E_FAIL;
+            }
+            TWaitScope waiting(*this);
+            return Operation(*Session, PumpCopy());
+        } catch (...) {
+            LogMessage(FailureLine);
+            return E_FAIL;
+        }
+    }
 };
 
 namespace {
@@ -148,51 +167,24 @@ HRESULT TPlaybackFilter::GetPosition(int64_t& Position) {
 }
 
 HRESULT TPlaybackFilter::Play() {
-    try {
-        if (FImpl->Waiting) {
-            return E_UNEXPECTED;
-        }
-        if (!FImpl->Session) {
-            return E_FAIL;
-        }
-        TImpl::TWaitScope waiting(*FImpl);
-        return FImpl->Session->Play(FImpl->PumpCopy());
-    } catch (...) {
-        LogMessage("Error in TPlaybackFilter.Play call...");
-        return E_FAIL;
-    }
+    return FImpl->RunWaiting("Error in TPlaybackFilter.Play call...",
+                             [&](TPlaybackSession& session, TPlaybackSession::TPump pump) {
+                                 return session.Play(pump);
+                             });
 }
 
 HRESULT TPlaybackFilter::Pause() {
-    try {
-        if (FImpl->Waiting) {
-            return E_UNEXPECTED;
-        }
-        if (!FImpl->Session) {
-            return E_FAIL;
-        }
-        TImpl::TWaitScope waiting(*FImpl);
-        return FImpl->Session->Pause(FImpl->PumpCopy());
-    } catch (...) {
-        LogMessage("Error in TPlaybackFilter.Pause call...");
-        return E_FAIL;
-    }
+    return FImpl->RunWaiting("Error in TPlaybackFilter.Pause call...",
+                             [&](TPlaybackSession& session, TPlaybackSession::TPump pump) {
+                                 return session.Pause(pump);
+                             });
 }
 
 HRESULT TPlaybackFilter::Stop() {
-    try {
-        if (FImpl->Waiting) {
-            return E_UNEXPECTED;
-        }
-        if (!FImpl->Session) {
-            return E_FAIL;
-        }
-        TImpl::TWaitScope waiting(*FImpl);
-        return FImpl->Session->Stop(FImpl->PumpCopy());
-    } catch (...) {
-        LogMessage("Error in TPlaybackFilter.Stop call...");
-        return E_FAIL;
-    }
+    return FImpl->RunWaiting("Error in TPlaybackFilter.Stop call...",
+                             [&](TPlaybackSession& session, TPlaybackSession::TPump pump) {
+                                 return session.Stop(pump);
+                             });
 }
 
 HRESULT TPlaybackFilter::GetVideoWindowsCount(uint32_t& Count) {
@@ -252,35 +244,17 @@ HRESULT TPlaybackFilter::GetAvgTimePerFrame(int64_t& AvgTimePerFrame) {
 }
 
 HRESULT TPlaybackFilter::SetPosition(int64_t Position) {
-    try {
-        if (FImpl->Waiting) {
-            return E_UNEXPECTED;
-        }
-        if (!FImpl->Session) {
-            return E_FAIL;
-        }
-        TImpl::TWaitScope waiting(*FImpl);
-        return FImpl->Session->SetPosition(Position, FImpl->PumpCopy());
-    } catch (...) {
-        LogMessage("Error in TPlaybackFilter.SetPosition call...");
-        return E_FAIL;
-    }
+    return FImpl->RunWaiting("Error in TPlaybackFilter.SetPosition call...",
+                             [&](TPlaybackSession& session, TPlaybackSession::TPump pump) {
+                                 return session.SetPosition(Position, pump);
+                             });
 }
 
 HRESULT TPlaybackFilter::StepFrames(uint32_t Count, uint32_t) {
-    try {
-        if (FImpl->Waiting) {
-            return E_UNEXPECTED;
-        }
-        if (!FImpl->Session) {
-            return E_FAIL;
-        }
-        TImpl::TWaitScope waiting(*FImpl);
-        return FImpl->Session->StepFrames(Count, FImpl->PumpCopy());
-    } catch (...) {
-        LogMessage("Error in TPlaybackFilter.StepFrames call...");
-        return E_FAIL;
-    }
+    return FImpl->RunWaiting("Error in TPlaybackFilter.StepFrames call...",
+                             [&](TPlaybackSession& session, TPlaybackSession::TPump pump) {
+                                 return session.StepFrames(Count, pump);
+                             });
 }
 
 HRESULT TPlaybackFilter::GetPCMVolumeControlsCount(uint32_t& Count) {

@@ -23,6 +23,7 @@
 #include <tuple>
 #include <vector>
 
+#include "capture/CaptureTestFiles.h"
 #include "capture/FrameGrabCaptureGraph.h"
 #include "capture/GraphFunctions.h"
 #include "localisation/LanguageFile.h"
@@ -80,29 +81,10 @@ private:
 
 // A one-second MJPEG clip, 160 x 120 at 10 frames per second: a file camera of webcam type.
 bool WriteClip(const std::string& fileName) {
-    GError* error = nullptr;
-    GstElement* pipeline = gst_parse_launch(
-        ("videotestsrc num-buffers=10 ! video/x-raw,width=160,height=120,framerate=10/1 ! "
-         "jpegenc ! avimux ! filesink location=\"" +
-         fileName + "\"")
-            .c_str(),
-        &error);
-    if (pipeline == nullptr || error != nullptr) {
-        g_clear_error(&error);
-        return false;
-    }
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* msg = gst_bus_timed_pop_filtered(
-        bus, 30 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    const bool ok = msg != nullptr && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
-    if (msg != nullptr) {
-        gst_message_unref(msg);
-    }
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-    return ok;
+    return TCaptureTestFiles::Run(
+        "videotestsrc num-buffers=10 ! video/x-raw,width=160,height=120,framerate=10/1 ! "
+        "jpegenc ! avimux ! filesink location=\"" +
+        fileName + "\"");
 }
 
 // The values handed to and from the dialog.

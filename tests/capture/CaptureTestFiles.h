@@ -28,26 +28,7 @@ struct TCaptureTestFiles {
         return files;
     }
 
-private:
-    // Owns the folder for the whole run: a function-local static, so it is destroyed (and the
-    // folder removed) at program exit, after every test.
-    struct TFolderOwner {
-        std::string Dir;
-        TFolderOwner() = default;
-        TFolderOwner(const TFolderOwner&) = delete;
-        TFolderOwner& operator=(const TFolderOwner&) = delete;
-        ~TFolderOwner() {
-            if (!Dir.empty()) {
-                std::error_code ignored;
-                std::filesystem::remove_all(Dir, ignored);
-            }
-        }
-    };
-    static TFolderOwner& FolderOwner() {
-        static TFolderOwner owner;
-        return owner;
-    }
-
+    // Runs a gst-launch description that writes a file, to its end (at most a minute).
     static bool Run(const std::string& description) {
         GError* error = nullptr;
         GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
@@ -67,6 +48,26 @@ private:
         gst_element_set_state(pipeline, GST_STATE_NULL);
         gst_object_unref(pipeline);
         return ok;
+    }
+
+private:
+    // Owns the folder for the whole run: a function-local static, so it is destroyed (and the
+    // folder removed) at program exit, after every test.
+    struct TFolderOwner {
+        std::string Dir;
+        TFolderOwner() = default;
+        TFolderOwner(const TFolderOwner&) = delete;
+        TFolderOwner& operator=(const TFolderOwner&) = delete;
+        ~TFolderOwner() {
+            if (!Dir.empty()) {
+                std::error_code ignored;
+                std::filesystem::remove_all(Dir, ignored);
+            }
+        }
+    };
+    static TFolderOwner& FolderOwner() {
+        static TFolderOwner owner;
+        return owner;
     }
 
     static TCaptureTestFiles Make() {

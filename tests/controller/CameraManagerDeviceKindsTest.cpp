@@ -10,6 +10,7 @@
 #include <string>
 
 #include "capture/CaptureDeviceDescription.h"
+#include "capture/CaptureTestFiles.h"
 #include "capture/FrameGrabCaptureGraph.h"
 #include "controller/CameraManagerTestSupport.h"
 #include "controller/CameraPicture.h"
@@ -33,27 +34,6 @@ struct TKindCase {
 // pixels.
 constexpr const char* kBars = "videotestsrc pattern=smpte horizontal-speed=8 num-buffers=25 ! ";
 
-bool MakeFile(const std::string& description) {
-    GError* error = nullptr;
-    GstElement* pipeline = gst_parse_launch(description.c_str(), &error);
-    if (pipeline == nullptr || error != nullptr) {
-        g_clear_error(&error);
-        return false;
-    }
-    gst_element_set_state(pipeline, GST_STATE_PLAYING);
-    GstBus* bus = gst_element_get_bus(pipeline);
-    GstMessage* msg = gst_bus_timed_pop_filtered(
-        bus, 60 * GST_SECOND, GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
-    const bool ok = msg != nullptr && GST_MESSAGE_TYPE(msg) == GST_MESSAGE_EOS;
-    if (msg != nullptr) {
-        gst_message_unref(msg);
-    }
-    gst_object_unref(bus);
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-    return ok;
-}
-
 class CameraManagerDeviceKindsTest : public CameraManagerFixture,
                                      public ::testing::WithParamInterface<TKindCase> {};
 
@@ -62,7 +42,8 @@ TEST_P(CameraManagerDeviceKindsTest, PictureShownAndMotionDetected) {
     ASSERT_TRUE(InitializeMediaFramework());
     if (c.Encoder != nullptr) {
         const std::string file = FHome.path().toStdString() + "/camera." + c.Extension;
-        ASSERT_TRUE(MakeFile(std::string(kBars) + c.Encoder + " location=" + file)) << c.Name;
+        ASSERT_TRUE(TCaptureTestFiles::Run(std::string(kBars) + c.Encoder + " location=" + file))
+            << c.Name;
         qputenv("TANDREL_TEST_PATTERN", "0");
         qputenv("TANDREL_FILE_CAMERAS", QByteArray::fromStdString(file));
     }
