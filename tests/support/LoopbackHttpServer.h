@@ -1,8 +1,7 @@
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -10,10 +9,11 @@
 #include <chrono>
 #include <map>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/LoopbackListener.h"
 
 // A tiny HTTP server on 127.0.0.1 (a port of its own) for download tests. It answers each path
 // with a scripted reply, serves at most MaxRequests connections and stops by itself after
@@ -33,29 +33,20 @@ public:
     explicit LoopbackHttpServer(std::map<std::string, TReply> replies, int maxRequests = 16,
                                 std::chrono::seconds lifetime = std::chrono::seconds(30))
         : FReplies(std::move(replies)), FMaxRequests(maxRequests) {
-        FListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (FListen < 0 || ::bind(FListen, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(FListen, 8) != 0 ||
-            ::getsockname(FListen, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("cannot listen on 127.0.0.1");
-        }
-        FPort = ntohs(address.sin_port);
         const auto deadline = std::chrono::steady_clock::now() + lifetime;
-        FThread = std::thread([this, deadline] { Serve(deadline); });
+        FThread = std::thread([this, deadline] {
+            pthread_setname_np(pthread_self(), "HttpServer");
+            Serve(deadline);
+        });
     }
     ~LoopbackHttpServer() {
         FStop = true;
         FThread.join();
-        ::close(FListen);
     }
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-    std::string Base() const { return "http://127.0.0.1:" + std::to_string(FPort); }
+    std::string Base() const { return "http://127.0.0.1:" + std::to_string(FListener.Port()); }
     std::string Url(const std::string& path) const { return Base() + path; }
     int Connections() const { return FConnections; }
     std::vector<std::string> Paths() const {
@@ -71,11 +62,7 @@ private:
     void Serve(std::chrono::steady_clock::time_point deadline) {
         std::vector<int> held;
         while (!FStop && std::chrono::steady_clock::now() < deadline) {
-            pollfd wait{FListen, POLLIN, 0};
-            if (::poll(&wait, 1, 20) <= 0) {
-                continue;
-            }
-            const int client = ::accept4(FListen, nullptr, nullptr, SOCK_CLOEXEC);
+            const int client = FListener.Accept(20);
             if (client < 0) {
                 continue;
             }
@@ -111,7 +98,8 @@ private:
             request.append(piece, static_cast<size_t>(got));
         }
         const size_t pathStart = request.find(' ') + 1;
-        const std::string path = request.substr(pathStart, request.find(' ', pathStart) - pathStart);
+        const std::string path =
+            request.substr(pathStart, request.find(' ', pathStart) - pathStart);
         std::string agent;
         const size_t agentAt = request.find("User-Agent: ");
         if (agentAt != std::string::npos) {
@@ -127,7 +115,8 @@ private:
         if (reply.Stall) {
             return true;
         }
-        std::string head = "HTTP/1.1 " + std::to_string(reply.Status) + " X\r\nConnection: close\r\n";
+        std::string head =
+            "HTTP/1.1 " + std::to_string(reply.Status) + " X\r\nConnection: close\r\n";
         if (reply.SendLength) {
             head += "Content-Length: " + std::to_string(reply.Body.size()) + "\r\n";
         }
@@ -153,8 +142,7 @@ private:
 
     std::map<std::string, TReply> FReplies;
     int FMaxRequests;
-    int FListen = -1;
-    int FPort = 0;
+    LoopbackListener FListener;
     std::atomic<bool> FStop{false};
     std::atomic<int> FConnections{0};
     mutable std::mutex FMutex;

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <arpa/inet.h>
 #include <gst/app/gstappsink.h>
 #include <gst/gst.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
@@ -12,10 +10,11 @@
 #include <atomic>
 #include <chrono>
 #include <mutex>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/LoopbackListener.h"
 
 // A network camera for tests: MJPEG over HTTP (multipart/x-mixed-replace) on 127.0.0.1, a port
 // of its own. Every connection gets the same pictures in a loop at `fps`; with a user name the
@@ -34,17 +33,6 @@ public:
             FAuthorization = std::string("Basic ") + encoded;
             g_free(encoded);
         }
-        FListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (FListen < 0 || ::bind(FListen, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(FListen, 8) != 0 ||
-            ::getsockname(FListen, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("cannot listen on 127.0.0.1");
-        }
-        FPort = ntohs(address.sin_port);
         const auto deadline = std::chrono::steady_clock::now() + lifetime;
         FThread = std::thread([this, deadline] {
             pthread_setname_np(pthread_self(), "MjpegServer");
@@ -58,15 +46,14 @@ public:
         for (auto& client : FClients) {
             client.join();
         }
-        ::close(FListen);
     }
     MjpegHttpServer(const MjpegHttpServer&) = delete;
     MjpegHttpServer& operator=(const MjpegHttpServer&) = delete;
 
     std::string Url(const std::string& path = "/video") const {
-        return "http://127.0.0.1:" + std::to_string(FPort) + path;
+        return "http://127.0.0.1:" + std::to_string(FListener.Port()) + path;
     }
-    int Port() const { return FPort; }
+    int Port() const { return FListener.Port(); }
     int Connections() const { return FConnections; }
 
     // `count` JPEG pictures of scrolling colour bars, `width` x `height`.
@@ -101,11 +88,7 @@ public:
 private:
     void Serve(std::chrono::steady_clock::time_point deadline) {
         while (!FStop && std::chrono::steady_clock::now() < deadline) {
-            pollfd p{FListen, POLLIN, 0};
-            if (::poll(&p, 1, 50) <= 0) {
-                continue;
-            }
-            const int client = ::accept4(FListen, nullptr, nullptr, SOCK_CLOEXEC);
+            const int client = FListener.Accept(50);
             if (client < 0) {
                 continue;
             }
@@ -183,8 +166,7 @@ private:
     const std::vector<std::string> FFrames;
     const int FFps;
     std::string FAuthorization;
-    int FListen = -1;
-    int FPort = 0;
+    LoopbackListener FListener;
     std::atomic<bool> FStop{false};
     std::atomic<int> FConnections{0};
     std::thread FThread;
