@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "capture/CaptureDeviceDescription.h"
@@ -148,6 +149,34 @@ TEST_F(CameraManagerRtspCameraTest, ARefusedPasswordIsAClearMessage) {
         EXPECT_EQ(line.find("wrong-pass"), std::string::npos) << line;
         EXPECT_EQ(line.find("right-pass"), std::string::npos) << line;
     }
+}
+
+// The camera's server goes away (a camera rebooting) and comes back on the same address: the
+// camera is reported lost, and watched again once the server answers.
+TEST_F(CameraManagerRtspCameraTest, AServerThatStopsAndComesBackIsWatchedAgain) {
+    auto server = std::make_unique<RtspTestServer>(RtspTestServer::TOptions{});
+    ASSERT_TRUE(server->Running());
+    RtspTestServer::TOptions again;
+    again.Port = server->Port();
+    UseCamera("Porch=" + server->Url());
+    FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
+    ASSERT_TRUE(FManager->InitializeCamera());
+    auto framesFlow = [&] {
+        const int64_t from = FManager->FrameCounter();
+        return QTest::qWaitFor([&] { return FManager->FrameCounter() > from + 5; }, 60000);
+    };
+    ASSERT_TRUE(framesFlow());
+
+    LogCapture log;
+    server.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return FManager->CameraLost(); }, 60000));
+    server = std::make_unique<RtspTestServer>(again);
+    ASSERT_TRUE(server->Running());
+    ASSERT_EQ(server->Port(), again.Port);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !FManager->CameraLost(); }, 90000))
+        << ::testing::PrintToString(log.Lines());
+    EXPECT_TRUE(framesFlow());
+    EXPECT_TRUE(log.Contains("TCameraManager.WatchCamera - camera 0 is back."));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "support/RtspTestServer.h"
 
+#include <string>
+
 #include <gst/gst.h>
 #include <gst/rtsp-server/rtsp-server.h>
 
@@ -52,7 +54,7 @@ bool RtspTestServer::Configure(const TOptions& options) {
         return false;
     }
     gst_rtsp_server_set_address(FServer.get(), "127.0.0.1");
-    gst_rtsp_server_set_service(FServer.get(), "0");  // any free port
+    gst_rtsp_server_set_service(FServer.get(), std::to_string(options.Port).c_str());
     g_signal_connect(FServer.get(), "client-connected", G_CALLBACK(OnClientConnected), this);
 
     GstRTSPMediaFactory* factory = gst_rtsp_media_factory_new();

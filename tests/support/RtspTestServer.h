@@ -24,6 +24,7 @@ public:
         std::string User;
         std::string Password;
         bool TcpOnly = false;
+        int Port = 0;  // 0: any free port
     };
 
     explicit RtspTestServer(const TOptions& options);
