@@ -47,19 +47,21 @@ protected:
     }
 };
 
-// Served over UDP, offered only interleaved over TCP, and behind a user name and password
-// given in the entry: each is listed as a webcam of the stream's size, its picture shows and
-// a zone over the moving ball reports motion. No log line carries the password.
+// Served over UDP, offered only interleaved over TCP, behind a user name and password, and as
+// JPEG pictures (MJPEG over RTSP): each is listed as a webcam of the stream's size, its picture
+// shows and a zone over the moving ball reports motion. No log line carries the password.
 TEST_F(CameraManagerRtspCameraTest, ACameraIsWatchedAndItsZoneDetectsMotion) {
     struct {
         const char* Name;
         bool TcpOnly;
         const char* User;
         const char* Password;
+        bool Mjpeg;
     } const cases[] = {
-        {"Porch", false, "", ""},
-        {"Interleaved", true, "", ""},
-        {"Locked", false, "viewer", "pa55word"},
+        {"Porch", false, "", "", false},
+        {"Interleaved", true, "", "", false},
+        {"Locked", false, "viewer", "pa55word", false},
+        {"Pictures", false, "", "", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -67,6 +69,7 @@ TEST_F(CameraManagerRtspCameraTest, ACameraIsWatchedAndItsZoneDetectsMotion) {
         options.User = c.User;
         options.Password = c.Password;
         options.TcpOnly = c.TcpOnly;
+        options.Mjpeg = c.Mjpeg;
         RtspTestServer server(options);
         ASSERT_TRUE(server.Running());
         const std::string credentials =
@@ -82,7 +85,7 @@ TEST_F(CameraManagerRtspCameraTest, ACameraIsWatchedAndItsZoneDetectsMotion) {
                 ++motions;
             }
         });
-        ASSERT_TRUE(FManager->InitializeCamera());
+        ASSERT_TRUE(FManager->InitializeCamera()) << ::testing::PrintToString(log.Lines());
         const std::string* text = nullptr;
         FManager->FrameGrabCaptureGraph()->GetSupportedDeviceFriendlyName(0, text);
         EXPECT_EQ(*text, c.Name);

@@ -19,7 +19,8 @@ gboolean QuitLoop(gpointer loop) {
 }  // namespace
 
 bool RtspTestServer::CanServe() {
-    for (const char* name : {"videotestsrc", "x264enc", "rtph264pay", "rtspsrc", "avdec_h264"}) {
+    for (const char* name : {"videotestsrc", "x264enc", "rtph264pay", "rtspsrc", "avdec_h264",
+                             "jpegenc", "rtpjpegpay", "rtpjpegdepay", "jpegdec"}) {
         GstElementFactory* factory = gst_element_factory_find(name);
         if (factory == nullptr) {
             return false;
@@ -61,9 +62,12 @@ bool RtspTestServer::Configure(const TOptions& options) {
     const std::string launch =
         "( videotestsrc pattern=ball is-live=true ! video/x-raw,width=" +
         std::to_string(options.Width) + ",height=" + std::to_string(options.Height) +
-        ",framerate=" + std::to_string(options.Fps) +
-        "/1 ! x264enc tune=zerolatency speed-preset=ultrafast key-int-max=10 threads=1 ! "
-        "rtph264pay name=pay0 pt=96 config-interval=-1 )";
+        ",framerate=" + std::to_string(options.Fps) + "/1 ! " +
+        // RTP carries JPEG only in 4:2:0 or 4:2:2.
+        (options.Mjpeg ? "videoconvert ! video/x-raw,format=I420 ! jpegenc ! "
+                         "rtpjpegpay name=pay0 pt=26 )"
+                       : "x264enc tune=zerolatency speed-preset=ultrafast key-int-max=10 "
+                         "threads=1 ! rtph264pay name=pay0 pt=96 config-interval=-1 )");
     gst_rtsp_media_factory_set_launch(factory, launch.c_str());
     if (options.TcpOnly) {
         gst_rtsp_media_factory_set_protocols(factory, GST_RTSP_LOWER_TRANS_TCP);

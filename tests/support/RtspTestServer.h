@@ -11,10 +11,11 @@
 typedef struct _GstRTSPServer GstRTSPServer;
 
 // A network camera for tests: GStreamer's RTSP server on 127.0.0.1 (a port of its own) serving a
-// live moving ball as H.264 at "/cam". With a user name a client must give it and the password
-// (basic authentication) or is answered 401; with `TcpOnly` the stream is offered only
-// interleaved in the RTSP connection, so a client asking for UDP is refused that transport.
-// The server runs on its own main-loop thread, which the destructor stops and joins.
+// live moving ball as H.264 (or, with `Mjpeg`, as JPEG pictures) at "/cam". With a user name a
+// client must give it and the password (basic authentication) or is answered 401; with `TcpOnly`
+// the stream is offered only interleaved in the RTSP connection, so a client asking for UDP is
+// refused that transport. The server runs on its own main-loop thread, which the destructor stops
+// and joins.
 class RtspTestServer {
 public:
     struct TOptions {
@@ -25,6 +26,7 @@ public:
         std::string Password;
         bool TcpOnly = false;
         int Port = 0;  // 0: any free port
+        bool Mjpeg = false;
     };
 
     explicit RtspTestServer(const TOptions& options);
