@@ -180,7 +180,8 @@ void Unplug(const std::string& Path) {
 
 void UnplugAll() {
     while (!gPlugged.empty()) {
-        Unplug(gPlugged.front().Path);
+        const std::string path = gPlugged.front().Path;  // Unplug erases the entry
+        Unplug(path);
     }
     gRunning.clear();
 }
