@@ -16,7 +16,7 @@
 // Mode 2 works on the raw pixels, mode 3 on an edge image of each frame (3 x 3 Laplacian).
 //
 // Threads and what they may call:
-// - Owner thread (the zone's frame thread): Initialize, Deinitialize, AddFrame,
+// - Owner thread (the zone's frame thread): Initialize, Deinitialize, AddFrame, WaitForResult,
 //   SetMotionDetectionSensitivity and destruction. These calls must not overlap each other
 //   (one owner thread, or under the owner's lock); they may overlap the worker.
 // - Any thread: GetDifferentPixelsCount, NeuralMode, ProcessingState (atomic reads).
