@@ -25,8 +25,8 @@ std::vector<std::vector<uint8_t>> MakeFrames(int count) {
     return frames;
 }
 
-// The whole per-frame step of one full-HD zone in the simple mode: both zone copies and the
-// count. frameCount frames are cycled: 16 frames (133 MB) keep every step out of cache, 2
+// The whole per-frame step of one full-HD zone in the simple mode, counted in place in the
+// frames. frameCount frames are cycled: 16 frames (133 MB) keep every step out of cache, 2
 // frames keep the working set as warm as the caches allow.
 void BM_SimpleModeStep1080p(benchmark::State& state) {
     const int frameCount = static_cast<int>(state.range(0));

@@ -2,4 +2,5 @@
 target_sources(tandrel_bench PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AdaptiveModeBench.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MotionDetectionManagerBench.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TenZoneStepBench.cpp
 )

@@ -21,7 +21,6 @@ using TSeconds = std::chrono::duration<double>;
 
 // The alarm stops this long after the instant-alarm flag was last seen set.
 constexpr TSeconds kAlarmTail{3.0};
-constexpr int64_t kPauseSliceMs = 20;
 // Bound of the preroll that tells whether the file renders, and its polling slice.
 constexpr auto kPrerollBound = std::chrono::seconds(5);
 constexpr GstClockTime kPrerollSlice = 20 * GST_MSECOND;
@@ -117,8 +116,11 @@ bool TSoundNotificationThread::SetInstantAlarmSound(const std::string& FileName)
         if (FileName.empty() || !std::filesystem::is_regular_file(FileName, error)) {
             return false;
         }
-        std::lock_guard lock(FCriticalSection);
-        FSoundFileName = FileName;
+        {
+            std::lock_guard lock(FCriticalSection);
+            FSoundFileName = FileName;
+        }
+        FWakeEvent.SetEvent();
         return true;
     } catch (...) {
         LogMessage("Error in TSoundNotificationThread.SetInstantAlarmSound call...");
@@ -127,8 +129,17 @@ bool TSoundNotificationThread::SetInstantAlarmSound(const std::string& FileName)
 }
 
 bool TSoundNotificationThread::SetInstantAlarm(bool Alarm) {
-    FInstantAlarm.store(Alarm, std::memory_order_relaxed);
+    // Only a rise needs the thread at once; while the flag stays up it plays anyway, and a
+    // fall is timed by its running cycles.
+    if (!FInstantAlarm.exchange(Alarm, std::memory_order_relaxed) && Alarm) {
+        FWakeEvent.SetEvent();
+    }
     return true;
+}
+
+void TSoundNotificationThread::SetRepeatTimeMS(int32_t Value) {
+    FRepeatTimeMS.store(Value, std::memory_order_relaxed);
+    FWakeEvent.SetEvent();
 }
 
 bool TSoundNotificationThread::SetAlarmOn() {
@@ -228,7 +239,7 @@ void TSoundNotificationThread::Execute() {
         TClock::time_point lastAlarm = start;   // L: the flag was last seen set
         TClock::time_point pauseStart = start;  // T: the previous cycle's pause began
         for (;;) {
-            if (FExitEvent.WaitFor(10) == WAIT_OBJECT_0) {
+            if (FExitEvent.WaitFor(0) == WAIT_OBJECT_0) {
                 FreeGraph();
                 return;
             }
@@ -240,8 +251,8 @@ void TSoundNotificationThread::Execute() {
                     return;
                 }
             }
+            TFilterState state = State_Stopped;
             if (FGraph) {
-                TFilterState state = State_Stopped;
                 if (FInstantAlarm.load(std::memory_order_relaxed)) {
                     int32_t evCode = 0;
                     if (SUCCEEDED(FGraph->WaitForCompletion(1, evCode)) &&
@@ -255,6 +266,7 @@ void TSoundNotificationThread::Execute() {
                         FAlarmStartCount.fetch_add(1, std::memory_order_relaxed);
                         FGraph->SetPositionToStart();
                         FGraph->Play();
+                        state = State_Running;
                         if (FGraph->VideoWindow() != nullptr) {
                             AlarmVideoShowFullScreen(owner);
                             FVideoShown = true;
@@ -268,6 +280,7 @@ void TSoundNotificationThread::Execute() {
                         if (now - lastAlarm >= kAlarmTail) {
                             TraceMessage("Alarm Off");
                             FGraph->Stop();
+                            state = State_Stopped;
                             lastAlarm = now;
                             if (FGraph->VideoWindow() != nullptr) {
                                 AlarmVideoHide(owner);
@@ -277,18 +290,30 @@ void TSoundNotificationThread::Execute() {
                     }
                 }
             }
-            // Pause of one cycle, ended early by the exit request. The wait goes in short
-            // slices so that a new repeat time takes effect within one slice.
-            pauseStart = TClock::now();
-            for (;;) {
-                const TSeconds pause{FRepeatTimeMS.load(std::memory_order_relaxed) / 1000.0};
-                const TSeconds left = pause - (TClock::now() - pauseStart);
-                if (left <= TSeconds::zero()) {
-                    break;
+            // With no graph, or with the alarm stopped and no motion, there is nothing to do
+            // until the flag rises, a file is set or the thread is asked to end: sleep on the
+            // events. A rise that came after the flag was read above has left the wake event
+            // set, so it is not missed.
+            const bool idle = !FGraph || (state == State_Stopped &&
+                                          !FInstantAlarm.load(std::memory_order_relaxed));
+            if (idle) {
+                if (WaitForMultipleObjects({&FExitEvent, &FWakeEvent}, INFINITE) ==
+                    WAIT_OBJECT_0) {
+                    return;  // the destructor frees the graph
                 }
-                const auto slice = std::min<int64_t>(
-                    kPauseSliceMs, std::chrono::ceil<std::chrono::milliseconds>(left).count());
-                if (FExitEvent.WaitFor(static_cast<uint32_t>(slice)) == WAIT_OBJECT_0) {
+                // The cycle that sees the new flag starts now.
+                pauseStart = TClock::now();
+                continue;
+            }
+            // Pause of one cycle while the alarm plays or runs out its tail; ended early by
+            // the exit request, a rise of the flag or a new repeat time.
+            pauseStart = TClock::now();
+            const TSeconds pause{FRepeatTimeMS.load(std::memory_order_relaxed) / 1000.0};
+            const TSeconds left = pause - (TClock::now() - pauseStart);
+            if (left > TSeconds::zero()) {
+                const auto waitMs = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+                if (WaitForMultipleObjects({&FExitEvent, &FWakeEvent},
+                                           static_cast<uint32_t>(waitMs)) == WAIT_OBJECT_0) {
                     return;  // the destructor frees the graph
                 }
             }

@@ -14,8 +14,10 @@ class TGraph;
 
 // Plays one zone's alarm file while the zone sees motion. The zone detector raises the
 // instant-alarm flag on every frame with motion and lowers it on every frame without; this
-// thread polls the flag, starts the file from the beginning when the alarm begins, loops it
-// while the flag stays up and stops it 3 s after the flag was last seen up. A file with video
+// thread starts the file from the beginning when the flag rises, loops it while the flag stays
+// up and stops it 3 s after the flag was last seen up. It checks the flag once per cycle
+// while the alarm plays or runs out its tail; otherwise it sleeps until the flag rises, a file
+// is stored or it is asked to end. A file with video
 // is shown full screen through the alarm video presenter (alarms/AlarmVideoPresenter.h) while
 // it plays. The object also carries the zone's alarm indicator counter.
 //
@@ -53,9 +55,9 @@ public:
     void SetSoundNotificationName(const std::string& Value) { FSoundNotificationName = Value; }
     int32_t AlarmOn() const { return FAlarmOn.load(std::memory_order_relaxed); }
     bool InstantAlarm() const { return FInstantAlarm.load(std::memory_order_relaxed); }
-    // Length of one polling cycle's pause in milliseconds.
+    // Length of one cycle's pause in milliseconds while the alarm plays or runs out its tail.
     int32_t RepeatTimeMS() const { return FRepeatTimeMS.load(std::memory_order_relaxed); }
-    void SetRepeatTimeMS(int32_t Value) { FRepeatTimeMS.store(Value, std::memory_order_relaxed); }
+    void SetRepeatTimeMS(int32_t Value);
     bool DoNotInterruptGraph() const { return FDoNotInterruptGraph; }
     void SetDoNotInterruptGraph(bool Value) { FDoNotInterruptGraph = Value; }
 
@@ -77,6 +79,8 @@ private:
     std::string SoundFileName();
 
     TEvent FExitEvent{false, false};
+    // Set when the flag rises, a file is stored or the repeat time changes.
+    TEvent FWakeEvent{false, false};
     std::string FSoundNotificationName = ".Default";
     std::atomic<int32_t> FAlarmOn{0};
     std::atomic<bool> FInstantAlarm{false};

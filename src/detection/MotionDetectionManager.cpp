@@ -9,14 +9,13 @@
 #include "detection/PixelKernels.h"
 #include "shell/Diagnostics.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace {
 
-// Rows of a zone copied and counted together: small enough to stay in the second-level cache.
-constexpr int64_t kChunkBytes = 64 * 1024;
+// Longest wait for the threaded detector's count of the frame just handed over. Far beyond
+// any zone's processing time; it only keeps the frame thread going should the worker stall,
+// in which case the step reports the worker's last finished count.
+constexpr uint32_t kResultWaitMs = 1000;
 
 // Rounds to the nearest integer, ties to even (12.5 -> 12, 37.5 -> 38), independent of the
 // floating-point environment; saturates at the int32 range.
@@ -30,52 +29,38 @@ int32_t RoundHalfToEven(double value) {
                                                    std::numeric_limits<int32_t>::max()));
 }
 
-// Packs Height rows of Width pixels, starting at pixel (X, Y) of a frame FrameWidth pixels
-// wide, back to back into Block.
-void CopyBlock(const void* Frame, int32_t FrameWidth, int64_t X, int64_t Y, int64_t Width,
-               int64_t Height, uint8_t* Block) {
-    const size_t rowBytes = static_cast<size_t>(Width) * 4;
-    const size_t stride = static_cast<size_t>(FrameWidth) * 4;
-    const uint8_t* source =
-        static_cast<const uint8_t*>(Frame) + (static_cast<size_t>(Y) * FrameWidth + X) * 4;
+// Counts the differing pixels of a zone in place in both frames, with the result of one
+// packed pass over the zone: the packed count examines pixels in pairs and skips the zone's
+// last pixel when the zone has an odd number of them. Each row is counted straight from the
+// frames; when the width is odd, a row's last pixel pairs with the next row's last pixel
+// (which is where the packed pass pairs it up), and the last row's one is skipped if the row
+// count is odd too.
+uint32_t CountZoneInPlace(const uint8_t* First1, const uint8_t* First2, size_t Stride,
+                          int64_t Width, int64_t Height, int32_t DetectionLevel) {
+    const int32_t rowBytes = static_cast<int32_t>(Width * 4);
+    const bool oddWidth = Width % 2 != 0;
+    uint32_t total = 0;
+    // The last pixels of two rows, packed side by side.
+    uint8_t tail1[8];
+    uint8_t tail2[8];
     for (int64_t row = 0; row < Height; ++row) {
-        std::memcpy(Block, source, rowBytes);
-        source += stride;
-        Block += rowBytes;
+        const uint8_t* row1 = First1 + static_cast<size_t>(row) * Stride;
+        const uint8_t* row2 = First2 + static_cast<size_t>(row) * Stride;
+        uint32_t levelAndCount = static_cast<uint32_t>(DetectionLevel);
+        CountDiffPixels32(row1, row2, levelAndCount, rowBytes);
+        total += levelAndCount;
+        if (oddWidth) {
+            const size_t half = static_cast<size_t>(row % 2) * 4;
+            std::memcpy(tail1 + half, row1 + rowBytes - 4, 4);
+            std::memcpy(tail2 + half, row2 + rowBytes - 4, 4);
+            if (half != 0) {
+                levelAndCount = static_cast<uint32_t>(DetectionLevel);
+                CountDiffPixels32(tail1, tail2, levelAndCount, 8);
+                total += levelAndCount;
+            }
+        }
     }
-}
-
-// Copies Size bytes with stores that bypass the caches where the CPU has them: the scratch
-// copy of a large zone is not read again in mode 1, so it neither has to be fetched before
-// being written nor push the frames out of the cache. Call StreamFence() before the copy is
-// read by another thread.
-void StreamCopy(uint8_t* Dest, const uint8_t* Source, size_t Size) {
-#if defined(__SSE2__)
-    const size_t head = std::min(Size, (16 - reinterpret_cast<uintptr_t>(Dest) % 16) % 16);
-    std::memcpy(Dest, Source, head);
-    size_t i = head;
-    for (; i + 64 <= Size; i += 64) {
-        const auto* s = reinterpret_cast<const __m128i*>(Source + i);
-        auto* d = reinterpret_cast<__m128i*>(Dest + i);
-        const __m128i a = _mm_loadu_si128(s);
-        const __m128i b = _mm_loadu_si128(s + 1);
-        const __m128i c = _mm_loadu_si128(s + 2);
-        const __m128i e = _mm_loadu_si128(s + 3);
-        _mm_stream_si128(d, a);
-        _mm_stream_si128(d + 1, b);
-        _mm_stream_si128(d + 2, c);
-        _mm_stream_si128(d + 3, e);
-    }
-    std::memcpy(Dest + i, Source + i, Size - i);
-#else
-    std::memcpy(Dest, Source, Size);
-#endif
-}
-
-void StreamFence() {
-#if defined(__SSE2__)
-    _mm_sfence();
-#endif
+    return total;
 }
 
 }  // namespace
@@ -107,10 +92,6 @@ bool TMotionDetectionManager::Initialize(int32_t FrameWidth, int32_t FrameHeight
         if (size > std::numeric_limits<int32_t>::max()) {
             throw std::length_error("frame too large");
         }
-        // Mode 4 reads its zone straight from the frames and needs no scratch copies.
-        const size_t scratch = MotionDetectionMode == 4 ? 0 : static_cast<size_t>(size);
-        FFrameBlock1.assign(scratch, 0);
-        FFrameBlock2.assign(scratch, 0);
         FFrameWidth = FrameWidth;
         FFrameHeight = FrameHeight;
         FMotionDetectionMode = MotionDetectionMode;
@@ -130,8 +111,6 @@ bool TMotionDetectionManager::Deinitialize() {
         FInitialized = false;
         FFrameWidth = 0;
         FFrameHeight = 0;
-        std::vector<uint8_t>().swap(FFrameBlock1);
-        std::vector<uint8_t>().swap(FFrameBlock2);
         FNeuralMotionDetection.reset();  // stops its thread
         FAdaptiveMotionDetection.reset();
         return true;
@@ -222,79 +201,30 @@ bool TMotionDetectionManager::MotionDecetction_CountDifferentPixelsBlock_RGB32(
             FMotionActivityPrc = 0;
             return true;
         }
-        // Fits: the scratch buffers hold a whole frame, whose size Initialize bounded.
-        const int32_t size = static_cast<int32_t>(width * height * 4);
+        const size_t stride = static_cast<size_t>(FFrameWidth) * 4;
+        const size_t first = (static_cast<size_t>(top) * FFrameWidth + left) * 4;
+        const uint8_t* first1 = static_cast<const uint8_t*>(Frame1) + first;
+        const uint8_t* first2 = static_cast<const uint8_t*>(Frame2) + first;
 
-        if (FMotionDetectionMode == 4) {
+        if (FMotionDetectionMode == 1) {
+            PixelsCount = CountZoneInPlace(first1, first2, stride, width, height, DetectionLevel);
+        } else if (FMotionDetectionMode == 4) {
             // The detector learns the zone's in-frame size; another block is not handed over.
             if (FAdaptiveMotionDetection && width == FAdaptiveMotionDetection->Width() &&
                 height == FAdaptiveMotionDetection->Height()) {
-                const size_t stride = static_cast<size_t>(FFrameWidth) * 4;
-                const uint8_t* first = static_cast<const uint8_t*>(Frame1) +
-                                       (static_cast<size_t>(top) * FFrameWidth + left) * 4;
-                FAdaptiveMotionDetection->AddFrame(first, stride, PixelsCount);
+                FAdaptiveMotionDetection->AddFrame(first1, stride, PixelsCount);
             }
-            FMotionActivityPrc =
-                FDetectionRegionPixelsCount > 0
-                    ? RoundHalfToEven(PixelsCount * 100.0 / FDetectionRegionPixelsCount)
-                    : 0;
-            return true;
-        }
-
-        const bool countHere = FMotionDetectionMode == 1;
-        const int64_t rowBytes = width * 4;
-        uint32_t total = 0;
-        if (countHere && width % 2 == 0) {
-            // Every row holds whole two-pixel steps, so the rows can be counted one by one
-            // straight from the frames (still in the cache from the copy); the sum equals one
-            // count over the packed zone.
-            const size_t stride = static_cast<size_t>(FFrameWidth) * 4;
-            const size_t first = (static_cast<size_t>(top) * FFrameWidth + left) * 4;
-            const uint8_t* source1 = static_cast<const uint8_t*>(Frame1) + first;
-            const uint8_t* source2 = static_cast<const uint8_t*>(Frame2) + first;
-            for (int64_t row = 0; row < height; ++row) {
-                StreamCopy(FFrameBlock1.data() + row * rowBytes, source1, rowBytes);
-                StreamCopy(FFrameBlock2.data() + row * rowBytes, source2, rowBytes);
-                uint32_t levelAndCount = static_cast<uint32_t>(DetectionLevel);
-                CountDiffPixels32(source1, source2, levelAndCount, static_cast<int32_t>(rowBytes));
-                total += levelAndCount;
-                source1 += stride;
-                source2 += stride;
-            }
-            StreamFence();
-        } else {
-            // Copied in chunks of rows; in mode 1 each chunk is counted while it is in the
-            // cache. A chunk holds whole two-pixel steps (an even number of rows, since the
-            // width is odd here), so the sum of the chunk counts equals one count over the
-            // whole zone, including the skipped last pixel of an odd-sized zone.
-            int64_t chunkRows = std::max<int64_t>(1, kChunkBytes / rowBytes);
-            if (width % 2 != 0 && chunkRows % 2 != 0) {
-                ++chunkRows;
-            }
-            for (int64_t row = 0; row < height; row += chunkRows) {
-                const int64_t rows = std::min(chunkRows, height - row);
-                uint8_t* block1 = FFrameBlock1.data() + row * rowBytes;
-                uint8_t* block2 = FFrameBlock2.data() + row * rowBytes;
-                CopyBlock(Frame1, FFrameWidth, left, top + row, width, rows, block1);
-                CopyBlock(Frame2, FFrameWidth, left, top + row, width, rows, block2);
-                if (countHere) {
-                    uint32_t levelAndCount = static_cast<uint32_t>(DetectionLevel);
-                    CountDiffPixels32(block1, block2, levelAndCount,
-                                      static_cast<int32_t>(rows * rowBytes));
-                    total += levelAndCount;
-                }
-            }
-        }
-
-        if (countHere) {
-            PixelsCount = total;
         } else if (FMotionDetectionMode == 2 || FMotionDetectionMode == 3) {
             if (FNeuralMotionDetection) {
                 // The detector learns one zone size; a block of another size (a zone clamped at
-                // the frame edge) is not handed over.
+                // the frame edge) is not handed over. A frame handed over is waited for, so
+                // the count reported is this frame's.
                 if (width == FNeuralMotionDetection->FrameWidth() &&
                     height == FNeuralMotionDetection->FrameHeight()) {
-                    FNeuralMotionDetection->AddFrame(FFrameBlock1.data(), size);
+                    FNeuralMotionDetection->WaitForResult(kResultWaitMs);
+                    if (FNeuralMotionDetection->AddFrame(first1, stride)) {
+                        FNeuralMotionDetection->WaitForResult(kResultWaitMs);
+                    }
                 }
                 PixelsCount = static_cast<uint32_t>(
                     std::max(FNeuralMotionDetection->GetDifferentPixelsCount(), 0));

@@ -2,18 +2,18 @@
 
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 #include "detection/AdaptiveMotionDetection.h"
 #include "detection/NeuralMotionDetection.h"
 #include "detection/Rect.h"
 
 // Watches one rectangular zone of RGB32 frames (4 bytes per pixel, rows packed without padding,
-// zone coordinates in buffer rows). Per frame it copies the zone out of the new and the previous
-// frame and counts the pixels that differ (mode 1, "Simple Mode"), or hands the new zone to its
-// threaded self-learning detector and reports that detector's latest count (modes 2 and 3).
-// Mode 4 ("Adaptive") reads the zone straight from the new frame into its adaptive detector on
-// the calling thread and reports that frame's count; it has no threaded detector and no copies.
+// zone coordinates in buffer rows). Per frame it counts the pixels of the zone that differ
+// between the new and the previous frame in place (mode 1, "Simple Mode"), or copies the new
+// zone into its threaded self-learning detector, waits (bounded) until the detector has
+// processed it and reports that frame's count (modes 2 and 3). Mode 4 ("Adaptive") reads the
+// zone straight from the new frame into its adaptive detector on the calling thread and
+// reports that frame's count; it has no threaded detector. The step allocates nothing.
 //
 // Set-up order: Initialize, SetMotionDetectionRectangle (creates the threaded detector),
 // SetMotionDetectionSensitivity. All calls belong to one thread (the frame thread, or under the
@@ -30,9 +30,9 @@ public:
     TMotionDetectionManager(const TMotionDetectionManager&) = delete;
     TMotionDetectionManager& operator=(const TMotionDetectionManager&) = delete;
 
-    // Allocates the two zone scratch buffers, each large enough for a whole frame.
+    // Stores the frame size and mode; the zone's buffers belong to its detector.
     bool Initialize(int32_t FrameWidth, int32_t FrameHeight, int32_t MotionDetectionMode);
-    // Frees the buffers and the threaded detector; the rectangle must be set again afterwards.
+    // Frees the zone's detector; the rectangle must be set again afterwards.
     bool Deinitialize();
     // Modes 1-3: creates the threaded detector for the zone's size. Mode 4: creates the adaptive
     // detector for the part of the zone inside the frame.
@@ -83,8 +83,6 @@ private:
     bool FInitialized = false;
     int32_t FFrameWidth = 0;
     int32_t FFrameHeight = 0;
-    std::vector<uint8_t> FFrameBlock1;
-    std::vector<uint8_t> FFrameBlock2;
     TRect FMotionDetectionRect;
     int32_t FDetectionRegionPixelsCount = 0;
     int32_t FMotionDetectionSensitivity = 90;

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <limits>
 #include <stdexcept>
-#include <thread>
 
 #include "detection/Convolution.h"
 #include "detection/PixelKernels.h"
@@ -16,8 +15,6 @@ namespace {
 constexpr uint32_t kStillLevel = 10;         // per-byte change still counted as "same"
 constexpr int32_t kStillFramesToLearn = 10;  // state 0 -> 1
 constexpr int32_t kLearningFrames = 60;      // state 1 -> 2
-constexpr auto kPollInterval = std::chrono::milliseconds(1);
-constexpr uint32_t kIdleWaitMs = 100;
 
 }  // namespace
 
@@ -92,11 +89,8 @@ bool TNeuralMotionDetection::Deinitialize() {
     try {
         FInitialized.store(false, std::memory_order_release);
         // No new frame is handed over from here on; wait until the worker has given back the
-        // one it may hold, so no buffer is freed while it still reads it.
-        while (FProcessingState.load(std::memory_order_acquire) != 0 &&
-               FWorkerActive.load(std::memory_order_acquire)) {
-            std::this_thread::sleep_for(kPollInterval);
-        }
+        // one it may hold (or has ended), so no buffer is freed while it still reads it.
+        WaitForResult(INFINITE);
         FreeBuffers();
         return true;
     } catch (...) {
@@ -139,6 +133,52 @@ bool TNeuralMotionDetection::AddFrame(const void* Frame, int32_t FrameSize) {
     }
 }
 
+bool TNeuralMotionDetection::AddFrame(const uint8_t* TopLeft, size_t Stride) {
+    try {
+        if (!FInitialized.load(std::memory_order_acquire)) {
+            return false;
+        }
+        if (FProcessingState.load(std::memory_order_acquire) != 0) {
+            return false;  // the worker is still busy: drop this frame
+        }
+        const size_t rowBytes = static_cast<size_t>(FFrameWidth) * 4;
+        if (TopLeft == nullptr || rowBytes == 0 || FFrameHeight <= 0) {
+            return false;
+        }
+        uint8_t* block = FFrameBlock1.data();
+        for (int32_t row = 0; row < FFrameHeight; ++row) {
+            std::memcpy(block, TopLeft, rowBytes);
+            block += rowBytes;
+            TopLeft += Stride;
+        }
+        FProcessingState.store(1, std::memory_order_release);
+        FFrameEvent.SetEvent();
+        return true;
+    } catch (...) {
+        LogMessage("Error in TNeuralMotionDetection.AddFrame call...");
+        return false;
+    }
+}
+
+bool TNeuralMotionDetection::WaitForResult(uint32_t TimeoutMs) {
+    using TClock = std::chrono::steady_clock;
+    const auto deadline = TClock::now() + std::chrono::milliseconds(TimeoutMs);
+    // A signal left over from an earlier frame only causes one more look at the flag.
+    while (FProcessingState.load(std::memory_order_acquire) != 0 &&
+           FWorkerActive.load(std::memory_order_acquire)) {
+        uint32_t wait = INFINITE;
+        if (TimeoutMs != INFINITE) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now());
+            if (left.count() <= 0) {
+                return false;
+            }
+            wait = static_cast<uint32_t>(left.count());
+        }
+        FResultEvent.WaitFor(wait);
+    }
+    return true;
+}
+
 int32_t TNeuralMotionDetection::GetDifferentPixelsCount() const {
     return FDifferentPixelsCount.load(std::memory_order_relaxed);
 }
@@ -154,9 +194,8 @@ void TNeuralMotionDetection::BrightnessDecrease(void* Source, int32_t Size, uint
 void TNeuralMotionDetection::Execute() {
     try {
         for (;;) {
-            // Sleeps until a frame is handed over or the thread is asked to end; the timeout
-            // only bounds the wait should a hand-over ever go unsignalled.
-            if (WaitForMultipleObjects({&FExitEvent, &FFrameEvent}, kIdleWaitMs) == WAIT_OBJECT_0) {
+            // Sleeps until a frame is handed over or the thread is asked to end.
+            if (WaitForMultipleObjects({&FExitEvent, &FFrameEvent}, INFINITE) == WAIT_OBJECT_0) {
                 break;
             }
             if (FProcessingState.load(std::memory_order_acquire) == 1) {
@@ -166,12 +205,14 @@ void TNeuralMotionDetection::Execute() {
                 FFrameBlock1.swap(FFrameBlock2);
                 FFrameBlockEdge1.swap(FFrameBlockEdge2);
                 FProcessingState.store(0, std::memory_order_release);
+                FResultEvent.SetEvent();
             }
         }
     } catch (...) {
         LogMessage("Error in TNeuralMotionDetection.Execute call...");
     }
     FWorkerActive.store(false, std::memory_order_release);
+    FResultEvent.SetEvent();
 }
 
 void TNeuralMotionDetection::ProcessFrame() {

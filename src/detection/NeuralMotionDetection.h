@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <vector>
@@ -15,7 +16,7 @@
 // Mode 2 works on the raw pixels, mode 3 on an edge image of each frame (3 x 3 Laplacian).
 //
 // Threads and what they may call:
-// - Owner thread (the zone's frame thread): Initialize, Deinitialize, AddFrame,
+// - Owner thread (the zone's frame thread): Initialize, Deinitialize, AddFrame, WaitForResult,
 //   SetMotionDetectionSensitivity and destruction. These calls must not overlap each other
 //   (one owner thread, or under the owner's lock); they may overlap the worker.
 // - Any thread: GetDifferentPixelsCount, NeuralMode, ProcessingState (atomic reads).
@@ -53,6 +54,11 @@ public:
     // Hands one zone frame (FrameSize bytes, at most the zone's size) to the worker without
     // waiting; false (frame dropped) when not initialized or the worker still has the last one.
     bool AddFrame(const void* Frame, int32_t FrameSize);
+    // The same for a zone read straight out of a larger frame: FrameHeight rows of FrameWidth
+    // pixels starting at TopLeft, Stride bytes apart.
+    bool AddFrame(const uint8_t* TopLeft, size_t Stride);
+    // Sleeps until the worker has handed back the last frame (true), or TimeoutMs passed.
+    bool WaitForResult(uint32_t TimeoutMs);
     // The count of the last frame the worker finished.
     int32_t GetDifferentPixelsCount() const;
 
@@ -82,6 +88,8 @@ private:
     TEvent FExitEvent{false, false};
     // Set by AddFrame after each hand-over; wakes the worker.
     TEvent FFrameEvent{false, false};
+    // Set by the worker after it hands a frame back, and when it ends.
+    TEvent FResultEvent{false, false};
     std::mutex FCriticalSection;
     std::atomic<bool> FInitialized{false};
     bool FFirstFrame = true;

@@ -144,6 +144,21 @@ TEST_F(SoundNotificationThreadTest, OneMotionStartsTheAlarmAndItStopsAboutThreeS
     EXPECT_TRUE(log.Lines().empty());
 }
 
+// An idle thread sleeps until it has work, whatever its cycle length: a file stored, the flag
+// and the flag rising are taken up long before a one-minute cycle would end.
+TEST_F(SoundNotificationThreadTest, IdleThreadWakesForTheFileAndTheAlarm) {
+    LogCapture log;
+    auto thread = std::make_unique<TSoundNotificationThread>();
+    thread->SetRepeatTimeMS(60000);
+    ASSERT_TRUE(thread->SetInstantAlarmSound(ShortWav()));
+    ASSERT_TRUE(WaitUntil([&] { return IsStopped(*thread); }, seconds(20))) << "graph not opened";
+    thread->SetInstantAlarm(true);
+    ASSERT_TRUE(WaitUntil([&] { return IsPlaying(*thread); }, seconds(20)));
+    EXPECT_EQ(thread->AlarmStartCount(), 1);
+    thread.reset();  // would otherwise sit out the minute-long pause
+    EXPECT_TRUE(log.Lines().empty());
+}
+
 // Under continuous motion a 1 s file is rewound at its end instead of being restarted, and
 // the graph keeps running throughout.
 TEST_F(SoundNotificationThreadTest, ContinuousMotionLoopsAOneSecondFileBackToBack) {

@@ -3,6 +3,7 @@ target_sources(tandrel_core_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/AdaptiveAllocationTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/AdaptiveMotionDetectionTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/MotionDetectionManagerTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/MotionDetectionSequenceTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/NeuralMotionDetectionTest.cpp
 )
 
