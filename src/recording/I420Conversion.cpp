@@ -36,38 +36,36 @@ void ConvertRgb32BottomUpToI420(const uint8_t* Src, int32_t Width, int32_t Heigh
     uint8_t* uPlane = Dst + w * h;
     uint8_t* vPlane = uPlane + cw * ch;
     const size_t rowBytes = w * 4;
-    // Row y of the picture (top-down) is row h-1-y of the bottom-up source.
-    auto pixel = [&](size_t x, size_t y) { return Src + (h - 1 - y) * rowBytes + x * 4; };
-    for (size_t y = 0; y < h; ++y) {
-        for (size_t x = 0; x < w; ++x) {
-            const uint8_t* p = pixel(x, y);
-            yPlane[y * w + x] = LumaOf(p[2], p[1], p[0]);
-        }
-    }
+    // One pass per pair of picture rows (top-down row y is bottom-up row h-1-y): both rows'
+    // luma, then the pair's chroma. A last single row (odd height) pairs with itself, a last
+    // single column (odd width) with itself, which averages the same pixel twice.
     for (size_t cy = 0; cy < ch; ++cy) {
-        for (size_t cx = 0; cx < cw; ++cx) {
-            int32_t r = 0;
-            int32_t g = 0;
-            int32_t b = 0;
-            int32_t n = 0;
-            for (size_t dy = 0; dy < 2; ++dy) {
-                for (size_t dx = 0; dx < 2; ++dx) {
-                    const size_t x = cx * 2 + dx;
-                    const size_t y = cy * 2 + dy;
-                    if (x < w && y < h) {
-                        const uint8_t* p = pixel(x, y);
-                        r += p[2];
-                        g += p[1];
-                        b += p[0];
-                        ++n;
-                    }
-                }
+        const size_t y0 = cy * 2;
+        const size_t y1 = std::min(y0 + 1, h - 1);
+        const uint8_t* row0 = Src + (h - 1 - y0) * rowBytes;
+        const uint8_t* row1 = Src + (h - 1 - y1) * rowBytes;
+        uint8_t* luma0 = yPlane + y0 * w;
+        uint8_t* luma1 = yPlane + y1 * w;
+        for (size_t x = 0; x < w; ++x) {
+            const uint8_t* p = row0 + x * 4;
+            luma0[x] = LumaOf(p[2], p[1], p[0]);
+        }
+        if (y1 != y0) {
+            for (size_t x = 0; x < w; ++x) {
+                const uint8_t* p = row1 + x * 4;
+                luma1[x] = LumaOf(p[2], p[1], p[0]);
             }
-            r = (r + n / 2) / n;
-            g = (g + n / 2) / n;
-            b = (b + n / 2) / n;
-            uPlane[cy * cw + cx] = Clamp8(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
-            vPlane[cy * cw + cx] = Clamp8(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
+        }
+        uint8_t* u = uPlane + cy * cw;
+        uint8_t* v = vPlane + cy * cw;
+        for (size_t cx = 0; cx < cw; ++cx) {
+            const size_t x0 = cx * 2 * 4;
+            const size_t x1 = std::min(cx * 2 + 1, w - 1) * 4;
+            const int32_t b = (row0[x0] + row0[x1] + row1[x0] + row1[x1] + 2) >> 2;
+            const int32_t g = (row0[x0 + 1] + row0[x1 + 1] + row1[x0 + 1] + row1[x1 + 1] + 2) >> 2;
+            const int32_t r = (row0[x0 + 2] + row0[x1 + 2] + row1[x0 + 2] + row1[x1 + 2] + 2) >> 2;
+            u[cx] = Clamp8(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
+            v[cx] = Clamp8(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
         }
     }
 }

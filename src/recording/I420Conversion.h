@@ -14,7 +14,8 @@
 size_t I420FrameBytes(int32_t Width, int32_t Height);
 
 // Converts one bottom-up RGB32 frame into I420 at Dst (I420FrameBytes bytes: the Y plane, then
-// U, then V). Each chroma sample is the average of its 2 x 2 block.
+// U, then V). Each chroma sample is the average of its 2 x 2 block (an edge pixel of an odd
+// size counted twice).
 void ConvertRgb32BottomUpToI420(const uint8_t* Src, int32_t Width, int32_t Height, uint8_t* Dst);
 
 // Converts one I420 frame back into a bottom-up RGB32 frame (X bytes set to 255).
