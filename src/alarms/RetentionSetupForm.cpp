@@ -23,6 +23,7 @@ constexpr int kMaxFreePercent = 50;
 constexpr int kMaxFreeMegabytes = 1048576;
 constexpr int kMaxFolderMegabytes = 1073741824;
 constexpr int kMaxAgeDays = 3650;
+constexpr int kMaxPreEventSeconds = 10;
 
 TRetentionSetupFormRunHook gRunHook;
 
@@ -46,6 +47,8 @@ TRetentionSetupForm::TRetentionSetupForm(QWidget* parent) : QDialog(parent) {
     lbFolderSizeMegabytes->setText(UiText(txtFolderSizeMegabytes));
     seRecordingAgeDays = AddRow(lbRecordingAgeDays, "RecordingAgeDays", kMaxAgeDays);
     lbRecordingAgeDays->setText(UiText(txtRecordingAgeDays));
+    sePreEventSeconds = AddRow(lbPreEventSeconds, "PreEventSeconds", kMaxPreEventSeconds);
+    lbPreEventSeconds->setText(UiText(txtPreEventSeconds));
 
     auto* buttons = new QHBoxLayout();
     buttons->addStretch();
@@ -81,6 +84,7 @@ void TRetentionSetupForm::SetLimits(const TRetentionLimits& Limits) {
     seFreeSpaceMegabytes->setValue(Limits.MinFreeMegabytes);
     seFolderSizeMegabytes->setValue(Limits.MaxFolderMegabytes);
     seRecordingAgeDays->setValue(Limits.MaxAgeDays);
+    sePreEventSeconds->setValue(Limits.PreEventSeconds);
 }
 
 TRetentionLimits TRetentionSetupForm::Limits() const {
@@ -89,6 +93,7 @@ TRetentionLimits TRetentionSetupForm::Limits() const {
     limits.MinFreeMegabytes = seFreeSpaceMegabytes->value();
     limits.MaxFolderMegabytes = seFolderSizeMegabytes->value();
     limits.MaxAgeDays = seRecordingAgeDays->value();
+    limits.PreEventSeconds = sePreEventSeconds->value();
     return limits;
 }
 

@@ -30,10 +30,12 @@ private:
     QLabel* lbFreeSpaceMegabytes = nullptr;
     QLabel* lbFolderSizeMegabytes = nullptr;
     QLabel* lbRecordingAgeDays = nullptr;
+    QLabel* lbPreEventSeconds = nullptr;
     QSpinBox* seFreeSpacePercent = nullptr;
     QSpinBox* seFreeSpaceMegabytes = nullptr;
     QSpinBox* seFolderSizeMegabytes = nullptr;
     QSpinBox* seRecordingAgeDays = nullptr;
+    QSpinBox* sePreEventSeconds = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;
     QFormLayout* FForm = nullptr;

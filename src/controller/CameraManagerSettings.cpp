@@ -27,6 +27,7 @@ constexpr TRetentionSetting kRetentionSettings[] = {
     {"RetentionMinFreeMegabytes", &TRetentionLimits::MinFreeMegabytes, 1048576},
     {"RetentionMaxFolderMegabytes", &TRetentionLimits::MaxFolderMegabytes, 1073741824},
     {"RetentionMaxAgeDays", &TRetentionLimits::MaxAgeDays, 3650},
+    {"PreEventSeconds", &TRetentionLimits::PreEventSeconds, 10},
 };
 
 // The literal prefix of zone n's values ("Zone 3"), whatever the UI language.

@@ -82,6 +82,7 @@ const TTandrelTexts DefaultTexts = {{
     "Largest size of each recordings folder (MB, 0 = no limit)",
     "Delete recordings older than (days, 0 = never)",
     "Camera lost — reconnecting…",
+    "Pre-event recording (seconds before the motion, 0 = off)",
 }};
 
 TTandrelTexts CurrentTexts = DefaultTexts;

@@ -6,7 +6,7 @@
 // The UI string table: every user-visible text that follows the chosen language. Entry 0 is the
 // name of the language in use; the English text of an entry is also its key in language files.
 
-constexpr int TandrelTextCount = 73;
+constexpr int TandrelTextCount = 74;
 
 struct TTandrelTexts {
     std::array<std::string, TandrelTextCount> Texts;
@@ -90,8 +90,9 @@ enum TTextIndex : int {
     txtFolderSizeMegabytes = 70,
     txtRecordingAgeDays = 71,
     txtCameraLost = 72,  // over the picture while the camera is being reconnected
+    txtPreEventSeconds = 73,
 };
-static_assert(txtCameraLost + 1 == TandrelTextCount);
+static_assert(txtPreEventSeconds + 1 == TandrelTextCount);
 
 // The built-in English texts (UTF-8).
 extern const TTandrelTexts DefaultTexts;

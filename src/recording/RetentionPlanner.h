@@ -16,6 +16,9 @@ struct TRetentionLimits {
     int32_t MaxFolderMegabytes = 0;
     // Recordings older than this are deleted.
     int32_t MaxAgeDays = 30;
+    // Stored with the limits (the same dialog and settings group), though not a limit: the
+    // seconds of frames before a motion report that a motion recording starts with (0 = off).
+    int32_t PreEventSeconds = 2;
 
     bool operator==(const TRetentionLimits&) const = default;
 };

@@ -579,3 +579,22 @@ TEST(RetentionSetupForm, ShowsTheDefaultsAndKeepsValuesInRange) {
     ASSERT_NE(label, nullptr);
     EXPECT_EQ(label->text(), "Delete recordings older than (days, 0 = never)");
 }
+
+// The pre-event seconds sit in the same dialog: on (2 s) by default, 0 .. 10 accepted.
+TEST(RetentionSetupForm, PreEventSecondsAreShownAndKeptInRange) {
+    TRetentionSetupForm form;
+    EXPECT_EQ(form.Limits().PreEventSeconds, 2);
+    auto* label = form.findChild<QLabel*>("lbPreEventSeconds");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), "Pre-event recording (seconds before the motion, 0 = off)");
+    const struct {
+        int32_t Given;
+        int32_t Kept;
+    } cases[] = {{0, 0}, {5, 5}, {10, 10}, {11, 10}, {-1, 0}};
+    for (const auto& c : cases) {
+        TRetentionLimits limits;
+        limits.PreEventSeconds = c.Given;
+        form.SetLimits(limits);
+        EXPECT_EQ(form.Limits().PreEventSeconds, c.Kept) << c.Given;
+    }
+}

@@ -266,3 +266,21 @@ TEST_F(CameraManagerRetentionTest, LimitsAreStoredAndOutOfRangeValuesGiveTheDefa
     EXPECT_EQ(stored->value("RetentionMaxFolderMegabytes").toInt(), 3);
     EXPECT_EQ(stored->value("RetentionMaxAgeDays").toInt(), 4);
 }
+
+// The pre-event seconds are kept with the limits: a stored value within 0 .. 10 is taken
+// (0 switches pre-event recording off), one outside gives the default of 2, and the value in
+// use is written back.
+TEST_F(CameraManagerRetentionTest, PreEventSecondsAreStoredWithTheLimits) {
+    const struct {
+        int Stored;
+        int32_t Used;
+    } cases[] = {{0, 0}, {7, 7}, {10, 10}, {11, 2}, {-1, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Stored);
+        Store({{"PreEventSeconds", c.Stored}});
+        ASSERT_TRUE(Start());
+        EXPECT_EQ(FManager->AlarmSettings()->RetentionLimits().PreEventSeconds, c.Used);
+        FManager.reset();
+        EXPECT_EQ(Stored()->value("PreEventSeconds").toInt(), c.Used);
+    }
+}

@@ -90,6 +90,7 @@ TEST(TandrelTexts, NamedIndexesReachTheirEnglishTexts) {
         {txtFolderSizeMegabytes, "Largest size of each recordings folder (MB, 0 = no limit)"},
         {txtRecordingAgeDays, "Delete recordings older than (days, 0 = never)"},
         {txtCameraLost, "Camera lost — reconnecting…"},
+        {txtPreEventSeconds, "Pre-event recording (seconds before the motion, 0 = off)"},
     };
     ASSERT_EQ(std::size(entries), static_cast<size_t>(TandrelTextCount));
     std::set<std::string> distinct;

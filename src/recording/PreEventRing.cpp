@@ -1,0 +1,67 @@
+#include "recording/PreEventRing.h"
+
+#include "recording/I420Conversion.h"
+
+void TPreEventRing::Configure(int32_t Width, int32_t Height, int32_t Capacity) {
+    if (Width <= 0 || Height <= 0 || Capacity < 0) {
+        Width = 0;
+        Height = 0;
+        Capacity = 0;
+    }
+    const size_t frameBytes = I420FrameBytes(Width, Height);
+    if (Width != FWidth || Height != FHeight || Capacity != FCapacity) {
+        FWidth = Width;
+        FHeight = Height;
+        FCapacity = Capacity;
+        FFrameBytes = frameBytes;
+        // A fresh vector so that a smaller ring gives its memory back.
+        std::vector<uint8_t>(frameBytes * static_cast<size_t>(Capacity)).swap(FStorage);
+        std::vector<TDateTime>(static_cast<size_t>(Capacity)).swap(FTimes);
+    }
+    Clear();
+}
+
+void TPreEventRing::Clear() {
+    FFirst = 0;
+    FCount = 0;
+}
+
+bool TPreEventRing::Push(const uint8_t* Rgb32, int32_t Size, TDateTime Time) {
+    if (FCapacity == 0 || Rgb32 == nullptr ||
+        static_cast<int64_t>(Size) != static_cast<int64_t>(FWidth) * FHeight * 4) {
+        return false;
+    }
+    int32_t slot = 0;
+    if (FCount < FCapacity) {
+        slot = SlotOf(FCount);
+        ++FCount;
+    } else {
+        slot = FFirst;
+        FFirst = (FFirst + 1) % FCapacity;
+    }
+    ConvertRgb32BottomUpToI420(Rgb32, FWidth, FHeight,
+                               FStorage.data() + static_cast<size_t>(slot) * FFrameBytes);
+    FTimes[static_cast<size_t>(slot)] = Time;
+    return true;
+}
+
+TDateTime TPreEventRing::TimeAt(int32_t Index) const {
+    if (Index < 0 || Index >= FCount) {
+        return 0;
+    }
+    return FTimes[static_cast<size_t>(SlotOf(Index))];
+}
+
+const uint8_t* TPreEventRing::I420At(int32_t Index) const {
+    if (Index < 0 || Index >= FCount) {
+        return nullptr;
+    }
+    return FStorage.data() + static_cast<size_t>(SlotOf(Index)) * FFrameBytes;
+}
+
+void TPreEventRing::CopyRgb32At(int32_t Index, uint8_t* Dst) const {
+    const uint8_t* src = I420At(Index);
+    if (src != nullptr && Dst != nullptr) {
+        ConvertI420ToRgb32BottomUp(src, FWidth, FHeight, Dst);
+    }
+}
