@@ -12,6 +12,7 @@
 #include "detection/MotionDetectionListManager.h"
 #include "localisation/UiText.h"
 #include "platform/Paths.h"
+#include "recording/PreEventRing.h"
 #include "shell/Diagnostics.h"
 #include "zones/SelectorObjectManager.h"
 
@@ -132,10 +133,11 @@ bool TCameraManager::InitializeCamera() {
             const std::string* path = nullptr;
             FFrameGrabCaptureGraph->GetSupportedDeviceFriendlyName(FCameraIndex, name);
             FFrameGrabCaptureGraph->GetSupportedDeviceDevicePath(FCameraIndex, path);
-            LogMessageFmt("Error in TCameraManager.InitializeCamera - camera %d, \"%s\" (%s), "
-                          "cannot be started.",
-                          FCameraIndex, name != nullptr ? name->c_str() : "",
-                          path != nullptr ? path->c_str() : "");
+            LogMessageFmt(
+                "Error in TCameraManager.InitializeCamera - camera %d, \"%s\" (%s), "
+                "cannot be started.",
+                FCameraIndex, name != nullptr ? name->c_str() : "",
+                path != nullptr ? path->c_str() : "");
             return false;
         }
         FFrameGrabCaptureGraph->SetNextFrameDataFunction(
@@ -155,11 +157,12 @@ bool TCameraManager::InitializeCamera() {
         // A stored format the device no longer offers (another camera, a changed driver) would
         // leave the picture black for ever: the device's first format is used and stored instead.
         if (FAILED(FFrameGrabCaptureGraph->GetOutputType(FFormatIndex, width, height, interval)) ||
-            FAILED(FFrameGrabCaptureGraph->SelectOutputType(FFormatIndex, width, height,
-                                                            interval))) {
-            LogMessageFmt("Error in TCameraManager.InitializeCamera - format %d cannot be used; "
-                          "the first of %d formats is used.",
-                          FFormatIndex, formats);
+            FAILED(
+                FFrameGrabCaptureGraph->SelectOutputType(FFormatIndex, width, height, interval))) {
+            LogMessageFmt(
+                "Error in TCameraManager.InitializeCamera - format %d cannot be used; "
+                "the first of %d formats is used.",
+                FFormatIndex, formats);
             FFormatIndex = 0;
             if (FAILED(FFrameGrabCaptureGraph->GetOutputType(0, width, height, interval)) ||
                 FAILED(FFrameGrabCaptureGraph->SelectOutputType(0, width, height, interval))) {

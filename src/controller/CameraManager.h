@@ -31,6 +31,7 @@ class TAlarmSettings;
 class TZoneAlarmSettings;
 class TFrameGrabCaptureGraph;
 class TVideoDeviceMonitor;
+class TPreEventRing;
 class TMotionDetectionListManager;
 class TWMEncodeGraphThread;
 class TSelectorObjectManager;
@@ -255,6 +256,7 @@ private:
     // True when the pending stop of the motion recording fires now (it then stops it).
     bool PendingMotionStopFires();
     void HandFrameToRecorders(const uint8_t* Data, int32_t Size);
+    void KeepPreEventFrame(const uint8_t* Data, int32_t Size);
     // Stops both recorders and waits until every recording is finished (without the lock).
     void StopRecordersAndWait();
     static bool OnVideoEnd(const std::string& Folder, const std::string& FileName,
@@ -377,6 +379,8 @@ private:
     int64_t FNextFileCheckMs = 0;
     QPointer<QLabel> FCameraLostCaption;
     std::function<void()> FCameraLostCallback;
+    // The last frames before a motion recording, which the recording opens with (FLock).
+    std::unique_ptr<TPreEventRing> FPreEventRing;
     // Cameras plugged in and out, so a camera that comes back is tried at once.
     std::unique_ptr<TVideoDeviceMonitor> FDeviceMonitor;
 };

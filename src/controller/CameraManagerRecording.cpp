@@ -15,6 +15,7 @@
 #include "alarms/AlarmSettings.h"
 #include "capture/FrameGrabCaptureGraph.h"
 #include "controller/CameraManager.h"
+#include "recording/PreEventRing.h"
 #include "recording/RecordingRetention.h"
 #include "recording/WMEncodeGraphThread.h"
 #include "shell/Diagnostics.h"
@@ -26,6 +27,8 @@ namespace {
 constexpr TDateTime kMinMotionDuration = 5.0 / 86400.0;
 // Frame rate given to every recorder.
 constexpr double kRecorderFPS = 10.0;
+// The frame grid: frames per second reaching the frame step.
+constexpr int32_t kGridFramesPerSecond = 10;
 // How long the controller's destructor waits for recordings that are still being finished.
 constexpr auto kFinishWait = std::chrono::seconds(30);
 // After a write failure or a lack of room, the next file of that recorder is tried no sooner
@@ -104,7 +107,7 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
         const char* endName = constant ? "OnConastantVideoEnd" : "OnMotionVideoEnd";
         TRecordingEventCallback report = FRecordingEventCallback;
         auto onEnd = [inFlight, folder, fileName, endName, report](TDateTime StartTime,
-                                                                  double Duration) {
+                                                                   double Duration) {
             const bool saved = OnVideoEnd(folder, fileName, StartTime, Duration, endName);
             if (report) {
                 report(TRecordingEvent{true, fileName, Duration});
@@ -127,8 +130,14 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
                                             static_cast<int32_t>(settings.InputHeight),
                                             settings.ColorSpace, kRecorderFPS, onEnd);
         recorder->AddVideoStream(settings);
+        // A motion recording opens with the frames kept from before the motion; the file then
+        // starts at the first of them. The frame step keeps the next ones in a new ring.
+        const bool preEvent = !constant && FPreEventRing && FPreEventRing->Count() > 0 &&
+                              recorder->SetPreEventFrames(std::move(FPreEventRing));
         recorder->InitEncoder(FMaxRecordingDuration, fileName);
-        recorder->SetStartDateTime(startTime);
+        if (!preEvent) {
+            recorder->SetStartDateTime(startTime);
+        }
         if (FRecordingEventCallback) {
             FRecordingEventCallback(TRecordingEvent{false, fileName, 0});
         }
@@ -165,11 +174,11 @@ bool TCameraManager::MakeRoomForRecording(int32_t Kind) {
     if (!result.Room) {
         if (!FNoRoomReported[kind]) {
             FNoRoomReported[kind] = true;
-            LogMessageFmt("Error in TCameraManager.StartWMEncoderGraph - %llu MB free for %s, "
-                          "%llu MB wanted; no recording starts until there is room.",
-                          static_cast<unsigned long long>(result.FreeBytes / kMegabyte),
-                          folder.c_str(),
-                          static_cast<unsigned long long>(result.RequiredFreeBytes / kMegabyte));
+            LogMessageFmt(
+                "Error in TCameraManager.StartWMEncoderGraph - %llu MB free for %s, "
+                "%llu MB wanted; no recording starts until there is room.",
+                static_cast<unsigned long long>(result.FreeBytes / kMegabyte), folder.c_str(),
+                static_cast<unsigned long long>(result.RequiredFreeBytes / kMegabyte));
         }
         FWaitingForRoom[kind] = true;
         FRecorderRetryAt[kind] = now + kRetryPause;
@@ -244,8 +253,8 @@ void TCameraManager::StopRecordersAndWait() {
     // Recordings stopped earlier are finishing on their own: their files and information
     // files are complete before the program goes on (and perhaps ends).
     std::unique_lock<std::mutex> lock(FRecordingsInFlight->Mutex);
-    if (!FRecordingsInFlight->Finished.wait_for(lock, kFinishWait,
-                                                [this] { return FRecordingsInFlight->Count <= 0; })) {
+    if (!FRecordingsInFlight->Finished.wait_for(
+            lock, kFinishWait, [this] { return FRecordingsInFlight->Count <= 0; })) {
         LogMessage("Error in TCameraManager.Destroy - a recording was not finished in time.");
     }
 }
@@ -359,6 +368,30 @@ bool TCameraManager::PendingMotionStopFires() {
     return false;
 }
 
+// Keeps the frame for the start of the next motion recording: only while motion recordings are
+// on and none runs, in a ring of PreEventSeconds that is sized once per picture size.
+void TCameraManager::KeepPreEventFrame(const uint8_t* Data, int32_t Size) {
+    const int32_t capacity =
+        FAlarmSettings->UseMotionVideoLogger()
+            ? FAlarmSettings->RetentionLimits().PreEventSeconds * kGridFramesPerSecond
+            : 0;
+    if (capacity <= 0) {
+        FPreEventRing.reset();
+        return;
+    }
+    if (FMotionVideoLoggerThread != nullptr) {
+        return;
+    }
+    if (!FPreEventRing) {
+        FPreEventRing = std::make_unique<TPreEventRing>();
+    }
+    if (FPreEventRing->Width() != FVideoWidth || FPreEventRing->Height() != FVideoHeight ||
+        FPreEventRing->Capacity() != capacity) {
+        FPreEventRing->Configure(FVideoWidth, FVideoHeight, capacity);
+    }
+    FPreEventRing->Push(Data, Size, Now());
+}
+
 void TCameraManager::HandFrameToRecorders(const uint8_t* Data, int32_t Size) {
     if (FConstantVideoLoggerThread == nullptr && FConstantResumePending) {
         if (!FAlarmSettings->UseConstantVideoLogger()) {
@@ -376,9 +409,10 @@ void TCameraManager::HandFrameToRecorders(const uint8_t* Data, int32_t Size) {
         if (FConstantVideoLoggerThread != nullptr) {
             const HRESULT result = FConstantVideoLoggerThread->AddVideoFrame(Data, Size);
             if (FAILED(result)) {
-                LogMessageFmt("Error in TCameraManager.NextFrameDataFunction - "
-                              "FConstantVideoLogger.AddVideoFrame exited with [0x%.8x].",
-                              static_cast<uint32_t>(result));
+                LogMessageFmt(
+                    "Error in TCameraManager.NextFrameDataFunction - "
+                    "FConstantVideoLogger.AddVideoFrame exited with [0x%.8x].",
+                    static_cast<uint32_t>(result));
                 // A failed recording takes no more frames: it is finished with what it holds
                 // instead of being told every frame again. The next file follows once there
                 // is room.
@@ -389,12 +423,14 @@ void TCameraManager::HandFrameToRecorders(const uint8_t* Data, int32_t Size) {
             }
         }
     }
+    KeepPreEventFrame(Data, Size);
     if (FMotionVideoLoggerThread != nullptr) {
         const HRESULT result = FMotionVideoLoggerThread->AddVideoFrame(Data, Size);
         if (FAILED(result)) {
-            LogMessageFmt("Error in TCameraManager.NextFrameDataFunction - "
-                          "FMotionVideoLoggerThread.AddVideoFrame exited with [0x%.8x].",
-                          static_cast<uint32_t>(result));
+            LogMessageFmt(
+                "Error in TCameraManager.NextFrameDataFunction - "
+                "FMotionVideoLoggerThread.AddVideoFrame exited with [0x%.8x].",
+                static_cast<uint32_t>(result));
             StopWMEncoderGraph(1);
             if (result != E_INVALIDARG) {  // not a frame of another size, a failed write
                 PauseAfterWriteFailure(1);

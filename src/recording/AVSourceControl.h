@@ -15,8 +15,8 @@ public:
 
     virtual HRESULT AddVideoStream(int32_t Width, int32_t Height, const TGUID* ColorSpace,
                                    int64_t TimePerFrame, TGetNextFrameFunction NextFrmFunc,
-                                   TReleaseFrameFunction ReleaseFrameFunction,
-                                   bool SkipEmptyFrames) = 0;
+                                   TReleaseFrameFunction ReleaseFrameFunction, bool SkipEmptyFrames,
+                                   int64_t LeadTime = 0) = 0;
     virtual HRESULT AddAudioStream(const TWaveFormatEx* WaveFormat,
                                    TGetNextFrameFunction NextFrmFunc,
                                    TReleaseFrameFunction ReleaseFrameFunction) = 0;

@@ -10,7 +10,9 @@ namespace {
 
 const GQuark kFilterQuark = g_quark_from_static_string("tandrel-av-source-filter");
 
-void DeleteOwner(gpointer owner) { delete static_cast<std::shared_ptr<TAVSourceFilter>*>(owner); }
+void DeleteOwner(gpointer owner) {
+    delete static_cast<std::shared_ptr<TAVSourceFilter>*>(owner);
+}
 
 }  // namespace
 
@@ -28,7 +30,8 @@ HRESULT ColorSpaceToBytesPerPixel(const TGUID* ColorSpace, int32_t& BytesPerPixe
             BytesPerPixel = 2;
             return S_OK;
         }
-        LogMessage("Error in AVSourceFilterMain::ColorSpaceToBytesPerPixel - unsupported colorspace.");
+        LogMessage(
+            "Error in AVSourceFilterMain::ColorSpaceToBytesPerPixel - unsupported colorspace.");
         return E_NOTIMPL;
     } catch (...) {
         LogMessage("Error in AVSourceFilterMain::ColorSpaceToBytesPerPixel call...");
@@ -104,7 +107,7 @@ HRESULT TAVSourceFilter::AddPin(TBCSourceStream& pin, const std::string& name) {
 HRESULT TAVSourceFilter::AddVideoStream(int32_t Width, int32_t Height, const TGUID* ColorSpace,
                                         int64_t TimePerFrame, TGetNextFrameFunction NextFrmFunc,
                                         TReleaseFrameFunction ReleaseFrameFunction,
-                                        bool SkipEmptyFrames) {
+                                        bool SkipEmptyFrames, int64_t LeadTime) {
     try {
         const auto index = static_cast<uint32_t>(FVideoPins.size());
         std::unique_ptr<TVideoPin> pin;
@@ -125,6 +128,7 @@ HRESULT TAVSourceFilter::AddVideoStream(int32_t Width, int32_t Height, const TGU
         }
         added->SetFrameFunctions(std::move(NextFrmFunc), std::move(ReleaseFrameFunction),
                                  SkipEmptyFrames);
+        added->SetLeadTime(LeadTime);
         return S_OK;
     } catch (...) {
         LogMessage("Error in TAVSourceFilter.AddVideoStream call...");

@@ -39,8 +39,8 @@ public:
 
     HRESULT AddVideoStream(int32_t Width, int32_t Height, const TGUID* ColorSpace,
                            int64_t TimePerFrame, TGetNextFrameFunction NextFrmFunc,
-                           TReleaseFrameFunction ReleaseFrameFunction,
-                           bool SkipEmptyFrames) override;
+                           TReleaseFrameFunction ReleaseFrameFunction, bool SkipEmptyFrames,
+                           int64_t LeadTime = 0) override;
     HRESULT AddAudioStream(const TWaveFormatEx* WaveFormat, TGetNextFrameFunction NextFrmFunc,
                            TReleaseFrameFunction ReleaseFrameFunction) override;
     HRESULT SetDuration(int64_t Duration) override;

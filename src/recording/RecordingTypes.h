@@ -23,7 +23,7 @@ struct TVideoStreamSettings {
     uint32_t InputHeight = 0;
     uint32_t OutputWidth = 0;
     uint32_t OutputHeight = 0;
-    TGUID ColorSpace = GUID_NULL;  // media subtype of the input frames: RGB32 or YUY2
+    TGUID ColorSpace = GUID_NULL;    // media subtype of the input frames: RGB32 or YUY2
     int64_t InputTimePerFrame = 0;   // time-stamp step of the frames fed to the encoder
     int64_t OutputTimePerFrame = 0;  // frame time written into the file
     uint32_t VideoQuality = 0;       // 0..100
@@ -33,6 +33,9 @@ struct TVideoStreamSettings {
     TReleaseFrameFunction ReleaseFrameFunction;
     uint32_t CodecIndex = 0;  // index in the video codec list
     bool SkipEmptyFrames = false;
+    // Stream time (100-ns units) that has already passed when the stream starts: the frames of
+    // the first LeadTime are delivered without waiting (frames kept from before the start).
+    int64_t LeadTime = 0;
 };
 
 // One audio stream of a recording.

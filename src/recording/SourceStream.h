@@ -44,14 +44,14 @@ public:
     virtual HRESULT CheckMediaType(const TMediaType* pmt) = 0;
     virtual HRESULT SetMediaType(const TMediaType* pmt);
     virtual HRESULT CompleteConnect();
-    virtual HRESULT DecideBufferSize(GstBufferPool* Allocator, TAllocatorProperties* Properties) = 0;
+    virtual HRESULT DecideBufferSize(GstBufferPool* Allocator,
+                                     TAllocatorProperties* Properties) = 0;
     virtual HRESULT FillBuffer(TMediaSample* Sample) = 0;
     virtual HRESULT OnThreadCreate();
 
     // The pool's SetProperties: asks for the request, answers what was granted.
     static HRESULT SetProperties(GstBufferPool* Allocator, GstCaps* Caps,
-                                 const TAllocatorProperties& Request,
-                                 TAllocatorProperties& Actual);
+                                 const TAllocatorProperties& Request, TAllocatorProperties& Actual);
 
     // Hooks of the element (streaming and application threads).
     GstCaps* ElementCaps();
@@ -67,7 +67,10 @@ protected:
     // when the element is being flushed or stopped meanwhile.
     bool WaitUntilStreamTime(int64_t streamTime);
     std::chrono::steady_clock::time_point StartTime() const { return FStartTime; }
-    void MarkStreamStart() { FStartTime = std::chrono::steady_clock::now(); }
+    // The stream starts now, or `Lead` (100-ns units) ago.
+    void MarkStreamStart(int64_t Lead = 0) {
+        FStartTime = std::chrono::steady_clock::now() - std::chrono::microseconds(Lead / 10);
+    }
 
     std::mutex& FStateLock;
 

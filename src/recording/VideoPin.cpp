@@ -52,7 +52,9 @@ void TVideoPin::SetFrameFunctions(TGetNextFrameFunction Next, TReleaseFrameFunct
     FSkipEmptyFrames = SkipEmptyFrames;
 }
 
-HRESULT TVideoPin::Notify() { return E_FAIL; }
+HRESULT TVideoPin::Notify() {
+    return E_FAIL;
+}
 
 HRESULT TVideoPin::GetMediaType(int32_t Position, TMediaType* pmt) {
     try {
@@ -79,8 +81,8 @@ HRESULT TVideoPin::GetMediaType(int32_t Position, TMediaType* pmt) {
         TVideoInfoHeader vih{};
         vih.rcSource = {0, 0, FVideoWidth, FVideoHeight};
         vih.rcTarget = vih.rcSource;
-        vih.dwBitRate = static_cast<uint32_t>(
-            static_cast<double>(w * h * b * 8) * kUnitsPerSecond / FFrameLength);
+        vih.dwBitRate = static_cast<uint32_t>(static_cast<double>(w * h * b * 8) * kUnitsPerSecond /
+                                              FFrameLength);
         vih.dwBitErrorRate = 0;
         vih.AvgTimePerFrame = FFrameLength;
         vih.bmiHeader.biSize = sizeof(TBitmapInfoHeader);
@@ -173,7 +175,9 @@ HRESULT TVideoPin::OnThreadCreate() {
     try {
         FFrameNumber = 0;
         FDeliveredTime = 0;
-        return TBCSourceStream::OnThreadCreate();
+        const HRESULT hr = TBCSourceStream::OnThreadCreate();
+        MarkStreamStart(FLeadTime);
+        return hr;
     } catch (...) {
         LogMessage("Error in TVideoPin.OnThreadCreate call...");
         return E_FAIL;

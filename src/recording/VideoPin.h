@@ -40,10 +40,13 @@ public:
     bool EOSDelivered() const { return FEOSDelivered; }
     uint32_t PinIndex() const { return FPinIndex; }
     int64_t FrameLength() const { return FFrameLength; }
+    // Stream time already passed at the start (frames kept from before it come at once).
+    void SetLeadTime(int64_t LeadTime) { FLeadTime = LeadTime > 0 ? LeadTime : 0; }
     // Stream time delivered so far (100-ns units).
     int64_t DeliveredTime() const { return FDeliveredTime; }
 
 private:
+    int64_t FLeadTime = 0;
     void FillBlack(uint8_t* data) const;
 
     TAVSourceFilter* FAVSource;

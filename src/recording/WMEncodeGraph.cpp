@@ -95,7 +95,8 @@ std::shared_ptr<IAVSourceControl> TWMEncodeGraph::AVSourceControl() const {
 HRESULT TWMEncodeGraph::AddVideoStream(const TVideoStreamSettings& VideoStreamSettings) {
     try {
         if (FFileSet) {
-            LogMessage("Error in TWMEncodeGraph.AddVideoStream - cannot call after SetDestinationFile.");
+            LogMessage(
+                "Error in TWMEncodeGraph.AddVideoStream - cannot call after SetDestinationFile.");
             return E_FAIL;
         }
         if (FWindowsMediaConfigurator->CheckValidVideoCodec(VideoStreamSettings.CodecIndex) !=
@@ -114,12 +115,12 @@ HRESULT TWMEncodeGraph::AddAudioStream(const TAudioStreamSettings& AudioStreamSe
     try {
         if (FFileSet) {
             LogMessage(
-                "Error in TWMEncodeGraph.SetAudioParameters - cannot call after SetDestinationFile.");
+                "Error in TWMEncodeGraph.SetAudioParameters - cannot call after "
+                "SetDestinationFile.");
             return E_FAIL;
         }
-        if (FWindowsMediaConfigurator->CheckValidAudioCodec(AudioStreamSettings.CodecIndex,
-                                                            AudioStreamSettings.FormatIndex) !=
-            S_OK) {
+        if (FWindowsMediaConfigurator->CheckValidAudioCodec(
+                AudioStreamSettings.CodecIndex, AudioStreamSettings.FormatIndex) != S_OK) {
             return E_INVALIDARG;
         }
         FAudioStreams.push_back(AudioStreamSettings);
@@ -153,7 +154,8 @@ HRESULT TWMEncodeGraph::ClearAudioStreamsList() {
 HRESULT TWMEncodeGraph::SetDuration(int64_t Duration) {
     try {
         if (FFileSet) {
-            LogMessage("Error in TWMEncodeGraph.SetDuration - cannot call after SetDestinationFile.");
+            LogMessage(
+                "Error in TWMEncodeGraph.SetDuration - cannot call after SetDestinationFile.");
             return E_FAIL;
         }
         FDuration = Duration;
@@ -208,7 +210,7 @@ HRESULT TWMEncodeGraph::SetDestinationFile(const std::string& FileName) {
             hr = source->AddVideoStream(static_cast<int32_t>(s.InputWidth),
                                         static_cast<int32_t>(s.InputHeight), &s.ColorSpace,
                                         s.InputTimePerFrame, s.NextFrameFunction,
-                                        s.ReleaseFrameFunction, s.SkipEmptyFrames);
+                                        s.ReleaseFrameFunction, s.SkipEmptyFrames, s.LeadTime);
             if (FAILED(hr)) {
                 Failure("cannot add video stream.");
                 Reset();
@@ -229,8 +231,7 @@ HRESULT TWMEncodeGraph::SetDestinationFile(const std::string& FileName) {
             }
         }
         for (const TAudioStreamSettings& s : FAudioStreams) {
-            hr = source->AddAudioStream(&s.WaveFormat, s.NextFrameFunction,
-                                        s.ReleaseFrameFunction);
+            hr = source->AddAudioStream(&s.WaveFormat, s.NextFrameFunction, s.ReleaseFrameFunction);
             if (FAILED(hr)) {
                 Failure("cannot add audio stream.");
                 Reset();
@@ -429,39 +430,33 @@ HRESULT TWMEncodeGraph::GetProgress(double& Progress) {
     }
 }
 
-#define TANDREL_FORWARD(Method, Call)                               \
-    try {                                                           \
-        return FWindowsMediaConfigurator->Call;                     \
-    } catch (...) {                                                 \
-        LogMessage("Error in TWMEncodeGraph." #Method " call...");  \
-        return E_FAIL;                                              \
+#define TANDREL_FORWARD(Method, Call)                              \
+    try {                                                          \
+        return FWindowsMediaConfigurator->Call;                    \
+    } catch (...) {                                                \
+        LogMessage("Error in TWMEncodeGraph." #Method " call..."); \
+        return E_FAIL;                                             \
     }
 
-HRESULT TWMEncodeGraph::GetVideoCodecsCount(uint32_t& Count) {
-    TANDREL_FORWARD(GetVideoCodecsCount, GetVideoCodecsCount(Count))
-}
+HRESULT TWMEncodeGraph::GetVideoCodecsCount(uint32_t& Count){
+    TANDREL_FORWARD(GetVideoCodecsCount, GetVideoCodecsCount(Count))}
 
-HRESULT TWMEncodeGraph::GetVideoCodecName(uint32_t CodecIndex, std::string& Name) {
-    TANDREL_FORWARD(GetVideoCodecName, GetVideoCodecName(CodecIndex, Name))
-}
+HRESULT TWMEncodeGraph::GetVideoCodecName(uint32_t CodecIndex, std::string& Name){
+    TANDREL_FORWARD(GetVideoCodecName, GetVideoCodecName(CodecIndex, Name))}
 
 HRESULT TWMEncodeGraph::GetVideoCodecFormatDescription(uint32_t CodecIndex,
-                                                       std::string& Description) {
+                                                       std::string& Description){
     TANDREL_FORWARD(GetVideoCodecFormatDescription,
-                    GetVideoCodecFormatDescription(CodecIndex, Description))
-}
+                    GetVideoCodecFormatDescription(CodecIndex, Description))}
 
-HRESULT TWMEncodeGraph::GetAudioCodecsCount(uint32_t& Count) {
-    TANDREL_FORWARD(GetAudioCodecsCount, GetAudioCodecsCount(Count))
-}
+HRESULT TWMEncodeGraph::GetAudioCodecsCount(uint32_t& Count){
+    TANDREL_FORWARD(GetAudioCodecsCount, GetAudioCodecsCount(Count))}
 
-HRESULT TWMEncodeGraph::GetAudioCodecName(uint32_t CodecIndex, std::string& Name) {
-    TANDREL_FORWARD(GetAudioCodecName, GetAudioCodecName(CodecIndex, Name))
-}
+HRESULT TWMEncodeGraph::GetAudioCodecName(uint32_t CodecIndex, std::string& Name){
+    TANDREL_FORWARD(GetAudioCodecName, GetAudioCodecName(CodecIndex, Name))}
 
-HRESULT TWMEncodeGraph::GetAudioCodecFormatsCount(uint32_t CodecIndex, uint32_t& Count) {
-    TANDREL_FORWARD(GetAudioCodecFormatsCount, GetAudioCodecFormatsCount(CodecIndex, Count))
-}
+HRESULT TWMEncodeGraph::GetAudioCodecFormatsCount(uint32_t CodecIndex, uint32_t& Count){
+    TANDREL_FORWARD(GetAudioCodecFormatsCount, GetAudioCodecFormatsCount(CodecIndex, Count))}
 
 HRESULT TWMEncodeGraph::GetAudioCodecFormatDescription(uint32_t CodecIndex, uint32_t FormatIndex,
                                                        std::string& Description) {

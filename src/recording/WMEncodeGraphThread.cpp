@@ -1,5 +1,6 @@
 #include "recording/WMEncodeGraphThread.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -218,12 +219,57 @@ void TWMEncodeGraphThread::OnGraphFailure() {
     FExitEvent.SetEvent();
 }
 
+bool TWMEncodeGraphThread::SetPreEventFrames(std::unique_ptr<TPreEventRing> Ring) {
+    try {
+        const int64_t frameLength = FVideoStreamSettings.InputTimePerFrame;
+        if (!Ring || Ring->Count() == 0 || Ring->Width() != FInVideoWidth ||
+            Ring->Height() != FInVideoHeight || FInColorSpace != MEDIASUBTYPE_RGB32 ||
+            frameLength <= 0 || FStatus != 0) {
+            return false;
+        }
+        // Each grid slot from the first kept frame's time on takes the newest frame kept by
+        // then (half a frame of slack for the camera's jitter).
+        const double slotDays = static_cast<double>(frameLength) / (kMillisecondsPerDay * 10000.0);
+        const TDateTime first = Ring->TimeAt(0);
+        const TDateTime last = Ring->TimeAt(Ring->Count() - 1);
+        const auto slots = static_cast<int32_t>(std::llround((last - first) / slotDays)) + 1;
+        std::vector<int32_t> order;
+        order.reserve(static_cast<size_t>(std::max(slots, 1)));
+        int32_t frame = 0;
+        for (int32_t slot = 0; slot < slots; ++slot) {
+            const TDateTime due = first + (slot + 0.5) * slotDays;
+            while (frame + 1 < Ring->Count() && Ring->TimeAt(frame + 1) <= due) {
+                ++frame;
+            }
+            order.push_back(frame);
+        }
+        FPreEventFrame.assign(static_cast<size_t>(FrameBytes()), 0);
+        FPreEventOrder = std::move(order);
+        FPreEventNext = 0;
+        FPreEvent = std::move(Ring);
+        FVideoStreamSettings.LeadTime = static_cast<int64_t>(FPreEventOrder.size()) * frameLength;
+        FStartDateTime = first;
+        return true;
+    } catch (...) {
+        LogMessage("Error in TWMEncodeGraphThread.SetPreEventFrames call...");
+        return false;
+    }
+}
+
 bool TWMEncodeGraphThread::GetNextVideoFrameFunction(uint8_t*& Data, int32_t& Size) {
     try {
         if (FVideoFramesEncoded == 0 && std::fabs(FStartDateTime.load()) < 1e-6) {
             FStartDateTime = Now();
         }
         ++FVideoFramesEncoded;
+        FPreEventServed = false;
+        if (FPreEvent && FPreEventNext < FPreEventOrder.size()) {
+            FPreEvent->CopyRgb32At(FPreEventOrder[FPreEventNext++], FPreEventFrame.data());
+            Data = FPreEventFrame.data();
+            Size = static_cast<int32_t>(FPreEventFrame.size());
+            FPreEventServed = true;
+            return true;
+        }
         TBuffer* buffer = nullptr;
         if (FVideoBuffQueue && FVideoBuffQueue->GetFullBuffer(buffer, kQueueTimeoutMs)) {
             Data = buffer->Head();
@@ -239,6 +285,9 @@ bool TWMEncodeGraphThread::GetNextVideoFrameFunction(uint8_t*& Data, int32_t& Si
 
 bool TWMEncodeGraphThread::ReleaseVideoFrameFunction() {
     try {
+        if (FPreEventServed) {
+            return true;  // the picture came from before the start, not from the queue
+        }
         // With the consumer caught up, one buffer stays counted as full: at most nine frames
         // can wait from then on.
         if (FVideoBuffQueue && FVideoBuffQueue->FullCount() > 1) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/DateTime.h"
 #include "platform/HResult.h"
@@ -12,6 +13,7 @@
 #include "platform/NamedThread.h"
 #include "platform/Sync.h"
 #include "recording/BuffQueueEx.h"
+#include "recording/PreEventRing.h"
 #include "recording/RecordingTypes.h"
 
 class TWMEncodeGraph;
@@ -26,6 +28,11 @@ class IAVSourceControl;
 // Status: 0 created, 100 settings complete (the worker builds the graph), 200 graph built and
 // frames queued, 300 nine frames queued and the graph running, 400 stop requested, 500 file
 // closed, end callback done, queues freed.
+//
+// Frames kept from before the start (SetPreEventFrames, between AddVideoStream and InitEncoder)
+// open the file: they are delivered first, on the frame grid of their own time stamps (a frame
+// missing from the grid repeats the one before, as the queue does), and the file starts at the
+// first one's time.
 //
 // Use: construct, AddVideoStream, InitEncoder, set StartDateTime, AddVideoFrame per frame
 // (polling IsEOSDelivered for a file that is full), then either StopAndFreeEncoder (returns at
@@ -48,6 +55,12 @@ public:
     HRESULT AddVideoStream(const TVideoStreamSettings& VideoStreamSettings);
     HRESULT AddAudioStream(const TAudioStreamSettings& AudioStreamSettings);
     bool InitEncoder(int64_t Duration, const std::string& DestinationFile);
+    // Takes the frames kept before the start (of this recorder's input size, bottom-up RGB32
+    // when read back) and sets the start time to the first one's; false, and nothing taken,
+    // for an empty ring or one of another size.
+    bool SetPreEventFrames(std::unique_ptr<TPreEventRing> Ring);
+    // How many frames the pre-event frames fill on the frame grid.
+    int32_t PreEventFrameCount() const { return static_cast<int32_t>(FPreEventOrder.size()); }
     TDateTime StartDateTime() const { return FStartDateTime; }
     void SetStartDateTime(TDateTime Value) { FStartDateTime = Value; }
 
@@ -111,6 +124,14 @@ private:
     std::shared_ptr<IAVSourceControl> FSourceControl;
     std::atomic<bool> FFailed{false};
     std::atomic<bool> FFrameSizeReported{false};
+    // Frames from before the start, read by the source's thread only once the graph runs (set
+    // before InitEncoder): which ring frame fills each grid slot, the next slot, and the
+    // picture handed out (the queue's buffer is not released for it).
+    std::unique_ptr<TPreEventRing> FPreEvent;
+    std::vector<int32_t> FPreEventOrder;
+    size_t FPreEventNext = 0;
+    std::vector<uint8_t> FPreEventFrame;
+    bool FPreEventServed = false;
     // Who stops the recording, and whether the object then frees itself.
     std::mutex FStopLock;
     std::atomic<TStopMode> FStopMode{TStopMode::None};

@@ -1,0 +1,254 @@
+// A motion recording opens with the seconds before the motion: the frames the frame step kept,
+// on their own time stamps, and the information file starts at the first of them.
+
+#include <gst/app/gstappsink.h>
+#include <gtest/gtest.h>
+
+#include <QRect>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "capture/FrameGrabCaptureGraph.h"
+#include "controller/CameraManagerTestSupport.h"
+#include "controller/CameraPicture.h"
+#include "platform/DateTime.h"
+#include "platform/GstHandle.h"
+#include "platform/MediaFramework.h"
+#include "videolog/VideoLogInfo.h"
+#include "zones/SelectorObjectManager.h"
+
+namespace {
+
+constexpr double kSecond = 1.0 / 86400.0;
+constexpr int kWidth = 320;
+constexpr int kHeight = 240;
+constexpr int kMarks = 18;  // distinct marks: the index modulo this
+
+uint8_t MarkLevel(int index) {
+    return static_cast<uint8_t>(28 + 12 * (index % kMarks));
+}
+
+// The marks of a recording's frames in order: the brightness of the right half's middle,
+// decoded back into a frame index modulo kMarks.
+std::vector<int> DecodeMarks(const std::string& path) {
+    std::vector<int> marks;
+    gchar* location = g_strescape(path.c_str(), nullptr);
+    const std::string description = std::string("filesrc location=\"") + location +
+                                    "\" ! decodebin ! videoconvert ! video/x-raw,format=RGBx ! "
+                                    "appsink name=out sync=false";
+    g_free(location);
+    TGstElementHandle pipeline =
+        TGstElementHandle::Adopt(gst_parse_launch(description.c_str(), nullptr));
+    if (!pipeline) {
+        return marks;
+    }
+    TGstElementHandle sink =
+        TGstElementHandle::Adopt(gst_bin_get_by_name(GST_BIN(pipeline.Get()), "out"));
+    gst_element_set_state(pipeline.Get(), GST_STATE_PLAYING);
+    while (GstSample* sample =
+               gst_app_sink_try_pull_sample(GST_APP_SINK(sink.Get()), 10 * GST_SECOND)) {
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        GstMapInfo map;
+        if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            // The red of the frame's grey, back through the encoder's colour conversion.
+            int sum = 0;
+            for (int y = kHeight / 2 - 4; y < kHeight / 2 + 4; ++y) {
+                for (int x = 3 * kWidth / 4 - 4; x < 3 * kWidth / 4 + 4; ++x) {
+                    sum += map.data[(static_cast<size_t>(y) * kWidth + x) * 4];
+                }
+            }
+            gst_buffer_unmap(buffer, &map);
+            const int mark = static_cast<int>(std::lround((sum / 64.0 - 28) / 12));
+            marks.push_back((mark % kMarks + kMarks) % kMarks);
+        }
+        gst_sample_unref(sample);
+    }
+    gst_element_set_state(pipeline.Get(), GST_STATE_NULL);
+    return marks;
+}
+
+class CameraManagerPreEventTest : public CameraManagerFixture {
+protected:
+    void SetUp() override {
+        CameraManagerFixture::SetUp();
+        ASSERT_TRUE(InitializeMediaFramework());
+        FPreviousClock = SetDateTimeClock([this] { return FNow; });
+    }
+    void TearDown() override {
+        FManager.reset();
+        SetDateTimeClock(FPreviousClock);
+        CameraManagerFixture::TearDown();
+    }
+
+    // One zone over the left half (Simple Mode, any change is motion); the right half carries
+    // each frame's mark and is watched by no zone. The first frame (index 0) is fed before the
+    // zone exists. The camera's own graph is stopped: the test
+    // feeds the frames, on a clock of its own.
+    void Start(int preEventSeconds) {
+        Store({{"FormatIndex", 0},
+               {"MotionDetectionMode", 1},
+               {"MotionDetectionSensitivity", 100},
+               {"UseMotionDetectionVideoLogging", 1},
+               {"UseContinuallyRunningVideoLogging", 0},
+               {"PreEventSeconds", preEventSeconds}});
+        FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
+        FManager->SetRecordingEventCallback([this](const TRecordingEvent& event) {
+            std::lock_guard<std::mutex> guard(FEventsLock);
+            if (event.Finished) {
+                FFinished.push_back(event.File);
+            }
+        });
+        ASSERT_TRUE(FManager->InitializeCamera());
+        ASSERT_EQ(FManager->VideoWidth(), kWidth);
+        FManager->FrameGrabCaptureGraph()->Stop();
+        Step(false);  // the picture now holds the still scene, not the last streamed frame
+        const QRect picture = FManager->FramePreviewImage()->geometry();
+        FManager->OnAddZoneClick();
+        FManager->SelectorObjectManager()->SetRectangle(
+            0, TRect{picture.left() + 4, picture.top() + 4,
+                     picture.left() + picture.width() / 2 - 4, picture.bottom() - 4});
+        FManager->OnActivateClick();
+        ASSERT_TRUE(FManager->Activated());
+    }
+
+    // The next frame, 0.1 s after the last: its mark on the right, and on the left the next
+    // grey level when there is motion.
+    void Step(bool motion) {
+        FNow += 0.1 * kSecond;
+        if (motion) {
+            FPhase = (FPhase + 1) % 3;
+        }
+        std::vector<uint8_t> frame(static_cast<size_t>(kWidth) * kHeight * 4);
+        for (int row = 0; row < kHeight; ++row) {
+            uint8_t* line = frame.data() + static_cast<size_t>(row) * kWidth * 4;
+            std::fill_n(line, kWidth * 2, static_cast<uint8_t>(20 + 100 * FPhase));
+            std::fill_n(line + kWidth * 2, kWidth * 2, MarkLevel(FIndex));
+        }
+        FTimes[FIndex++] = FNow;
+        FManager->NextFrameDataFunction(frame.data(), static_cast<int32_t>(frame.size()));
+    }
+
+    std::string FinishedFile() {
+        std::lock_guard<std::mutex> guard(FEventsLock);
+        EXPECT_EQ(FFinished.size(), 1u);
+        return FFinished.size() == 1 ? FFinished.front() : std::string();
+    }
+
+    TDateTime FNow = EncodeDateTime({2026, 12, 10, 9, 0, 0, 0});
+    TDateTimeClock FPreviousClock;
+    int FPhase = 0;
+    int FIndex = 0;
+    std::map<int, TDateTime> FTimes;
+    std::mutex FEventsLock;
+    std::vector<std::string> FFinished;
+};
+
+TEST_F(CameraManagerPreEventTest, TheRecordingOpensWithTheFramesBeforeTheMotion) {
+    struct TCase {
+        const char* What;
+        int PreEventSeconds;
+        int QuietFrames;  // before the first motion frame
+        int FirstRecorded;
+    } const cases[] = {
+        {"two seconds kept", 2, 40, 20},
+        {"switched off", 0, 40, 40},
+        {"motion half a second after the start: what there is", 2, 5, 0},
+        {"one second", 1, 30, 20},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        FIndex = 0;
+        FTimes.clear();
+        FFinished.clear();
+        Start(c.PreEventSeconds);
+        for (int i = 1; i < c.QuietFrames; ++i) {
+            Step(false);
+        }
+        const int motionFrame = FIndex;
+        // The motion at the frames' real pace, so that the recorder (started on its own
+        // thread) takes them.
+        for (int i = 0; i < 20; ++i) {
+            Step(true);
+            QTest::qWait(100);
+        }
+        ASSERT_TRUE(FManager->MotionRecording());
+        FManager.reset();  // finishes the recording and writes its information file
+        const std::string file = FinishedFile();
+        ASSERT_FALSE(file.empty());
+
+        const std::vector<int> marks = DecodeMarks(file);
+        const int kept = motionFrame - c.FirstRecorded;
+        // A ring that is not full yet also holds the pictures the camera streamed before the
+        // test stopped its graph: the fed frames follow them.
+        size_t first = 0;
+        while (c.QuietFrames < 20 && first < 4 && marks[first] != c.FirstRecorded % kMarks) {
+            ++first;
+        }
+        ASSERT_GT(marks.size(), first + kept + 1);
+        for (int i = 0; i < kept; ++i) {
+            EXPECT_EQ(marks[first + static_cast<size_t>(i)], (c.FirstRecorded + i) % kMarks)
+                << "recorded frame " << i;
+        }
+        // Then the live frames, from the first the recorder takes once its graph is built
+        // (the motion frame itself or one of the next few).
+        const int live =
+            (marks[first + static_cast<size_t>(kept)] - motionFrame % kMarks + kMarks) % kMarks;
+        EXPECT_LE(live, 3) << "the first live frame is " << live << " after the motion frame";
+        TVideoLogInfoList list;
+        ASSERT_TRUE(LoadVideoLogInfoList(
+            TCameraManager::MotionLogFolderOf(FHome.path().toStdString() + "/data/"), &list));
+        const auto info = std::find_if(list.begin(), list.end(),
+                                       [&](const auto& entry) { return entry->FileName == file; });
+        ASSERT_NE(info, list.end());
+        if (first == 0) {
+            EXPECT_NEAR(((*info)->StartTime - FTimes[c.FirstRecorded]) / kSecond, 0.0, 0.002)
+                << "the file starts at its first frame's time";
+        }
+    }
+}
+
+// A camera whose frames miss the grid now and then (a busy machine): the kept frames stay on
+// their own times, a missing one repeats the frame before, so the seconds before the motion
+// are not squeezed together.
+TEST_F(CameraManagerPreEventTest, FramesMissingFromTheGridKeepTheirTime) {
+    Start(2);
+    for (int i = 1; i < 30; ++i) {
+        Step(false);
+        if (i % 5 == 4) {
+            FNow += 0.1 * kSecond;  // a frame that never came
+        }
+    }
+    const int motionFrame = FIndex;
+    for (int i = 0; i < 20; ++i) {
+        Step(true);
+        QTest::qWait(100);
+    }
+    FManager.reset();
+    const std::vector<int> marks = DecodeMarks(FinishedFile());
+    // 20 frames kept (indexes 10..29) span 2.2 s of grid: 23 slots of the grid, the gaps filled by
+    // the frame before.
+    const TDateTime first = FTimes[motionFrame - 20];
+    const int gridSlots =
+        static_cast<int>(std::lround((FTimes[motionFrame - 1] - first) / (0.1 * kSecond))) + 1;
+    ASSERT_GT(marks.size(), static_cast<size_t>(gridSlots));
+    EXPECT_GT(gridSlots, 20);
+    int expected = motionFrame - 20;
+    for (int slot = 0; slot < gridSlots; ++slot) {
+        while (expected + 1 < motionFrame &&
+               FTimes[expected + 1] <= first + (slot + 0.5) * 0.1 * kSecond) {
+            ++expected;
+        }
+        EXPECT_EQ(marks[static_cast<size_t>(slot)], expected % kMarks) << "slot " << slot;
+    }
+    const int live =
+        (marks[static_cast<size_t>(gridSlots)] - motionFrame % kMarks + kMarks) % kMarks;
+    EXPECT_LE(live, 3) << "then the motion";
+}
+
+}  // namespace
