@@ -40,11 +40,12 @@ ASAN_OPTIONS="detect_leaks=0 halt_on_error=1" UBSAN_OPTIONS="halt_on_error=1 pri
   build-asan/tests/tandrel_app_tests \
     --gtest_filter="PreviewPlayerTest.*:VideoLogPreviewFormTest.*:VideoLoggerFrmTest.*"
 
-# Losing and getting back a camera under AddressSanitizer: the graph is torn down and rebuilt
-# while its bus, the device monitor and the recorders report from their own threads.
+# Losing and getting back a camera, and the frames kept before a motion recording, under
+# AddressSanitizer: the graph is torn down and rebuilt while its bus, the device monitor and
+# the recorders report from their own threads, and a recorder reads the kept frames on its own.
 ASAN_OPTIONS="detect_leaks=0 halt_on_error=1" UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
   QT_QPA_PLATFORM=offscreen TANDREL_AUDIO_SINK=fakesink TANDREL_VIDEO_SINK=fakesink \
-  build-asan/tests/tandrel_app_tests --gtest_filter="CameraManagerReconnectTest.*"
+  build-asan/tests/tandrel_app_tests --gtest_filter="CameraManagerReconnectTest.*:CameraManagerPreEventTest.*"
 
 # The recorder under AddressSanitizer: source pins, the writer and the self-freeing encoder
 # thread end their lives on streaming and worker threads.
