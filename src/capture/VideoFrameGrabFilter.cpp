@@ -124,6 +124,16 @@ GstFlowReturn Preroll(GstBaseSink* sink, GstBuffer* buffer) {
     return GST_FLOW_OK;
 }
 
+// A flush restarts the stream's running time; the grid follows at the next preroll.
+gboolean Event(GstBaseSink* sink, GstEvent* event) {
+    if (GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP) {
+        if (TVideoFrameGrabFilter* filter = FilterOf(sink)) {
+            filter->OnFlushed();
+        }
+    }
+    return gParentClass->event(sink, event);
+}
+
 // A failed render is logged and streaming goes on.
 GstFlowReturn Render(GstBaseSink* sink, GstBuffer* buffer) {
     if (TVideoFrameGrabFilter* filter = FilterOf(sink)) {
@@ -150,6 +160,7 @@ void ClassInit(gpointer klass, gpointer) {
     sinkClass->query = Query;
     sinkClass->propose_allocation = ProposeAllocation;
     sinkClass->preroll = Preroll;
+    sinkClass->event = Event;
     sinkClass->render = Render;
 }
 
@@ -428,7 +439,9 @@ HRESULT TVideoFrameGrabFilter::DoRenderSample(GstBuffer* MediaSample) {
 
 void TVideoFrameGrabFilter::OnReceiveFirstSample(GstBuffer* MediaSample) {
     try {
-        FNextFrameTime = 0;
+        if (FNewStream.exchange(false)) {
+            FNextFrameTime = 0;
+        }
         DoRenderSample(MediaSample);
         FPrerolledSample = MediaSample;
     } catch (...) {
@@ -436,8 +449,13 @@ void TVideoFrameGrabFilter::OnReceiveFirstSample(GstBuffer* MediaSample) {
     }
 }
 
+void TVideoFrameGrabFilter::OnFlushed() {
+    FNewStream = true;
+}
+
 HRESULT TVideoFrameGrabFilter::Active() {
     try {
+        FNewStream = true;
         GstBaseSink* sink = reinterpret_cast<GstBaseSink*>(FElement);
         return gParentClass->start == nullptr || gParentClass->start(sink) ? S_OK : E_FAIL;
     } catch (...) {

@@ -2,6 +2,7 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -80,8 +81,12 @@ public:
     HRESULT SetMediaType(const TMediaType* MediaType);
     // Delivers the sample at every grid point from the due point up to its end time.
     HRESULT DoRenderSample(GstBuffer* MediaSample);
-    // The first sample after a start or flush: the grid restarts at 0, then DoRenderSample.
+    // A prerolled sample. After a start or flush the grid restarts at 0, then DoRenderSample.
+    // Any later preroll (the sink pausing again, as it does while the graph stops) keeps the
+    // grid, so a picture whose grid points were already served is not delivered again.
     void OnReceiveFirstSample(GstBuffer* MediaSample);
+    // A flush ends the stream's times: the next preroll starts the grid again.
+    void OnFlushed();
     // Start (READY to PAUSED) and stop (PAUSED to READY) of the sink.
     HRESULT Active();
     HRESULT Inactive();
@@ -110,6 +115,8 @@ private:
     // sample moves the due point to the grid point at or before its start, so the picture is
     // not repeated for every grid point since the stream began.
     bool FGridRestarted = false;
+    // Set by a start or flush: the next preroll begins a new stream and restarts the grid.
+    std::atomic<bool> FNewStream{true};
     bool FIsRGB32ColorSpace = false;
     int32_t FWidth = 0;
     int32_t FHeight = 0;

@@ -50,6 +50,7 @@ bool TCameraManager::FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEve
     // 3. Display: the picture takes the bottom-up frame as it is.
     if (fits) {
         std::memcpy(picture->Bits(), Data, static_cast<size_t>(Size));
+        picture->FrameChanged();
         PostRepaint();
     }
     FFirstFrame = false;
@@ -109,7 +110,8 @@ void TCameraManager::PostRepaint() {
         this,
         [this] {
             FRepaintPending = false;
-            if (FFramePreviewImage) {
+            // Nothing is painted (nor scaled) where nobody can see it.
+            if (FFramePreviewImage && FFramePreviewImage->IsSeen()) {
                 FFramePreviewImage->update();
             }
             ApplyZoneFeedback();

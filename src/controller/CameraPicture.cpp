@@ -1,5 +1,6 @@
 #include "controller/CameraPicture.h"
 
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -16,6 +17,12 @@ void TCameraPicture::SetBitmapSize(int32_t Width, int32_t Height) {
     }
     FBitmap = QImage(Width, Height, QImage::Format_RGB32);
     FBitmap.fill(Qt::black);
+    FrameChanged();
+}
+
+bool TCameraPicture::IsSeen() const {
+    return isVisible() && !visibleRegion().isEmpty() &&
+           QGuiApplication::platformName() != QLatin1String("offscreen");
 }
 
 uint8_t* TCameraPicture::Bits() {
@@ -39,11 +46,16 @@ void TCameraPicture::paintEvent(QPaintEvent*) {
             painter.fillRect(rect(), Qt::black);
             return;
         }
+        if (FScaledGeneration != FFrameGeneration || FScaled.size() != size()) {
+            FScaled = FBitmap.size() == size()
+                          ? FBitmap
+                          : FBitmap.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            FScaledGeneration = FFrameGeneration;
+        }
         // The image holds the bottom line first: paint it mirrored vertically.
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.translate(0, height());
         painter.scale(1, -1);
-        painter.drawImage(QRect(0, 0, width(), height()), FBitmap);
+        painter.drawImage(0, 0, FScaled);
     } catch (...) {
         LogMessage("Error in TCameraPicture.paintEvent call...");
     }

@@ -24,6 +24,11 @@ public:
     int32_t BitmapHeight() const { return FBitmap.height(); }
     // A right-way-up copy of the image (takes the lock).
     QImage Snapshot() const;
+    // The frame path wrote a new frame into the image (caller holds the lock).
+    void FrameChanged() { ++FFrameGeneration; }
+    // Whether painting the picture can be seen: shown, not covered, on a real screen. The
+    // offscreen platform (tests, headless runs) never shows anything, so it never paints.
+    bool IsSeen() const;
 
     void SetClickHandler(std::function<void()> Handler) { FClickHandler = std::move(Handler); }
 
@@ -34,5 +39,9 @@ protected:
 private:
     std::mutex& FLock;
     QImage FBitmap;
+    // The image scaled to the widget, made once per frame and size however often it is painted.
+    QImage FScaled;
+    uint64_t FFrameGeneration = 0;
+    uint64_t FScaledGeneration = ~uint64_t{0};
     std::function<void()> FClickHandler;
 };

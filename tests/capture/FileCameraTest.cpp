@@ -115,6 +115,30 @@ private:
     int FSaved = -1;
 };
 
+// A stop pauses the graph before it ends it, and the sink may preroll a picture meanwhile. That
+// picture belongs to the running stream: a stop hands on at most the frame already on its way,
+// never the same picture again for every grid point since the file began. Stopped a few times,
+// since the preroll happens only when a picture arrives during the pause.
+TEST(FileCameraStop, AStopDeliversNoStaleFrames) {
+    const auto& files = TCaptureTestFiles::Get();
+    TFrameGrabCaptureGraph graph({files.Webcam});
+    TFrameCounter frames;
+    graph.SetNextFrameDataFunction(
+        [&](uint8_t* data, int32_t size) { return frames.OnFrame(data, size); });
+    graph.SetFrameTime(1'000'000);
+    for (int stop = 0; stop < 4; ++stop) {
+        SCOPED_TRACE(stop);
+        ASSERT_EQ(graph.ActivateMainGraph(0), S_OK);
+        ASSERT_EQ(graph.RenderOutput(), S_OK);
+        ASSERT_TRUE(SUCCEEDED(graph.Play()));
+        ASSERT_TRUE(frames.WaitFor(frames.Frames() + 12));
+        const int beforeStop = frames.Frames();
+        graph.Stop();
+        EXPECT_LE(frames.Frames() - beforeStop, 1);
+        graph.DeactivateMainGraph();
+    }
+}
+
 // DV cameras, with sound and without, write nothing of their own to standard error while
 // they run (libdv reports every frame without sound there).
 TEST(FileCameraOutput, DVCamerasPrintNothingWhileTheyRun) {

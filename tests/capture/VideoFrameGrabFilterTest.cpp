@@ -480,6 +480,36 @@ TEST(VideoFrameGrabFilterGridRestart, FormatChangeMidStreamDoesNotRepeatThePictu
     EXPECT_EQ(std::count(samples.begin(), samples.end(), 2), 600) << "the grid rule itself stays";
 }
 
+// The sink prerolls again when the graph pauses on its way to a stop. That preroll belongs to
+// the running stream: a sample whose grid points were served is not delivered again, and a
+// newer one only for its own grid points, never for every grid point since time zero.
+TEST(VideoFrameGrabFilterGridRestart, PrerollDuringAStopDeliversNoStaleFrames) {
+    struct TCase {
+        const char* Name;
+        int64_t PrerollStartMs;
+        int Delivered;  // deliveries of the prerolled sample
+    } const cases[] = {
+        {"the picture already served", 44'000, 0},
+        {"a newer picture on the next grid point", 44'100, 1},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TPushGraph graph(kTinyBgrx);
+        TFrameRecorder recorder;
+        ASSERT_EQ(graph.Filter().SetNextFrameDataFunction(recorder.Callback()), S_OK);
+        ASSERT_EQ(graph.Filter().SetFrameTime(100 * kUnitsPerMs), S_OK);
+        graph.Start();
+        graph.Push(MakeSample(kTinyBgrxBytes, 1, 0, 33));
+        graph.Push(MakeSample(kTinyBgrxBytes, 2, 44'000, 33));
+        ASSERT_TRUE(graph.Finish());
+        GstBuffer* again = MakeSample(kTinyBgrxBytes, 3, c.PrerollStartMs, 33);
+        graph.Filter().OnReceiveFirstSample(again);
+        gst_buffer_unref(again);
+        const std::vector<int> samples = recorder.Samples();
+        EXPECT_EQ(std::count(samples.begin(), samples.end(), 3), c.Delivered);
+    }
+}
+
 TEST_P(VideoFrameGrabFilterGrid, DeliversTheSamplesOfTheGridPoints) {
     const TGridCase& c = GetParam();
     TPushGraph graph(kTinyBgrx);

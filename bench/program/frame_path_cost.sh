@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# The whole program's frame path cost on a file camera: a generated H.264 clip at 1280 x 720 and
+# at 1920 x 1080 (10 frames per second), each watched headless with ten zones, next to the bare
+# decode pipeline of the same clip in the same run. Prints CPU ms per s of the program, of the
+# baseline and their difference, the peak resident set of each, and the program's per-thread
+# CPU, all read from /proc shortly before the run ends.
+# Usage: bench/program/frame_path_cost.sh [seconds]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+seconds="${1:-30}"
+program=./build/app/tandrel
+[ -x "$program" ] || { echo "build the program first (./scripts/build.sh)" >&2; exit 1; }
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+tick=$(getconf CLK_TCK)
+
+# CPU ticks (user + system) of a process or thread from its stat line.
+ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "$1"; }
+
+# Samples process $1 after $2 seconds: "<cpu ms per s> <peak RSS MB>", threads into $3.
+sample() {
+  local pid=$1 after=$2 threads=$3 start
+  start=$(date +%s.%N)
+  sleep "$after"
+  local cpu rss now
+  cpu=$(ticks "/proc/$pid/stat")
+  rss=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status")
+  now=$(date +%s.%N)
+  : > "$threads"
+  for task in /proc/"$pid"/task/*; do
+    printf '%s %s\n' "$(tr ' ' '_' < "$task/comm")" "$(ticks "$task/stat")" >> "$threads" || true
+  done
+  awk -v c="$cpu" -v t="$tick" -v a="$start" -v b="$now" -v r="$rss" \
+    'BEGIN { printf "%.1f %.1f\n", c * 1000 / t / (b - a), r / 1024 }'
+}
+
+measure() {  # $1: width, $2: height
+  local w=$1 h=$2 clip="$work/clip-$1x$2.mp4"
+  gst-launch-1.0 -q videotestsrc pattern=ball num-buffers=$(((seconds + 5) * 10)) ! \
+    "video/x-raw,width=$w,height=$h,framerate=10/1" ! x264enc speed-preset=ultrafast ! \
+    h264parse ! mp4mux ! filesink location="$clip" > /dev/null
+  local after=$((seconds - 2))
+  gst-launch-1.0 -q filesrc location="$clip" ! qtdemux ! h264parse ! avdec_h264 ! \
+    fakesink sync=true > /dev/null 2>&1 &
+  local base_pid=$!
+  local base
+  base=$(sample "$base_pid" "$after" "$work/base-threads")
+  kill "$base_pid" 2> /dev/null || true
+  wait "$base_pid" 2> /dev/null || true
+
+  local zones=() zw=$((w / 5)) zh=$((h / 2))
+  for i in 0 1 2 3 4; do
+    zones+=(--zone "$((i * zw)),0,$((i * zw + zw)),$zh" --zone "$((i * zw)),$zh,$((i * zw + zw)),$h")
+  done
+  local home="$work/home-$w"
+  mkdir -p "$home/config/Vantrelle Media Solutions"
+  HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+    TANDREL_TEST_PATTERN=0 TANDREL_FILE_CAMERAS="$clip" \
+    TANDREL_AUDIO_SINK=fakesink TANDREL_VIDEO_SINK=fakesink TANDREL_INSTANCE_NAME="bench-$$-$w" \
+    "$program" --headless --seconds "$seconds" --camera 0 --mode 1 "${zones[@]}" > /dev/null 2>&1 &
+  local pid=$!
+  local prog
+  prog=$(sample "$pid" "$after" "$work/prog-threads")
+  wait "$pid" 2> /dev/null || true
+
+  read -r pcpu prss <<< "$prog"
+  read -r bcpu brss <<< "$base"
+  awk -v l="${w}x${h}" -v p="$pcpu" -v b="$bcpu" -v pr="$prss" -v br="$brss" 'BEGIN {
+    printf "%-10s CPU ms per s: program %6.1f  baseline %6.1f  difference %6.1f   peak RSS MB: program %6.1f  baseline %6.1f\n",
+      l, p, b, p - b, pr, br }'
+  echo "  program threads (CPU ms in total):"
+  sort -k2 -n -r "$work/prog-threads" | awk -v t="$tick" '$2 > 0 { printf "    %-18s %8.0f\n", $1, $2 * 1000 / t }'
+}
+
+measure 1280 720
+measure 1920 1080
