@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "NoisyFrames.h"
 #include "detection/MotionDetectionManager.h"
 #include "detection/PixelKernels.h"
 
@@ -12,25 +13,12 @@ constexpr int32_t kWidth = 1920;
 constexpr int32_t kHeight = 1080;
 constexpr size_t kFrameBytes = size_t{kWidth} * kHeight * 4;
 
-// Frames with a little noise so that the count is neither 0 nor everything.
-std::vector<std::vector<uint8_t>> MakeFrames(int count) {
-    std::vector<std::vector<uint8_t>> frames(count, std::vector<uint8_t>(kFrameBytes));
-    uint32_t seed = 12345;
-    for (auto& frame : frames) {
-        for (size_t i = 0; i < kFrameBytes; ++i) {
-            seed = seed * 1664525u + 1013904223u;
-            frame[i] = static_cast<uint8_t>(100 + (seed >> 28));
-        }
-    }
-    return frames;
-}
-
 // The whole per-frame step of one full-HD zone in the simple mode, counted in place in the
 // frames. frameCount frames are cycled: 16 frames (133 MB) keep every step out of cache, 2
 // frames keep the working set as warm as the caches allow.
 void BM_SimpleModeStep1080p(benchmark::State& state) {
     const int frameCount = static_cast<int>(state.range(0));
-    const auto frames = MakeFrames(frameCount);
+    const auto frames = MakeNoisyFrames(frameCount, kFrameBytes);
     TMotionDetectionManager manager;
     if (!manager.Initialize(kWidth, kHeight, 1) ||
         !manager.SetMotionDetectionRectangle({0, 0, kWidth, kHeight})) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "NoisyFrames.h"
 #include "detection/MotionDetectionManager.h"
 
 namespace {
@@ -21,8 +22,8 @@ std::vector<TRect> TenZones(int32_t width, int32_t height) {
     return zones;
 }
 
-std::vector<std::unique_ptr<TMotionDetectionManager>> MakeDetectors(int32_t width,
-                                                                    int32_t height, int mode) {
+std::vector<std::unique_ptr<TMotionDetectionManager>> MakeDetectors(int32_t width, int32_t height,
+                                                                    int mode) {
     std::vector<std::unique_ptr<TMotionDetectionManager>> detectors;
     for (const TRect& zone : TenZones(width, height)) {
         auto detector = std::make_unique<TMotionDetectionManager>();
@@ -37,27 +38,13 @@ std::vector<std::unique_ptr<TMotionDetectionManager>> MakeDetectors(int32_t widt
     return detectors;
 }
 
-// Two frames with a little noise, alternated, so the count is neither 0 nor everything.
-std::vector<std::vector<uint8_t>> MakeFrames(int32_t width, int32_t height) {
-    const size_t bytes = size_t(width) * height * 4;
-    std::vector<std::vector<uint8_t>> frames(2, std::vector<uint8_t>(bytes));
-    uint32_t seed = 12345;
-    for (auto& frame : frames) {
-        for (size_t i = 0; i < bytes; ++i) {
-            seed = seed * 1664525u + 1013904223u;
-            frame[i] = static_cast<uint8_t>(100 + (seed >> 28));
-        }
-    }
-    return frames;
-}
-
 // One frame's detection step over ten zones; the time is the whole process's CPU time, so
 // the threaded detectors' work is included. Args: mode, frame height (720 or 1080).
 void BM_TenZoneStep(benchmark::State& state) {
     const int mode = static_cast<int>(state.range(0));
     const int32_t height = static_cast<int32_t>(state.range(1));
     const int32_t width = height == 720 ? 1280 : 1920;
-    const auto frames = MakeFrames(width, height);
+    const auto frames = MakeNoisyFrames(2, size_t(width) * height * 4);  // alternated
     auto detectors = MakeDetectors(width, height, mode);
     if (detectors.empty()) {
         state.SkipWithError("set-up failed");

@@ -111,21 +111,30 @@ bool TNeuralMotionDetection::SetMotionDetectionSensitivity(int32_t Sensitivity) 
     return true;
 }
 
+// Whether the worker can take a frame: set up and done with the last one (a busy worker's
+// frame is dropped).
+bool TNeuralMotionDetection::ReadyForFrame() const {
+    return FInitialized.load(std::memory_order_acquire) &&
+           FProcessingState.load(std::memory_order_acquire) == 0;
+}
+
+// The frame block is filled: the worker may take it.
+void TNeuralMotionDetection::HandOverFrame() {
+    FProcessingState.store(1, std::memory_order_release);
+    FFrameEvent.SetEvent();
+}
+
 bool TNeuralMotionDetection::AddFrame(const void* Frame, int32_t FrameSize) {
     try {
-        if (!FInitialized.load(std::memory_order_acquire)) {
+        if (!ReadyForFrame()) {
             return false;
-        }
-        if (FProcessingState.load(std::memory_order_acquire) != 0) {
-            return false;  // the worker is still busy: drop this frame
         }
         if (Frame == nullptr || FrameSize <= 0 ||
             static_cast<size_t>(FrameSize) > FFrameBlock1.size()) {
             return false;
         }
         std::memcpy(FFrameBlock1.data(), Frame, static_cast<size_t>(FrameSize));
-        FProcessingState.store(1, std::memory_order_release);
-        FFrameEvent.SetEvent();
+        HandOverFrame();
         return true;
     } catch (...) {
         LogMessage("Error in TNeuralMotionDetection.AddFrame call...");
@@ -135,11 +144,8 @@ bool TNeuralMotionDetection::AddFrame(const void* Frame, int32_t FrameSize) {
 
 bool TNeuralMotionDetection::AddFrame(const uint8_t* TopLeft, size_t Stride) {
     try {
-        if (!FInitialized.load(std::memory_order_acquire)) {
+        if (!ReadyForFrame()) {
             return false;
-        }
-        if (FProcessingState.load(std::memory_order_acquire) != 0) {
-            return false;  // the worker is still busy: drop this frame
         }
         const size_t rowBytes = static_cast<size_t>(FFrameWidth) * 4;
         if (TopLeft == nullptr || rowBytes == 0 || FFrameHeight <= 0) {
@@ -151,8 +157,7 @@ bool TNeuralMotionDetection::AddFrame(const uint8_t* TopLeft, size_t Stride) {
             block += rowBytes;
             TopLeft += Stride;
         }
-        FProcessingState.store(1, std::memory_order_release);
-        FFrameEvent.SetEvent();
+        HandOverFrame();
         return true;
     } catch (...) {
         LogMessage("Error in TNeuralMotionDetection.AddFrame call...");
@@ -168,7 +173,8 @@ bool TNeuralMotionDetection::WaitForResult(uint32_t TimeoutMs) {
            FWorkerActive.load(std::memory_order_acquire)) {
         uint32_t wait = INFINITE;
         if (TimeoutMs != INFINITE) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now());
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(deadline - TClock::now());
             if (left.count() <= 0) {
                 return false;
             }

@@ -84,6 +84,8 @@ protected:
 private:
     void Execute();
     void FreeBuffers();
+    bool ReadyForFrame() const;
+    void HandOverFrame();
 
     TEvent FExitEvent{false, false};
     // Set by AddFrame after each hand-over; wakes the worker.

@@ -4,15 +4,39 @@
 
 namespace {
 
-uint8_t Clamp8(int32_t v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
+uint8_t Clamp8(int32_t v) {
+    return static_cast<uint8_t>(std::clamp(v, 0, 255));
+}
 
 // BT.601 limited range in 8-bit fixed point (the coefficients scaled by 256).
 uint8_t LumaOf(int32_t r, int32_t g, int32_t b) {
     return Clamp8(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
 }
 
-size_t ChromaWidth(int32_t Width) { return static_cast<size_t>((Width + 1) / 2); }
-size_t ChromaHeight(int32_t Height) { return static_cast<size_t>((Height + 1) / 2); }
+size_t ChromaWidth(int32_t Width) {
+    return static_cast<size_t>((Width + 1) / 2);
+}
+size_t ChromaHeight(int32_t Height) {
+    return static_cast<size_t>((Height + 1) / 2);
+}
+
+// The sizes and planes of an I420 picture held in one block: luma, then U, then V.
+template <typename TByte>
+struct TI420Planes {
+    size_t W, H, CW, CH;
+    TByte* Y;
+    TByte* U;
+    TByte* V;
+
+    TI420Planes(TByte* Block, int32_t Width, int32_t Height)
+        : W(static_cast<size_t>(Width)),
+          H(static_cast<size_t>(Height)),
+          CW(ChromaWidth(Width)),
+          CH(ChromaHeight(Height)),
+          Y(Block),
+          U(Block + W * H),
+          V(Block + W * H + CW * CH) {}
+};
 
 }  // namespace
 
@@ -28,13 +52,14 @@ void ConvertRgb32BottomUpToI420(const uint8_t* Src, int32_t Width, int32_t Heigh
     if (Src == nullptr || Dst == nullptr || Width <= 0 || Height <= 0) {
         return;
     }
-    const size_t w = static_cast<size_t>(Width);
-    const size_t h = static_cast<size_t>(Height);
-    const size_t cw = ChromaWidth(Width);
-    const size_t ch = ChromaHeight(Height);
-    uint8_t* yPlane = Dst;
-    uint8_t* uPlane = Dst + w * h;
-    uint8_t* vPlane = uPlane + cw * ch;
+    const TI420Planes<uint8_t> planes(Dst, Width, Height);
+    const size_t w = planes.W;
+    const size_t h = planes.H;
+    const size_t cw = planes.CW;
+    const size_t ch = planes.CH;
+    uint8_t* yPlane = planes.Y;
+    uint8_t* uPlane = planes.U;
+    uint8_t* vPlane = planes.V;
     const size_t rowBytes = w * 4;
     // One pass per pair of picture rows (top-down row y is bottom-up row h-1-y): both rows'
     // luma, then the pair's chroma. A last single row (odd height) pairs with itself, a last
@@ -74,13 +99,13 @@ void ConvertI420ToRgb32BottomUp(const uint8_t* Src, int32_t Width, int32_t Heigh
     if (Src == nullptr || Dst == nullptr || Width <= 0 || Height <= 0) {
         return;
     }
-    const size_t w = static_cast<size_t>(Width);
-    const size_t h = static_cast<size_t>(Height);
-    const size_t cw = ChromaWidth(Width);
-    const size_t ch = ChromaHeight(Height);
-    const uint8_t* yPlane = Src;
-    const uint8_t* uPlane = Src + w * h;
-    const uint8_t* vPlane = uPlane + cw * ch;
+    const TI420Planes<const uint8_t> planes(Src, Width, Height);
+    const size_t w = planes.W;
+    const size_t h = planes.H;
+    const size_t cw = planes.CW;
+    const uint8_t* yPlane = planes.Y;
+    const uint8_t* uPlane = planes.U;
+    const uint8_t* vPlane = planes.V;
     const size_t rowBytes = w * 4;
     for (size_t y = 0; y < h; ++y) {
         uint8_t* row = Dst + (h - 1 - y) * rowBytes;
