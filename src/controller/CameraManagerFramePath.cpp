@@ -132,6 +132,9 @@ void TCameraManager::ApplyZoneFeedback() {
         if (!FSelectorObjectManager) {
             return;
         }
+        // Zones keep their state wherever they are; they are repainted only where the picture
+        // can be seen, and only when their text changed or their flashing colour moves on.
+        const bool seen = FFramePreviewImage && FFramePreviewImage->IsSeen();
         const auto count = std::min<int32_t>(static_cast<int32_t>(feedback.size()),
                                              FSelectorObjectManager->Count());
         for (int32_t i = 0; i < count; ++i) {
@@ -139,9 +142,16 @@ void TCameraManager::ApplyZoneFeedback() {
             if (zone == nullptr || !feedback[i].Ready) {
                 continue;
             }
+            const QString caption = QString::number(feedback[i].Activity) + " %";
+            const bool captionChanged = zone->Caption() != caption;
+            const bool changed = captionChanged || zone->Flashing() != feedback[i].Flashing;
             zone->SetFlashing(feedback[i].Flashing);
-            zone->SetCaption(QString::number(feedback[i].Activity) + " %");
-            zone->update();
+            if (captionChanged) {
+                zone->SetCaption(caption);
+            }
+            if (seen && (changed || feedback[i].Flashing)) {
+                zone->update();
+            }
         }
     } catch (...) {
         LogMessage("Error in TCameraManager.ApplyZoneFeedback call...");

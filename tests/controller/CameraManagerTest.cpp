@@ -477,6 +477,37 @@ TEST_F(CameraManagerFramePathTest, TheFirstFrameIsShownButNotExamined) {
     EXPECT_EQ(FManager->FrameCounter(), 2);
 }
 
+// Offscreen (tests, headless runs) nobody sees the zones: the feedback of every frame updates
+// their state but paints nothing, even while they flash.
+TEST_F(CameraManagerFramePathTest, ZoneFeedbackPaintsNothingWhereNobodySeesIt) {
+    StartStill(1);
+    FManager->OnAddZoneClick();
+    FManager->OnActivateClick();
+    TSelectorObject* zone = FManager->SelectorObjectManager()->GetSelectorObject(0);
+    zone->window()->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(zone->window()));
+    ASSERT_TRUE(zone->isVisible());
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } counter;
+    QCoreApplication::processEvents();
+    zone->installEventFilter(&counter);
+    auto white = FrameOf(255);
+    auto black = FrameOf(0);
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_TRUE(Feed(i % 2 == 0 ? white : black));
+        FManager->ApplyZoneFeedback();
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(Caption(*FManager, 0), "100 %");
+    EXPECT_EQ(counter.paints, 0);
+    zone->removeEventFilter(&counter);
+}
+
 TEST_F(CameraManagerFramePathTest, InactiveDetectionShowsAndCountsFramesOnly) {
     StartStill(1);
     FManager->OnAddZoneClick();
