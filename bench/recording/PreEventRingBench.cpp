@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "recording/I420Conversion.h"
 #include "recording/PreEventRing.h"
 
 namespace {
@@ -24,9 +25,13 @@ std::vector<uint8_t> CameraFrame(int32_t Width, int32_t Height) {
     return frame;
 }
 
+// Argument 2 picks the conversion: 0 the fastest the CPU has, 1 the scalar reference.
 void BM_PreEventRingPush(benchmark::State& State) {
     const auto w = static_cast<int32_t>(State.range(0));
     const auto h = static_cast<int32_t>(State.range(1));
+    const char* implementation = State.range(2) == 1 ? "scalar" : "default";
+    SelectI420ConversionImplementation(implementation);
+    State.SetLabel(I420ConversionImplementationName());
     const std::vector<uint8_t> frame = CameraFrame(w, h);
     TPreEventRing ring;
     ring.Configure(w, h, kRingFrames);
@@ -39,6 +44,7 @@ void BM_PreEventRingPush(benchmark::State& State) {
     State.SetBytesProcessed(static_cast<int64_t>(State.iterations()) *
                             static_cast<int64_t>(frame.size()));
     State.counters["ring_MB"] = static_cast<double>(ring.AllocatedBytes()) / (1024.0 * 1024.0);
+    SelectI420ConversionImplementation("default");
 }
 
 void BM_PreEventRingReadBack(benchmark::State& State) {
@@ -79,6 +85,10 @@ void BM_MemcpyRgb32Ring(benchmark::State& State) {
 
 }  // namespace
 
-BENCHMARK(BM_PreEventRingPush)->Args({1280, 720})->Args({1920, 1080});
+BENCHMARK(BM_PreEventRingPush)
+    ->Args({1280, 720, 0})
+    ->Args({1920, 1080, 0})
+    ->Args({1280, 720, 1})
+    ->Args({1920, 1080, 1});
 BENCHMARK(BM_PreEventRingReadBack)->Args({1280, 720})->Args({1920, 1080});
 BENCHMARK(BM_MemcpyRgb32Ring)->Args({1280, 720})->Args({1920, 1080});

@@ -1,16 +1,15 @@
 #include "recording/I420Conversion.h"
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
+
+#include "recording/I420ConversionImpl.h"
 
 namespace {
 
 uint8_t Clamp8(int32_t v) {
     return static_cast<uint8_t>(std::clamp(v, 0, 255));
-}
-
-// BT.601 limited range in 8-bit fixed point (the coefficients scaled by 256).
-uint8_t LumaOf(int32_t r, int32_t g, int32_t b) {
-    return Clamp8(((66 * r + 129 * g + 25 * b + 128) >> 8) + 16);
 }
 
 size_t ChromaWidth(int32_t Width) {
@@ -38,6 +37,25 @@ struct TI420Planes {
           V(Block + W * H + CW * CH) {}
 };
 
+struct TImplementation {
+    const char* Name;
+    I420ConversionDetail::TRowPairConverter RowPair;
+};
+
+// The fastest first. SSE2 is part of every x86-64 CPU, so no run-time check is needed.
+constexpr TImplementation kImplementations[] = {
+#if defined(__x86_64__) || defined(_M_X64)
+    {"sse2", I420ConversionSse2::ConvertRowPair},
+#endif
+    {"scalar", I420ConversionScalar::ConvertRowPair},
+};
+
+constinit std::atomic<const TImplementation*> gCurrent{&kImplementations[0]};
+
+const TImplementation& CurrentImplementation() {
+    return *gCurrent.load(std::memory_order_acquire);
+}
+
 }  // namespace
 
 size_t I420FrameBytes(int32_t Width, int32_t Height) {
@@ -52,47 +70,36 @@ void ConvertRgb32BottomUpToI420(const uint8_t* Src, int32_t Width, int32_t Heigh
     if (Src == nullptr || Dst == nullptr || Width <= 0 || Height <= 0) {
         return;
     }
+    const I420ConversionDetail::TRowPairConverter rowPair = CurrentImplementation().RowPair;
     const TI420Planes<uint8_t> planes(Dst, Width, Height);
-    const size_t w = planes.W;
-    const size_t h = planes.H;
-    const size_t cw = planes.CW;
-    const size_t ch = planes.CH;
-    uint8_t* yPlane = planes.Y;
-    uint8_t* uPlane = planes.U;
-    uint8_t* vPlane = planes.V;
-    const size_t rowBytes = w * 4;
-    // One pass per pair of picture rows (top-down row y is bottom-up row h-1-y): both rows'
-    // luma, then the pair's chroma. A last single row (odd height) pairs with itself, a last
-    // single column (odd width) with itself, which averages the same pixel twice.
-    for (size_t cy = 0; cy < ch; ++cy) {
+    const size_t rowBytes = planes.W * 4;
+    // One pass per pair of picture rows (top-down row y is bottom-up row h-1-y). A last single
+    // row (odd height) pairs with itself.
+    for (size_t cy = 0; cy < planes.CH; ++cy) {
         const size_t y0 = cy * 2;
-        const size_t y1 = std::min(y0 + 1, h - 1);
-        const uint8_t* row0 = Src + (h - 1 - y0) * rowBytes;
-        const uint8_t* row1 = Src + (h - 1 - y1) * rowBytes;
-        uint8_t* luma0 = yPlane + y0 * w;
-        uint8_t* luma1 = yPlane + y1 * w;
-        for (size_t x = 0; x < w; ++x) {
-            const uint8_t* p = row0 + x * 4;
-            luma0[x] = LumaOf(p[2], p[1], p[0]);
-        }
-        if (y1 != y0) {
-            for (size_t x = 0; x < w; ++x) {
-                const uint8_t* p = row1 + x * 4;
-                luma1[x] = LumaOf(p[2], p[1], p[0]);
-            }
-        }
-        uint8_t* u = uPlane + cy * cw;
-        uint8_t* v = vPlane + cy * cw;
-        for (size_t cx = 0; cx < cw; ++cx) {
-            const size_t x0 = cx * 2 * 4;
-            const size_t x1 = std::min(cx * 2 + 1, w - 1) * 4;
-            const int32_t b = (row0[x0] + row0[x1] + row1[x0] + row1[x1] + 2) >> 2;
-            const int32_t g = (row0[x0 + 1] + row0[x1 + 1] + row1[x0 + 1] + row1[x1 + 1] + 2) >> 2;
-            const int32_t r = (row0[x0 + 2] + row0[x1 + 2] + row1[x0 + 2] + row1[x1 + 2] + 2) >> 2;
-            u[cx] = Clamp8(((-38 * r - 74 * g + 112 * b + 128) >> 8) + 128);
-            v[cx] = Clamp8(((112 * r - 94 * g - 18 * b + 128) >> 8) + 128);
+        const size_t y1 = std::min(y0 + 1, planes.H - 1);
+        rowPair(Src + (planes.H - 1 - y0) * rowBytes, Src + (planes.H - 1 - y1) * rowBytes,
+                planes.Y + y0 * planes.W, y1 != y0 ? planes.Y + y1 * planes.W : nullptr,
+                planes.U + cy * planes.CW, planes.V + cy * planes.CW, Width);
+    }
+}
+
+const char* I420ConversionImplementationName() {
+    return CurrentImplementation().Name;
+}
+
+bool SelectI420ConversionImplementation(const char* name) {
+    if (name == nullptr || std::strcmp(name, "default") == 0) {
+        gCurrent.store(&kImplementations[0], std::memory_order_release);
+        return true;
+    }
+    for (const TImplementation& implementation : kImplementations) {
+        if (std::strcmp(implementation.Name, name) == 0) {
+            gCurrent.store(&implementation, std::memory_order_release);
+            return true;
         }
     }
+    return false;
 }
 
 void ConvertI420ToRgb32BottomUp(const uint8_t* Src, int32_t Width, int32_t Height, uint8_t* Dst) {
