@@ -25,6 +25,7 @@
 
 #include "capture/CaptureSourceBin.h"
 #include "capture/GraphPads.h"
+#include "capture/LiveDecoders.h"
 #include "capture/MediaTypeCaps.h"
 #include "shell/Diagnostics.h"
 
@@ -418,16 +419,6 @@ void OnDecodedPad(GstElement*, GstPad* pad, gpointer converter) {
                       OnDecodedData, state, [](gpointer d) { delete static_cast<TLoopState*>(d); });
 }
 
-// Decoders inside decodebin: frame threading keeps one decoded picture per thread, so a bounded
-// thread count bounds the pictures a file camera holds (a few, not a second's worth of 1080p).
-constexpr int kDecoderMaxThreads = 2;
-
-void OnDecoderElementAdded(GstBin*, GstBin*, GstElement* element, gpointer) {
-    if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "max-threads") != nullptr) {
-        g_object_set(element, "max-threads", kDecoderMaxThreads, nullptr);
-    }
-}
-
 // filesrc ! decodebin ! videoconvert ! videoscale ! videorate, as a bin with output "src".
 TGstElementHandle MakeDecodedSource(const std::string& path) {
     TGstElementHandle bin = TGstElementHandle::Adopt(gst_bin_new("File"));
@@ -451,7 +442,7 @@ TGstElementHandle MakeDecodedSource(const std::string& path) {
         return {};
     }
     g_signal_connect(decoder, "pad-added", G_CALLBACK(OnDecodedPad), convert);
-    g_signal_connect(decoder, "deep-element-added", G_CALLBACK(OnDecoderElementAdded), nullptr);
+    ConfigureLiveDecoders(decoder);
     TGstPadHandle out = TGstPadHandle::Adopt(gst_element_get_static_pad(rate, "src"));
     GstPad* ghost = gst_ghost_pad_new("src", out.Get());
     gst_pad_set_active(ghost, TRUE);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "capture/DefaultSinks.h"
+#include "capture/LiveDecoders.h"
 #include "shell/Diagnostics.h"
 
 namespace GraphRender {
@@ -245,6 +246,7 @@ HRESULT ConnectIntelligent(GstBin* bin, GstPad* src, GstPad* sink) {
     if (!decoder || !converter.front() || !converter.back()) {
         return VFW_E_CANNOT_CONNECT;
     }
+    ConfigureLiveDecoders(decoder.Get());
     for (const auto& e : converter) {
         gst_bin_add(bin, e.Get());
     }

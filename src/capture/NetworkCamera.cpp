@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "capture/CaptureSourceBin.h"
+#include "capture/LiveDecoders.h"
 #include "shell/Diagnostics.h"
 
 namespace NetworkCamera {
@@ -141,6 +142,7 @@ bool AddSourceChain(GstBin* bin, const TNetworkCamera& camera, GstElement* next)
         return false;
     }
     gst_bin_add(bin, decoder);
+    ConfigureLiveDecoders(decoder);
     g_signal_connect(decoder, "pad-added", G_CALLBACK(LinkDecodedVideo), next);
     if (IsRtsp(camera.Uri)) {
         GstElement* source = gst_element_factory_make("rtspsrc", nullptr);

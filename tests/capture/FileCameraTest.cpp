@@ -139,6 +139,48 @@ TEST(FileCameraStop, AStopDeliversNoStaleFrames) {
     }
 }
 
+// A file camera's decoder works one picture at a time: frame threading would hold a decoded
+// picture per thread and hand each picture on that many frames late.
+TEST(FileCameraDecoder, DecodesOnePictureAtATimeOnAtMostTwoThreads) {
+    const auto& files = TCaptureTestFiles::Get();
+    const std::string clip = files.Dir + "/h264.mp4";
+    ASSERT_TRUE(TCaptureTestFiles::Run(
+        "videotestsrc num-buffers=30 ! video/x-raw,width=320,height=240,framerate=10/1 ! "
+        "x264enc speed-preset=ultrafast ! h264parse ! mp4mux ! filesink location=" +
+        clip));
+    TFrameGrabCaptureGraph graph({clip});
+    TFrameCounter frames;
+    graph.SetNextFrameDataFunction(
+        [&](uint8_t* data, int32_t size) { return frames.OnFrame(data, size); });
+    graph.SetFrameTime(1'000'000);
+    int32_t count = 0;
+    graph.GetSupportedDevicesCount(count);
+    ASSERT_EQ(graph.ActivateMainGraph(count - 1), S_OK);  // the file, after the Test Pattern
+    ASSERT_EQ(graph.RenderOutput(), S_OK);
+    ASSERT_TRUE(SUCCEEDED(graph.Play()));
+    ASSERT_TRUE(frames.WaitFor(3));
+    int decoders = 0;
+    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(graph.GraphBuilder()));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        auto* element = GST_ELEMENT(g_value_get_object(&item));
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "thread-type") != nullptr) {
+            ++decoders;
+            guint threadType = 0;
+            gint maxThreads = 0;
+            g_object_get(element, "thread-type", &threadType, "max-threads", &maxThreads, nullptr);
+            EXPECT_EQ(threadType, 2u) << GST_ELEMENT_NAME(element);  // slice threading only
+            EXPECT_EQ(maxThreads, 2) << GST_ELEMENT_NAME(element);
+        }
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+    EXPECT_EQ(decoders, 1);
+    graph.Stop();
+    graph.DeactivateMainGraph();
+}
+
 // DV cameras, with sound and without, write nothing of their own to standard error while
 // they run (libdv reports every frame without sound there).
 TEST(FileCameraOutput, DVCamerasPrintNothingWhileTheyRun) {
