@@ -9,7 +9,6 @@
 #include "detection/PixelKernels.h"
 #include "shell/Diagnostics.h"
 
-
 namespace {
 
 // Longest wait for the threaded detector's count of the frame just handed over. Far beyond
@@ -113,6 +112,7 @@ bool TMotionDetectionManager::Deinitialize() {
         FFrameHeight = 0;
         FNeuralMotionDetection.reset();  // stops its thread
         FAdaptiveMotionDetection.reset();
+        FZoneSet = false;
         return true;
     } catch (...) {
         LogMessage("Error in TMotionDetectionManager.Deinitialize call...");
@@ -134,6 +134,7 @@ bool TMotionDetectionManager::SetMotionDetectionRectangle(const TRect& Rect) {
             throw std::length_error("zone too large");
         }
         FDetectionRegionPixelsCount = static_cast<int32_t>(count);
+        FZoneSet = false;
         FNeuralMotionDetection.reset();
         FAdaptiveMotionDetection.reset();
         if (FMotionDetectionMode == 4) {
@@ -150,6 +151,11 @@ bool TMotionDetectionManager::SetMotionDetectionRectangle(const TRect& Rect) {
             return FAdaptiveMotionDetection->Initialize(static_cast<int32_t>(right - left),
                                                         static_cast<int32_t>(bottom - top),
                                                         FTimePerFrameMS);
+        }
+        if (FMotionDetectionMode == 1) {
+            // Simple mode counts the zone in place in both frames: no worker, no buffers.
+            FZoneSet = true;
+            return true;
         }
         FNeuralMotionDetection = std::make_unique<TNeuralMotionDetection>();
         // A failure here has logged its own line; the zone then never becomes ready.
@@ -168,10 +174,13 @@ bool TMotionDetectionManager::SetMotionDetectionSensitivity(int32_t Sensitivity)
             FAdaptiveMotionDetection->SetMotionDetectionSensitivity(Sensitivity);
             return true;
         }
-        if (!FNeuralMotionDetection) {
+        if (FNeuralMotionDetection) {
+            return FNeuralMotionDetection->SetMotionDetectionSensitivity(Sensitivity);
+        }
+        if (!FZoneSet) {
             throw std::logic_error("no zone set");
         }
-        return FNeuralMotionDetection->SetMotionDetectionSensitivity(Sensitivity);
+        return true;
     } catch (...) {
         LogMessage("Error in TMotionDetectionManager.SetMotionDetectionSensitivity call...");
         return false;

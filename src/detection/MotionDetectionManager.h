@@ -88,6 +88,8 @@ private:
     int32_t FMotionDetectionSensitivity = 90;
     std::unique_ptr<TNeuralMotionDetection> FNeuralMotionDetection;
     std::unique_ptr<TAdaptiveMotionDetection> FAdaptiveMotionDetection;
+    // Simple mode's zone, which needs no detector object: set by a usable rectangle.
+    bool FZoneSet = false;
     int32_t FTimePerFrameMS = 0;
     int32_t FMotionActivityPrc = 0;
 };

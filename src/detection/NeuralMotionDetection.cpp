@@ -63,12 +63,22 @@ bool TNeuralMotionDetection::Initialize(int32_t FrameWidth, int32_t FrameHeight,
         FFrameWidth = FrameWidth;
         FFrameHeight = FrameHeight;
         FMotionDetectionMode = MotionDetectionMode;
-        for (auto* buffer : {&FFrameBlock1, &FFrameBlock2, &FFrameBlockEdge1, &FFrameBlockEdge2,
-                             &FMinPnt, &FMaxPnt}) {
+        // Each mode holds only what it reads: the two frames always, the learned envelope in
+        // the learning modes, the edge images only where edges are learned.
+        const bool learns = MotionDetectionMode >= 2;
+        const bool edges = MotionDetectionMode == 3;
+        FreeBuffers();
+        for (auto* buffer : {&FFrameBlock1, &FFrameBlock2}) {
             buffer->assign(static_cast<size_t>(size), 0);
         }
-        FillMem32(FMinPnt.data(), static_cast<int32_t>(size), 0xFFFFFFFFu);
-        FillMem32(FMaxPnt.data(), static_cast<int32_t>(size), 0);
+        if (edges) {
+            FFrameBlockEdge1.assign(static_cast<size_t>(size), 0);
+            FFrameBlockEdge2.assign(static_cast<size_t>(size), 0);
+        }
+        if (learns) {
+            FMinPnt.assign(static_cast<size_t>(size), 0xFF);
+            FMaxPnt.assign(static_cast<size_t>(size), 0);
+        }
         FNeuralMode.store(0, std::memory_order_relaxed);
         FSimpleDetectionCounter = 0;
         FNeuralDetectionCounter = 0;
