@@ -4,10 +4,14 @@
 # decode pipeline of the same clip in the same run. Prints CPU ms per s of the program, of the
 # baseline and their difference, the peak resident set of each, and the program's per-thread
 # CPU, all read from /proc shortly before the run ends.
-# Usage: bench/program/frame_path_cost.sh [seconds]
+# Usage: [MODE=1..4] [SENSITIVITY=1..100] bench/program/frame_path_cost.sh [seconds]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds="${1:-30}"
+# Detection mode and sensitivity; sensitivity 100 counts every changed pixel as motion, so the
+# moving pattern keeps the motion recorder running for the whole run.
+mode="${MODE:-1}"
+sensitivity="${SENSITIVITY:-100}"
 program=./build/app/tandrel
 [ -x "$program" ] || { echo "build the program first (./scripts/build.sh)" >&2; exit 1; }
 work="$(mktemp -d)"
@@ -57,7 +61,8 @@ measure() {  # $1: width, $2: height
   HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
     TANDREL_TEST_PATTERN=0 TANDREL_FILE_CAMERAS="$clip" \
     TANDREL_AUDIO_SINK=fakesink TANDREL_VIDEO_SINK=fakesink TANDREL_INSTANCE_NAME="bench-$$-$w" \
-    "$program" --headless --seconds "$seconds" --camera 0 --mode 1 "${zones[@]}" > /dev/null 2>&1 &
+    "$program" --headless --seconds "$seconds" --camera 0 --mode "$mode" \
+    --sensitivity "$sensitivity" "${zones[@]}" > "$work/events-$w" 2> /dev/null &
   local pid=$!
   local prog
   prog=$(sample "$pid" "$after" "$work/prog-threads")
@@ -68,6 +73,7 @@ measure() {  # $1: width, $2: height
   awk -v l="${w}x${h}" -v p="$pcpu" -v b="$bcpu" -v pr="$prss" -v br="$brss" 'BEGIN {
     printf "%-10s CPU ms per s: program %6.1f  baseline %6.1f  difference %6.1f   peak RSS MB: program %6.1f  baseline %6.1f\n",
       l, p, b, p - b, pr, br }'
+  echo "  mode $mode, sensitivity $sensitivity, motion recordings started: $(grep -c '"recording_started"' "$work/events-$w" || true)"
   echo "  program threads (CPU ms in total):"
   sort -k2 -n -r "$work/prog-threads" | awk -v t="$tick" '$2 > 0 { printf "    %-18s %8.0f\n", $1, $2 * 1000 / t }'
 }
