@@ -464,10 +464,12 @@ void AddPictureFields(GstCaps* caps, const TInfo& info) {
     }
 }
 
-// The decoded picture as the camera offers it: YUY2, then RGB32, at the file's size and rate.
+// The decoded picture as the camera offers it: I420 (what decoders give, so the default format
+// needs no conversion before the frame grab filter), then YUY2 and RGB32, at the file's size and
+// rate.
 TGstCapsHandle DecodedOffer(const TInfo& info) {
     GstCaps* caps = gst_caps_new_empty();
-    for (const char* format : {"YUY2", "BGRx"}) {
+    for (const char* format : {"I420", "YUY2", "BGRx"}) {
         GstStructure* s =
             gst_structure_new("video/x-raw", "format", G_TYPE_STRING, format, "width", G_TYPE_INT,
                               info.Width, "height", G_TYPE_INT, info.Height, nullptr);

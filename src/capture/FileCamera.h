@@ -9,7 +9,7 @@
 // device (pin "DV Video Out"; it needs no splitter), an MPEG-2 transport stream an HDV
 // camcorder (pin "MPEG2 TS Out"), an MPEG-2 program stream an analog card with hardware encoder
 // (pin "MPEG PS Out"), anything else a webcam whose capture pin offers the decoded picture in
-// YUY2 and RGB32 at the file's own size and frame rate. The MPEG pins name the picture size and
+// I420, YUY2 and RGB32 at the file's own size and frame rate. The MPEG pins name the picture size and
 // rate the file holds.
 namespace FileCamera {
 

@@ -30,6 +30,16 @@ uint32_t BitRate(int64_t avgTimePerFrame, uint32_t frameBytes) {
                : static_cast<uint32_t>(rate);
 }
 
+// Full-resolution luma plus two chroma planes at half the size in both directions (the last
+// column and row rounded up).
+uint32_t PlanarYuv420Bytes(int width, int height) {
+    const uint64_t w = static_cast<uint64_t>(width);
+    const uint64_t h = static_cast<uint64_t>(height);
+    const uint64_t bytes = w * h + 2 * (((w + 1) / 2) * ((h + 1) / 2));
+    return bytes >= std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
+                                                         : static_cast<uint32_t>(bytes);
+}
+
 struct TVideoFields {
     int width = 0;
     int height = 0;
@@ -103,6 +113,11 @@ bool RawVideoFromCaps(const GstStructure* s, TMediaType& mt) {
                      yuy2 ? MakeFourCC('Y', 'U', 'Y', '2') : MakeFourCC('U', 'Y', 'V', 'Y'),
                      static_cast<uint32_t>(f.width) * 2u * static_cast<uint32_t>(f.height), true,
                      true);
+    } else if (name == "I420" || name == "NV12") {
+        const bool i420 = name == "I420";
+        SetVideoInfo(mt, i420 ? MEDIASUBTYPE_I420 : MEDIASUBTYPE_NV12, f, 12,
+                     i420 ? MakeFourCC('I', '4', '2', '0') : MakeFourCC('N', 'V', '1', '2'),
+                     PlanarYuv420Bytes(f.width, f.height), true, true);
     } else {
         return false;
     }
@@ -413,6 +428,12 @@ TGstCapsHandle CapsFromMediaType(const TMediaType& mt) {
         }
         if (sub == MEDIASUBTYPE_UYVY) {
             return RawVideoCaps(mt, "UYVY");
+        }
+        if (sub == MEDIASUBTYPE_I420) {
+            return RawVideoCaps(mt, "I420");
+        }
+        if (sub == MEDIASUBTYPE_NV12) {
+            return RawVideoCaps(mt, "NV12");
         }
         if (sub == MEDIASUBTYPE_MJPG) {
             return VideoCaps(mt, gst_caps_new_empty_simple("image/jpeg"));

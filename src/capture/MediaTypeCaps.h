@@ -11,6 +11,8 @@
 //   video/x-raw BGRx (also BGRA on input)  <-> MEDIATYPE_Video / RGB32, 32 bits, BI_RGB
 //   video/x-raw BGR                         <-> MEDIATYPE_Video / RGB24, 24 bits, BI_RGB
 //   video/x-raw YUY2, UYVY                  <-> MEDIATYPE_Video / YUY2, UYVY, 16 bits, FOURCC
+//   video/x-raw I420, NV12                  <-> MEDIATYPE_Video / I420, NV12, 12 bits, FOURCC
+//                                               (image size w * h + 2 * ((w+1)/2 * (h+1)/2))
 //   image/jpeg                              <-> MEDIATYPE_Video / MJPG
 //   video/x-dv systemstream=false           <-> MEDIATYPE_Video / dvsd (FORMAT_VideoInfo)
 //   video/x-dv systemstream=true            <-> MEDIATYPE_Interleaved / dvsd (FORMAT_DvInfo)

@@ -265,7 +265,7 @@ TStreamInfo ProbeNow(const TNetworkCamera& camera, int timeoutMs) {
 
 TGstCapsHandle DecodedOffer(const TStreamInfo& info) {
     GstCaps* caps = gst_caps_new_empty();
-    for (const char* format : {"YUY2", "BGRx"}) {
+    for (const char* format : {"I420", "YUY2", "BGRx"}) {
         GstStructure* s =
             gst_structure_new("video/x-raw", "format", G_TYPE_STRING, format, "width", G_TYPE_INT,
                               info.Width, "height", G_TYPE_INT, info.Height, nullptr);

@@ -7,7 +7,8 @@
 
 // A network camera: an RTSP stream (H.264, H.265 or MPEG-4, "rtsp://" or "rtsps://") or MJPEG
 // over HTTP ("http://" or "https://", multipart JPEG), listed after the machine's cameras as a
-// webcam whose capture pin offers the decoded picture in YUY2 and RGB32 at the stream's size.
+// webcam whose capture pin offers the decoded picture in I420, YUY2 and RGB32 at the stream's
+// size.
 // The user name and password are kept apart from the URI: the URI never carries them, so
 // neither the device list nor the log can show them.
 namespace NetworkCamera {

@@ -3,6 +3,7 @@
 #include <gst/base/gstbasesink.h>
 #include <gst/video/video.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -10,6 +11,7 @@
 #include <utility>
 
 #include "capture/MediaTypeCaps.h"
+#include "capture/PlanarYuvConversion.h"
 #include "capture/Yuy2Conversion.h"
 #include "shell/Diagnostics.h"
 
@@ -29,7 +31,7 @@ GstBaseSinkClass* gParentClass = nullptr;
 
 GstStaticPadTemplate gSinkTemplate =
     GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS,
-                            GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE("{ BGRx, BGRA, YUY2 }")));
+                            GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE("{ BGRx, BGRA, YUY2, I420, NV12 }")));
 
 TVideoFrameGrabFilter* FilterOf(GstBaseSink* sink) {
     return reinterpret_cast<TFrameGrabSink*>(sink)->Filter;
@@ -280,8 +282,9 @@ HRESULT TVideoFrameGrabFilter::CheckMediaType(const TMediaType* MediaType) {
             return E_POINTER;
         }
         const bool video = MediaType->majortype == MEDIATYPE_Video;
-        const bool subtype =
-            MediaType->subtype == MEDIASUBTYPE_RGB32 || MediaType->subtype == MEDIASUBTYPE_YUY2;
+        const TGUID& sub = MediaType->subtype;
+        const bool subtype = sub == MEDIASUBTYPE_RGB32 || sub == MEDIASUBTYPE_YUY2 ||
+                             sub == MEDIASUBTYPE_I420 || sub == MEDIASUBTYPE_NV12;
         const bool format =
             MediaType->formattype == FORMAT_VideoInfo || MediaType->formattype == FORMAT_VideoInfo2;
         return video && subtype && format ? S_OK : E_INVALIDARG;
@@ -296,7 +299,11 @@ HRESULT TVideoFrameGrabFilter::SetMediaType(const TMediaType* MediaType) {
         if (MediaType == nullptr) {
             return E_POINTER;
         }
-        const bool rgb32 = MediaType->subtype == MEDIASUBTYPE_RGB32;
+        const TGUID& sub = MediaType->subtype;
+        const TLayout layout = sub == MEDIASUBTYPE_YUY2   ? TLayout::Yuy2
+                               : sub == MEDIASUBTYPE_I420 ? TLayout::I420
+                               : sub == MEDIASUBTYPE_NV12 ? TLayout::Nv12
+                                                          : TLayout::Rgb32;
         const TBitmapInfoHeader* bitmap = nullptr;
         if (MediaType->formattype == FORMAT_VideoInfo) {
             if (const TVideoInfoHeader* info = MediaType->VideoInfo()) {
@@ -314,14 +321,30 @@ HRESULT TVideoFrameGrabFilter::SetMediaType(const TMediaType* MediaType) {
         if (width <= 0 || height <= 0 || width * height > kMaxFramePixels) {
             return E_INVALIDARG;
         }
+        // GStreamer's default layout of the format, for samples without a video meta.
+        GstVideoInfo info;
+        gst_video_info_init(&info);
+        const GstVideoFormat format = layout == TLayout::Yuy2   ? GST_VIDEO_FORMAT_YUY2
+                                      : layout == TLayout::I420 ? GST_VIDEO_FORMAT_I420
+                                      : layout == TLayout::Nv12 ? GST_VIDEO_FORMAT_NV12
+                                                                : GST_VIDEO_FORMAT_BGRx;
+        if (!gst_video_info_set_format(&info, format, static_cast<guint>(width),
+                                       static_cast<guint>(height)) ||
+            GST_VIDEO_INFO_N_PLANES(&info) > kMaxPlanes) {
+            throw std::runtime_error("no default layout");
+        }
         // A format change while connected restarts the grid mid-stream.
         const bool renegotiated = FWidth > 0;
         FRGB32Frame.resize(static_cast<size_t>(width * height * 4));
-        FIsRGB32ColorSpace = rgb32;
+        FIsRGB32ColorSpace = layout == TLayout::Rgb32;
+        FLayout = layout;
         FWidth = static_cast<int32_t>(width);
         FHeight = static_cast<int32_t>(height);
-        // GStreamer's default layouts: BGRx rows of width * 4 bytes, YUY2 rows padded to 4.
-        FSourceStride = static_cast<int32_t>(rgb32 ? width * 4 : (width * 2 + 3) / 4 * 4);
+        FPlaneCount = static_cast<int>(GST_VIDEO_INFO_N_PLANES(&info));
+        for (int p = 0; p < FPlaneCount; ++p) {
+            FDefaultPlanes[p] = {GST_VIDEO_INFO_PLANE_OFFSET(&info, p),
+                                 GST_VIDEO_INFO_PLANE_STRIDE(&info, p)};
+        }
         FNextFrameTime = 0;
         FGridRestarted = renegotiated;
         return S_OK;
@@ -367,29 +390,75 @@ void TVideoFrameGrabFilter::PrepareFrame(GstBuffer* sample) {
         throw std::runtime_error("no connected format");
     }
     TBufferMapping mapping(sample);
-    size_t offset = 0;
-    int64_t stride = FSourceStride;
+    TPlane planes[kMaxPlanes];
+    std::copy(FDefaultPlanes, FDefaultPlanes + kMaxPlanes, planes);
     if (const GstVideoMeta* meta = gst_buffer_get_video_meta(sample)) {
-        offset = meta->offset[0];
-        stride = meta->stride[0];
+        if (static_cast<int>(meta->n_planes) < FPlaneCount) {
+            throw std::runtime_error("sample smaller than its picture");
+        }
+        for (int p = 0; p < FPlaneCount; ++p) {
+            planes[p] = {meta->offset[p], meta->stride[p]};
+        }
     }
     const size_t width = static_cast<size_t>(FWidth);
     const size_t height = static_cast<size_t>(FHeight);
-    const size_t rowBytes = FIsRGB32ColorSpace ? width * 4 : (width + 1) / 2 * 4;
-    if (stride < static_cast<int64_t>(rowBytes) || stride > std::numeric_limits<int32_t>::max() ||
-        offset + static_cast<size_t>(stride) * (height - 1) + rowBytes > mapping.Size()) {
-        throw std::runtime_error("sample smaller than its picture");
+    const size_t chromaWidth = (width + 1) / 2;
+    const size_t chromaHeight = (height + 1) / 2;
+    // Bytes of one row and rows of each plane.
+    struct TPlaneSize {
+        size_t RowBytes, Rows;
+    };
+    TPlaneSize sizes[kMaxPlanes];
+    switch (FLayout) {
+        case TLayout::Rgb32:
+            sizes[0] = {width * 4, height};
+            break;
+        case TLayout::Yuy2:
+            sizes[0] = {chromaWidth * 4, height};
+            break;
+        case TLayout::I420:
+            sizes[0] = {width, height};
+            sizes[1] = sizes[2] = {chromaWidth, chromaHeight};
+            break;
+        case TLayout::Nv12:
+            sizes[0] = {width, height};
+            sizes[1] = {chromaWidth * 2, chromaHeight};
+            break;
     }
-    const uint8_t* source = mapping.Data() + offset;
-    uint8_t* frame = FRGB32Frame.data();
-    if (FIsRGB32ColorSpace) {
-        const size_t frameRowBytes = width * 4;
-        for (size_t r = 0; r < height; ++r) {
-            std::memcpy(frame + (height - 1 - r) * frameRowBytes,
-                        source + r * static_cast<size_t>(stride), frameRowBytes);
+    const uint8_t* source[kMaxPlanes] = {};
+    int32_t stride[kMaxPlanes] = {};
+    for (int p = 0; p < FPlaneCount; ++p) {
+        const TPlane& plane = planes[p];
+        if (plane.Stride < static_cast<int64_t>(sizes[p].RowBytes) ||
+            plane.Stride > std::numeric_limits<int32_t>::max() || plane.Offset > mapping.Size() ||
+            static_cast<size_t>(plane.Stride) * (sizes[p].Rows - 1) + sizes[p].RowBytes >
+                mapping.Size() - plane.Offset) {
+            throw std::runtime_error("sample smaller than its picture");
         }
-    } else {
-        ConvertYUY2ToRGB32(source, static_cast<int32_t>(stride), frame, FWidth, FHeight);
+        source[p] = mapping.Data() + plane.Offset;
+        stride[p] = static_cast<int32_t>(plane.Stride);
+    }
+    uint8_t* frame = FRGB32Frame.data();
+    switch (FLayout) {
+        case TLayout::Rgb32: {
+            const size_t frameRowBytes = width * 4;
+            for (size_t r = 0; r < height; ++r) {
+                std::memcpy(frame + (height - 1 - r) * frameRowBytes,
+                            source[0] + r * static_cast<size_t>(stride[0]), frameRowBytes);
+            }
+            break;
+        }
+        case TLayout::Yuy2:
+            ConvertYUY2ToRGB32(source[0], stride[0], frame, FWidth, FHeight);
+            break;
+        case TLayout::I420:
+            ConvertI420ToRGB32(source[0], stride[0], source[1], stride[1], source[2], stride[2],
+                               frame, FWidth, FHeight);
+            break;
+        case TLayout::Nv12:
+            ConvertNV12ToRGB32(source[0], stride[0], source[1], stride[1], frame, FWidth,
+                               FHeight);
+            break;
     }
 }
 

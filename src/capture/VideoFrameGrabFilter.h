@@ -14,7 +14,7 @@
 #include "platform/MediaType.h"
 
 // The frame grab filter: the sink element at the end of every capture graph. It accepts raw
-// RGB32 (BGRx, BGRA) and YUY2 video, turns each picture into a bottom-up RGB32 frame and hands
+// RGB32 (BGRx, BGRA), YUY2, I420 and NV12 video, turns each picture into a bottom-up RGB32 frame and hands
 // frames to one callback on a fixed grid of stream times (the frame time): a faster source has
 // pictures skipped, a slower one has pictures repeated.
 //
@@ -26,9 +26,9 @@
 // Threads and locks:
 // - Streaming thread (the upstream element's): SetMediaType (caps event), OnReceiveFirstSample
 //   (preroll), DoRenderSample (render) and therefore the callback. GStreamer serialises them
-//   under the pad's stream lock, so FNextFrameTime, FIsRGB32ColorSpace, FWidth, FHeight,
-//   FSourceStride, FPrerolledSample and FRGB32Frame are touched by one thread at a time and
-//   need no lock of ours.
+//   under the pad's stream lock, so FNextFrameTime, FIsRGB32ColorSpace, FLayout, FWidth,
+//   FHeight, FDefaultPlanes, FPrerolledSample and FRGB32Frame are touched by one thread at a
+//   time and need no lock of ours.
 // - Application thread: SetNextFrameDataFunction, SetFrameTime, GetFrameTime, and Active /
 //   Inactive (state changes). FCriticalSection guards FFrameTime, FNextFrameDataFunction and
 //   the advance of FNextFrameTime. It is held only for a few instructions and never while the
@@ -46,9 +46,12 @@
 // - A sample without any time stamp is delivered once and leaves the grid as it is.
 // - A picture of more than 16,000,000 pixels is refused when the connection is made.
 //
-// Frames: a YUY2 picture is converted into FRGB32Frame (Yuy2Conversion.h); a BGRx/BGRA picture
-// is top-down in GStreamer, so it is copied into FRGB32Frame with its rows flipped. Either way
-// the callback gets FRGB32Frame and Width * Height * 4 (for YUY2 twice the picture's bytes).
+// Frames: a YUY2 picture is converted into FRGB32Frame (Yuy2Conversion.h), an I420 or NV12
+// picture straight from its planes (PlanarYuvConversion.h), so decoders need no conversion in
+// between; a BGRx/BGRA picture is top-down in GStreamer, so it is copied into FRGB32Frame with
+// its rows flipped. Plane offsets and strides come from the buffer's video meta, otherwise from
+// GStreamer's default layout of the format; a sample too small for any plane is refused. Either
+// way the callback gets FRGB32Frame and Width * Height * 4 (for YUY2 twice the picture's bytes).
 // FRGB32Frame is sized when the connection is made, so no frame allocates memory.
 class TVideoFrameGrabFilter final : public IVideoFrameGrabFilterControl {
 public:
@@ -73,7 +76,7 @@ public:
     // AM_FILTER_MISC_FLAGS_IS_RENDERER.
     HRESULT GetMiscFlags(uint32_t& Flags);
 
-    // S_OK for video RGB32 or YUY2 with a VideoInfo or VideoInfo2 format block, E_INVALIDARG
+    // S_OK for video RGB32, YUY2, I420 or NV12 with a VideoInfo or VideoInfo2 format block, E_INVALIDARG
     // for anything else, E_POINTER without a media type.
     HRESULT CheckMediaType(const TMediaType* MediaType);
     // Takes over the connected format: colour space, size, source row layout and the frame
@@ -102,6 +105,14 @@ public:
 private:
     struct TSampleTimes;
 
+    enum class TLayout { Rgb32, Yuy2, I420, Nv12 };
+    // Where a plane starts and how far apart its rows are, in bytes.
+    struct TPlane {
+        size_t Offset = 0;
+        int64_t Stride = 0;
+    };
+    static constexpr int kMaxPlanes = 3;
+
     TSampleTimes SampleTimes(GstBuffer* sample) const;
     std::shared_ptr<const TNextFrameDataFunction> CurrentCallback();
     // Converts or copies the sample into FRGB32Frame and calls the callback (if any).
@@ -120,7 +131,9 @@ private:
     bool FIsRGB32ColorSpace = false;
     int32_t FWidth = 0;
     int32_t FHeight = 0;
-    int32_t FSourceStride = 0;  // bytes per source row without a video meta on the buffer
+    TLayout FLayout = TLayout::Rgb32;
+    int FPlaneCount = 1;
+    TPlane FDefaultPlanes[kMaxPlanes];  // the layout of a sample without a video meta
     const GstBuffer* FPrerolledSample = nullptr;  // identity only, no reference
     std::vector<uint8_t> FRGB32Frame;
     std::shared_ptr<const TNextFrameDataFunction> FNextFrameDataFunction;

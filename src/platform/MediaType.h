@@ -59,6 +59,9 @@ constexpr TGUID MEDIASUBTYPE_RGB32 = {
     0xE436EB7E, 0x524F, 0x11CE, {0x9F, 0x53, 0x00, 0x20, 0xAF, 0x0B, 0xA7, 0x70}};
 constexpr TGUID MEDIASUBTYPE_YUY2 = FourCCGuid(MakeFourCC('Y', 'U', 'Y', '2'));
 constexpr TGUID MEDIASUBTYPE_UYVY = FourCCGuid(MakeFourCC('U', 'Y', 'V', 'Y'));
+// Planar 4:2:0: I420 (Y, U and V planes) and NV12 (Y plane, then interleaved U V pairs).
+constexpr TGUID MEDIASUBTYPE_I420 = FourCCGuid(MakeFourCC('I', '4', '2', '0'));
+constexpr TGUID MEDIASUBTYPE_NV12 = FourCCGuid(MakeFourCC('N', 'V', '1', '2'));
 constexpr TGUID MEDIASUBTYPE_MJPG = FourCCGuid(MakeFourCC('M', 'J', 'P', 'G'));
 // DV: standard definition ("dvsd", and the upper-case variant some devices report),
 // high definition and long play.

@@ -283,7 +283,9 @@ TEST_F(CameraManagerSetupFormTest, ListsTheDevicesAndEachCamerasFormats) {
 
         // Another camera starts at its first format.
         ChooseCamera(form, FFileCameraIndex);
-        EXPECT_EQ(Items(formats), QStringList({kFileCameraFormat, kFileCameraFormat}));
+        // I420, YUY2 and RGB32 of the file's one size and rate.
+        EXPECT_EQ(Items(formats),
+                  QStringList({kFileCameraFormat, kFileCameraFormat, kFileCameraFormat}));
         EXPECT_EQ(formats->currentIndex(), 0);
         EXPECT_EQ(form.FrameGrabCaptureGraph()->DeviceIndex(), FFileCameraIndex);
 
@@ -317,7 +319,7 @@ TEST_F(CameraManagerSetupFormTest, FormatPreselection) {
         SCOPED_TRACE(c.name);
         TSetup setup{c.fileCamera ? FFileCameraIndex : FTestPatternIndex, c.format, 1, 1};
         const bool confirmed = Run(setup, [&](TCameraManagerSetupForm& form) {
-            EXPECT_EQ(Formats(form)->count(), c.fileCamera ? 2 : 18);
+            EXPECT_EQ(Formats(form)->count(), c.fileCamera ? 3 : 18);
             EXPECT_EQ(Formats(form)->currentIndex(), c.expectedSelection);
             ClickOK(form);
         });

@@ -1,3 +1,4 @@
+#include <gst/base/gstbasetransform.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,12 +9,59 @@
 #include "capture/CaptureFormats.h"
 #include "capture/CaptureTestFiles.h"
 #include "capture/FrameGrabCaptureGraph.h"
+#include "capture/GraphRender.h"
 #include "capture/VideoFrameGrabFilter.h"
 #include "support/LogCapture.h"
 
 namespace {
 
 constexpr int64_t kFrameTime = 1'000'000;  // ten frames a second
+
+// The format the frame grab element's input was negotiated with ("" when none).
+std::string NegotiatedFormat(GstElement* grab) {
+    std::string format;
+    GstPad* pad = grab != nullptr ? gst_element_get_static_pad(grab, "sink") : nullptr;
+    if (pad == nullptr) {
+        return format;
+    }
+    if (GstCaps* caps = gst_pad_get_current_caps(pad)) {
+        if (const char* f = gst_structure_get_string(gst_caps_get_structure(caps, 0), "format")) {
+            format = f;
+        }
+        gst_caps_unref(caps);
+    }
+    gst_object_unref(pad);
+    return format;
+}
+
+// Every videoconvert in `bin` (at any depth): whether each passes its pictures through
+// unconverted, and how many there are.
+struct TConverters {
+    int Count = 0;
+    int Converting = 0;
+};
+
+TConverters Converters(GstBin* bin) {
+    TConverters converters;
+    GstIterator* it = gst_bin_iterate_recurse(bin);
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        GstElement* e = GST_ELEMENT(g_value_get_object(&item));
+        GstElementFactory* factory = gst_element_get_factory(e);
+        if (factory != nullptr &&
+            std::string(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory))) ==
+                "videoconvert") {
+            ++converters.Count;
+            if (!gst_base_transform_is_passthrough(GST_BASE_TRANSFORM(e))) {
+                ++converters.Converting;
+            }
+        }
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+    return converters;
+}
 
 // A capture graph over the Test Pattern and the test files, the Test Pattern first.
 class FrameGrabCaptureGraphTest : public ::testing::Test {
@@ -265,16 +313,64 @@ TEST_F(FrameGrabCaptureGraphTest, FileCameraWebcamOffersDecodedPictures) {
     ASSERT_EQ(FGraph->ActivateMainGraph(Index("webcam.avi")), S_OK);
     int32_t count = 0;
     ASSERT_EQ(FGraph->GetOutputTypesCount(count), S_OK);
-    EXPECT_EQ(count, 2);  // YUY2 and RGB32 at the file's size
+    EXPECT_EQ(count, 3);  // I420, YUY2 and RGB32 at the file's size
     int32_t w = 0, h = 0;
     int64_t interval = 0;
-    ASSERT_EQ(FGraph->GetOutputType(1, w, h, interval), S_OK);
+    ASSERT_EQ(FGraph->GetOutputType(2, w, h, interval), S_OK);
     EXPECT_EQ(std::make_tuple(w, h, interval), std::make_tuple(320, 240, int64_t{666667}));
-    ASSERT_EQ(FGraph->SelectOutputType(1, w, h, interval), S_OK);
+    ASSERT_EQ(FGraph->SelectOutputType(2, w, h, interval), S_OK);
     ASSERT_EQ(FGraph->RenderOutput(), S_OK);
     ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
     ASSERT_TRUE(FFrames.WaitFor(3));
     EXPECT_EQ(DeliveredSize(), std::make_pair(320, 240));
+    EXPECT_EQ(NegotiatedFormat(FGraph->VideoFrameGrabFilter()), "BGRx");
+}
+
+// The default format (index 0) of a decoded file camera is the decoder's own I420 (the test
+// webcam is 4:2:0 MJPEG): it reaches the frame grab filter with no conversion on the way.
+TEST_F(FrameGrabCaptureGraphTest, FileCameraDefaultFormatIsTheDecodersPictureUnconverted) {
+    RunDevice("webcam.avi", 320, 240);
+    EXPECT_EQ(NegotiatedFormat(FGraph->VideoFrameGrabFilter()), "I420");
+    const TConverters converters = Converters(GST_BIN(FGraph->GraphBuilder()));
+    EXPECT_GE(converters.Count, 1);
+    EXPECT_EQ(converters.Converting, 0);
+}
+
+// A webcam's MJPEG capture pin: decodebin and videoconvert go between it and the frame grab
+// filter, and a 4:2:0 JPEG's I420 passes the converter untouched.
+TEST(FrameGrabCaptureGraphMjpeg, CapturePinDecodesStraightIntoTheFrameGrabFilter) {
+    ASSERT_TRUE(RegisterVideoFrameGrabFilter());
+    TGstElementHandle pipeline = TGstElementHandle::Adopt(gst_pipeline_new("Mjpeg"));
+    GError* error = nullptr;
+    GstElement* camera = gst_parse_bin_from_description(
+        "videotestsrc is-live=true ! video/x-raw,format=I420,width=320,height=240,"
+        "framerate=10/1 ! jpegenc",
+        TRUE, &error);
+    ASSERT_EQ(error, nullptr) << error->message;
+    TGstElementHandle grab = TVideoFrameGrabFilter::CreateFromFactory();
+    ASSERT_TRUE(grab);
+    gst_bin_add_many(GST_BIN(pipeline.Get()), camera, GST_ELEMENT(gst_object_ref(grab.Get())),
+                     nullptr);
+    TGstPadHandle capturePin = TGstPadHandle::Adopt(gst_element_get_static_pad(camera, "src"));
+    TGstPadHandle input = TGstPadHandle::Adopt(gst_element_get_static_pad(grab.Get(), "sink"));
+    ASSERT_EQ(GraphRender::ConnectIntelligent(GST_BIN(pipeline.Get()), capturePin.Get(),
+                                              input.Get()),
+              S_OK);
+    TFrameCounter frames;
+    VideoFrameGrabFilterControl(grab.Get())
+        ->SetNextFrameDataFunction(
+            [&](uint8_t* data, int32_t size) { return frames.OnFrame(data, size); });
+    VideoFrameGrabFilterControl(grab.Get())->SetFrameTime(kFrameTime);
+    ASSERT_NE(gst_element_set_state(pipeline.Get(), GST_STATE_PLAYING), GST_STATE_CHANGE_FAILURE);
+    const bool delivered = frames.WaitFor(3);
+    const std::string format = NegotiatedFormat(grab.Get());
+    const TConverters converters = Converters(GST_BIN(pipeline.Get()));
+    gst_element_set_state(pipeline.Get(), GST_STATE_NULL);
+    ASSERT_TRUE(delivered);
+    EXPECT_EQ(frames.LastSize(), 320 * 240 * 4);
+    EXPECT_EQ(format, "I420");
+    EXPECT_EQ(converters.Count, 1);
+    EXPECT_EQ(converters.Converting, 0);
 }
 
 TEST_F(FrameGrabCaptureGraphTest, FileCamerasLoopPastTheirEnd) {

@@ -70,6 +70,14 @@ INSTANTIATE_TEST_SUITE_P(
                    MEDIASUBTYPE_RGB32, 32, BI_RGB, 307200, 333667, 73654272},
         TVideoCase{"video/x-raw,format=UYVY,width=720,height=576,framerate=0/1", MEDIASUBTYPE_UYVY,
                    16, MakeFourCC('U', 'Y', 'V', 'Y'), 829440, 0, 0},
+        // 4:2:0: 921,600 luma bytes and two 640 x 360 chroma planes.
+        TVideoCase{"video/x-raw,format=I420,width=1280,height=720,framerate=25/1",
+                   MEDIASUBTYPE_I420, 12, MakeFourCC('I', '4', '2', '0'), 1382400, 400000,
+                   276480000},
+        // Odd sizes round the chroma planes up: 321 * 241 + 2 * 161 * 121 = 116,323.
+        TVideoCase{"video/x-raw,format=NV12,width=321,height=241,framerate=10/1",
+                   MEDIASUBTYPE_NV12, 12, MakeFourCC('N', 'V', '1', '2'), 116323, 1000000,
+                   9305840},
         // RGB24 rows are padded to 32 bits: 322 * 3 = 966 -> 968 bytes.
         TVideoCase{"video/x-raw,format=BGR,width=322,height=2,framerate=10/1", MEDIASUBTYPE_RGB24,
                    24, BI_RGB, 1936, 1000000, 154880},
@@ -119,7 +127,8 @@ TEST(MediaTypeCapsTest, StreamsAndAudio) {
 }
 
 TEST(MediaTypeCapsTest, RefusesWhatItCannotDescribe) {
-    for (const char* text : {"video/x-raw,format=I420,width=320,height=240,framerate=30/1",
+    for (const char* text : {"video/x-raw,format=NV21,width=320,height=240,framerate=30/1",
+                             "video/x-raw,format=Y42B,width=320,height=240,framerate=30/1",
                              "video/x-raw,format=BGRx,width=[1,100],height=240",
                              "video/x-raw,format=BGRx,width=320,height=240,framerate=[1/1,30/1]",
                              "audio/x-raw,format=F32LE,layout=interleaved,rate=48000,channels=1",
@@ -219,6 +228,10 @@ TEST(MediaTypeCapsTest, CapsRoundTrip) {
              "framerate=(fraction)25/2",
              "video/x-raw, format=(string)UYVY, width=(int)720, height=(int)576, "
              "framerate=(fraction)25/1",
+             "video/x-raw, format=(string)I420, width=(int)1920, height=(int)1080, "
+             "framerate=(fraction)30/1",
+             "video/x-raw, format=(string)NV12, width=(int)321, height=(int)241, "
+             "framerate=(fraction)15/1",
              "image/jpeg, width=(int)1920, height=(int)1080, framerate=(fraction)60000/1001",
              "video/x-dv, systemstream=(boolean)false, width=(int)720, height=(int)480, "
              "framerate=(fraction)30000/1001",

@@ -114,7 +114,7 @@ TEST_F(NetworkCameraGraphTest, AnMjpegCameraIsAWebcamOfItsStreamsSizeAndDelivers
     ASSERT_EQ(graph->ActivateMainGraph(0), S_OK);
     int32_t formats = 0;
     ASSERT_EQ(graph->GetOutputTypesCount(formats), S_OK);
-    EXPECT_EQ(formats, 2);  // YUY2 and RGB32 at the stream's size
+    EXPECT_EQ(formats, 3);  // I420, YUY2 and RGB32 at the stream's size
     int32_t w = 0, h = 0;
     int64_t interval = 0;
     ASSERT_EQ(graph->GetOutputType(0, w, h, interval), S_OK);
@@ -124,6 +124,15 @@ TEST_F(NetworkCameraGraphTest, AnMjpegCameraIsAWebcamOfItsStreamsSizeAndDelivers
     ASSERT_TRUE(SUCCEEDED(graph->Play()));
     EXPECT_TRUE(frames.WaitFor(10, std::chrono::seconds(30)));
     EXPECT_EQ(frames.LastSize(), 320 * 240 * 4);
+    // The default format is the JPEG decoder's own I420, handed on without conversion.
+    GstPad* input = gst_element_get_static_pad(graph->VideoFrameGrabFilter(), "sink");
+    ASSERT_NE(input, nullptr);
+    GstCaps* negotiated = gst_pad_get_current_caps(input);
+    gst_object_unref(input);
+    ASSERT_NE(negotiated, nullptr);
+    EXPECT_STREQ(gst_structure_get_string(gst_caps_get_structure(negotiated, 0), "format"),
+                 "I420");
+    gst_caps_unref(negotiated);
     graph->Stop();
     graph->DeactivateMainGraph();
 }

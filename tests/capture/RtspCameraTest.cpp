@@ -75,13 +75,13 @@ TEST_F(RtspCameraTest, AStreamIsAWebcamOfItsSizeAndDeliversPictures) {
         ASSERT_EQ(graph->ActivateMainGraph(0), S_OK);
         int32_t formats = 0;
         ASSERT_EQ(graph->GetOutputTypesCount(formats), S_OK);
-        EXPECT_EQ(formats, 2);  // YUY2 and RGB32 at the stream's size
+        EXPECT_EQ(formats, 3);  // I420, YUY2 and RGB32 at the stream's size
         int32_t w = 0, h = 0;
         int64_t interval = 0;
-        ASSERT_EQ(graph->GetOutputType(1, w, h, interval), S_OK);
+        ASSERT_EQ(graph->GetOutputType(2, w, h, interval), S_OK);
         EXPECT_EQ(std::make_pair(w, h), std::make_pair(352, 288));
         EXPECT_NEAR(interval, 10'000'000 / 15.0, 1.0);  // the stream's own rate
-        ASSERT_EQ(graph->SelectOutputType(1, w, h, interval), S_OK);
+        ASSERT_EQ(graph->SelectOutputType(2, w, h, interval), S_OK);
         ASSERT_EQ(graph->RenderOutput(), S_OK);
         const Clock::time_point playing = Clock::now();
         ASSERT_TRUE(SUCCEEDED(graph->Play()));

@@ -3,6 +3,7 @@
 // layout, failures, and one live pipeline delivering frames.
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
+#include <gst/video/video.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,7 +19,9 @@
 
 #include "capture/DirectShowGraph.h"
 #include "capture/MediaTypeCaps.h"
+#include "capture/PlanarYuvConversion.h"
 #include "capture/VideoFrameGrabFilter.h"
+#include "capture/Yuy2Conversion.h"
 #include "platform/Sync.h"
 #include "support/LogCapture.h"
 
@@ -176,15 +179,21 @@ const TCapsCase kCapsCases[] = {
     {"video/x-raw,format=BGR,width=320,height=240,framerate=30/1", false},
     {"video/x-raw,format=RGBx,width=320,height=240,framerate=30/1", false},
     {"video/x-raw,format=RGB16,width=320,height=240,framerate=30/1", false},
-    {"video/x-raw,format=I420,width=320,height=240,framerate=30/1", false},
-    {"video/x-raw,format=NV12,width=320,height=240,framerate=30/1", false},
+    {"video/x-raw,format=I420,width=320,height=240,framerate=30/1", true},
+    {"video/x-raw,format=I420,width=321,height=241,framerate=0/1", true},
+    {"video/x-raw,format=NV12,width=320,height=240,framerate=30/1", true},
+    {"video/x-raw,format=NV12,width=1,height=1,framerate=30/1", true},
+    {"video/x-raw,format=NV21,width=320,height=240,framerate=30/1", false},
+    {"video/x-raw,format=YV12,width=320,height=240,framerate=30/1", false},
+    {"video/x-raw,format=Y42B,width=320,height=240,framerate=30/1", false},
+    {"video/x-raw(memory:GLMemory),format=I420,width=320,height=240,framerate=30/1", false},
     {"video/x-raw(memory:GLMemory),format=BGRx,width=320,height=240,framerate=30/1", false},
     {"image/jpeg,width=320,height=240,framerate=30/1", false},
     {"video/mpeg,mpegversion=2,systemstream=false,width=720,height=576,framerate=25/1", false},
     {"audio/x-raw,format=S16LE,rate=44100,channels=2,layout=interleaved", false},
 };
 
-TEST(VideoFrameGrabFilterCaps, AcceptsOnlyRawRgb32AndYuy2) {
+TEST(VideoFrameGrabFilterCaps, AcceptsOnlyRawRgb32Yuy2I420AndNv12) {
     TGstElementHandle grab = TVideoFrameGrabFilter::CreateFromFactory();
     ASSERT_TRUE(grab);
     TGstPadHandle pad = TGstPadHandle::Adopt(
@@ -203,7 +212,7 @@ TEST(VideoFrameGrabFilterCaps, RefusedFormatFailsNegotiationAndAcceptedOneDelive
         const char* Format;
         bool Delivers;
     };
-    for (const TCase c : {TCase{"I420", false}, TCase{"BGRA", true}}) {
+    for (const TCase c : {TCase{"UYVY", false}, TCase{"BGRA", true}}) {
         TPushGraph graph(std::string("video/x-raw,format=") + c.Format +
                          ",width=2,height=2,framerate=30/1");
         TFrameRecorder recorder;
@@ -254,7 +263,7 @@ protected:
     TVideoFrameGrabFilter* FFilter = nullptr;
 };
 
-TEST_F(VideoFrameGrabFilterMediaType, CheckAcceptsVideoRgb32OrYuy2WithAVideoInfoBlock) {
+TEST_F(VideoFrameGrabFilterMediaType, CheckAcceptsVideoRgb32Yuy2I420OrNv12WithAVideoInfoBlock) {
     struct TCase {
         const char* Name;
         TMediaType Type;
@@ -269,6 +278,10 @@ TEST_F(VideoFrameGrabFilterMediaType, CheckAcceptsVideoRgb32OrYuy2WithAVideoInfo
         {"RGB32 VideoInfo2", VideoMediaType(MEDIASUBTYPE_RGB32, FORMAT_VideoInfo2, 320, 240), S_OK},
         {"YUY2 VideoInfo", VideoMediaType(MEDIASUBTYPE_YUY2, FORMAT_VideoInfo, 320, 240), S_OK},
         {"YUY2 VideoInfo2", VideoMediaType(MEDIASUBTYPE_YUY2, FORMAT_VideoInfo2, 320, 240), S_OK},
+        {"I420 VideoInfo", VideoMediaType(MEDIASUBTYPE_I420, FORMAT_VideoInfo, 320, 240), S_OK},
+        {"NV12 VideoInfo2", VideoMediaType(MEDIASUBTYPE_NV12, FORMAT_VideoInfo2, 321, 241), S_OK},
+        {"I420 MPEG2Video format", VideoMediaType(MEDIASUBTYPE_I420, FORMAT_MPEG2Video, 320, 240),
+         E_INVALIDARG},
         {"RGB24", VideoMediaType(MEDIASUBTYPE_RGB24, FORMAT_VideoInfo, 320, 240), E_INVALIDARG},
         {"UYVY", VideoMediaType(MEDIASUBTYPE_UYVY, FORMAT_VideoInfo, 320, 240), E_INVALIDARG},
         {"MJPG", VideoMediaType(MEDIASUBTYPE_MJPG, FORMAT_VideoInfo, 320, 240), E_INVALIDARG},
@@ -641,6 +654,254 @@ TEST(VideoFrameGrabFilterFrames, Rgb32RowsAreFlipped) {
     }
 }
 
+// Planar pictures without a video meta lie in GStreamer's default layout, where the luma plane
+// spans an even number of rows: I420 5 x 3 has luma rows of 8 bytes, then U and V planes of
+// two 4-byte rows at 32 and 40 (48 bytes); NV12 5 x 3 has the same luma, then two 8-byte rows
+// of U V pairs at 32 (48 bytes).
+// Each 2 x 2 block (chroma sample) gets its own colour, so a misplaced plane, row or sample
+// shows.
+TEST(VideoFrameGrabFilterFrames, PlanarPicturesInTheDefaultLayoutAreConvertedBottomUp) {
+    struct TBlock {
+        uint8_t Y, U, V;
+    };
+    // Colours worked out from the conversion formula; blocks in row-major order.
+    const TBlock blocks[2][3] = {{{235, 128, 128}, {81, 90, 240}, {145, 54, 34}},
+                                 {{41, 240, 110}, {15, 128, 128}, {160, 200, 60}}};
+    const TBytes colours[2][3] = {{{226, 226, 226, 0}, {0, 0, 246, 0}, {0, 239, 0, 0}},
+                                  {{249, 0, 0, 0}, {0, 0, 0, 0}, {255, 176, 41, 0}}};
+    TBytes expected;
+    for (int y = 2; y >= 0; --y) {  // bottom row first
+        for (int x = 0; x < 5; ++x) {
+            const TBytes& c = colours[y / 2][x / 2];
+            expected.insert(expected.end(), c.begin(), c.end());
+        }
+    }
+    for (const char* format : {"I420", "NV12"}) {
+        const bool i420 = std::string(format) == "I420";
+        TBytes picture(48, 0x33);  // padding bytes that would convert to another colour
+        for (int y = 0; y < 3; ++y) {
+            for (int x = 0; x < 5; ++x) {
+                picture[y * 8 + x] = blocks[y / 2][x / 2].Y;
+            }
+        }
+        for (int cy = 0; cy < 2; ++cy) {
+            for (int cx = 0; cx < 3; ++cx) {
+                const TBlock& b = blocks[cy][cx];
+                if (i420) {
+                    picture[32 + cy * 4 + cx] = b.U;
+                    picture[40 + cy * 4 + cx] = b.V;
+                } else {
+                    picture[32 + cy * 8 + cx * 2] = b.U;
+                    picture[32 + cy * 8 + cx * 2 + 1] = b.V;
+                }
+            }
+        }
+        TPushGraph graph(std::string("video/x-raw,format=") + format +
+                         ",width=5,height=3,framerate=30/1");
+        TFrameRecorder recorder;
+        graph.Filter().SetNextFrameDataFunction(recorder.Callback());
+        graph.Start();
+        graph.Push(MakeSample(picture, 0, 33));
+        ASSERT_TRUE(graph.Finish()) << format;
+        const auto calls = recorder.Calls();
+        ASSERT_EQ(calls.size(), 1u) << format;
+        EXPECT_EQ(calls[0].Data, graph.Filter().FrameBuffer()) << format;
+        EXPECT_EQ(calls[0].Size, 5 * 3 * 4) << format;
+        EXPECT_EQ(calls[0].Bytes, expected) << format;
+    }
+}
+
+// A video meta places the planes anywhere in the buffer with any stride: here the planes lie
+// in reverse order with padded rows, and the frame must equal the conversion of the picture in
+// its plain layout.
+TEST(VideoFrameGrabFilterFrames, VideoMetaPlanesAndStridesAreFollowed) {
+    constexpr int kWidth = 37;
+    constexpr int kHeight = 5;
+    constexpr int kChromaWidth = 19;
+    constexpr int kChromaHeight = 3;
+    TBytes luma(kWidth * kHeight);
+    TBytes u(kChromaWidth * kChromaHeight);
+    TBytes v(kChromaWidth * kChromaHeight);
+    for (size_t i = 0; i < luma.size(); ++i) {
+        luma[i] = static_cast<uint8_t>(i * 7 + 16);
+    }
+    for (size_t i = 0; i < u.size(); ++i) {
+        u[i] = static_cast<uint8_t>(i * 13 + 40);
+        v[i] = static_cast<uint8_t>(250 - i * 11);
+    }
+    TBytes uv;
+    for (size_t i = 0; i < u.size(); ++i) {
+        uv.insert(uv.end(), {u[i], v[i]});
+    }
+
+    struct TPlaneData {
+        const TBytes* Rows;
+        int RowBytes, Rows_, Stride;
+    };
+    struct TCase {
+        const char* Format;
+        GstVideoFormat VideoFormat;
+        std::vector<TPlaneData> Planes;  // in GStreamer's plane order
+    };
+    const TCase cases[] = {
+        {"I420",
+         GST_VIDEO_FORMAT_I420,
+         {{&luma, kWidth, kHeight, 48}, {&u, kChromaWidth, kChromaHeight, 29},
+          {&v, kChromaWidth, kChromaHeight, 21}}},
+        {"NV12",
+         GST_VIDEO_FORMAT_NV12,
+         {{&luma, kWidth, kHeight, 41}, {&uv, kChromaWidth * 2, kChromaHeight, 64}}},
+    };
+    TBytes expected(kWidth * kHeight * 4);
+    PlanarYuvConversionScalar::ConvertI420ToRGB32(luma.data(), kWidth, u.data(), kChromaWidth,
+                                                  v.data(), kChromaWidth, expected.data(), kWidth,
+                                                  kHeight);
+    for (const TCase& c : cases) {
+        // Planes written from the end of the buffer backwards, after 5 leading bytes.
+        TBytes buffer(5, 0x77);
+        gsize offsets[GST_VIDEO_MAX_PLANES] = {};
+        gint strides[GST_VIDEO_MAX_PLANES] = {};
+        size_t total = 5;
+        for (const TPlaneData& plane : c.Planes) {
+            total += static_cast<size_t>(plane.Stride) * plane.Rows_;
+        }
+        buffer.resize(total, 0x77);
+        size_t end = total;
+        for (size_t p = 0; p < c.Planes.size(); ++p) {
+            const TPlaneData& plane = c.Planes[p];
+            end -= static_cast<size_t>(plane.Stride) * plane.Rows_;
+            offsets[p] = end;
+            strides[p] = plane.Stride;
+            for (int r = 0; r < plane.Rows_; ++r) {
+                std::memcpy(&buffer[end + static_cast<size_t>(r) * plane.Stride],
+                            plane.Rows->data() + static_cast<size_t>(r) * plane.RowBytes,
+                            static_cast<size_t>(plane.RowBytes));
+            }
+        }
+        ASSERT_EQ(end, 5u);
+        GstBuffer* sample = MakeSample(buffer, 0, 33);
+        gst_buffer_add_video_meta_full(sample, GST_VIDEO_FRAME_FLAG_NONE, c.VideoFormat, kWidth,
+                                       kHeight, static_cast<guint>(c.Planes.size()), offsets,
+                                       strides);
+        TPushGraph graph(std::string("video/x-raw,format=") + c.Format + ",width=37,height=5," +
+                         "framerate=30/1");
+        TFrameRecorder recorder;
+        graph.Filter().SetNextFrameDataFunction(recorder.Callback());
+        graph.Start();
+        graph.Push(sample);
+        ASSERT_TRUE(graph.Finish()) << c.Format;
+        const auto calls = recorder.Calls();
+        ASSERT_EQ(calls.size(), 1u) << c.Format;
+        EXPECT_EQ(calls[0].Bytes, expected) << c.Format;
+    }
+}
+
+// videotestsrc renders the same picture in each format; the delivered frame must equal the
+// conversion of exactly the buffer the sink received (mapped through GStreamer's own frame
+// mapping, which reads the video meta when there is one), at even and odd sizes. Solid colours
+// have the same chroma in every block, so there all formats also give the same frame (at even
+// widths: videotestsrc fills the chroma of an odd width's last YUY2 group differently).
+TEST(VideoFrameGrabFilterPipeline, TestSourceFramesEqualTheConversionOfTheirBuffers) {
+    ASSERT_TRUE(RegisterVideoFrameGrabFilter());
+    struct TCase {
+        const char* Pattern;
+        int Width, Height;
+        bool Solid;
+    };
+    const TCase cases[] = {{"smpte", 320, 240, false}, {"smpte", 321, 241, false},
+                           {"ball", 64, 48, false},    {"red", 320, 240, true},
+                           {"blue", 160, 120, true},   {"white", 34, 17, true}};
+    for (const TCase& c : cases) {
+        TBytes solidFrame;
+        for (const char* format : {"YUY2", "I420", "NV12"}) {
+            const std::string name = std::string(c.Pattern) + " " + std::to_string(c.Width) +
+                                     "x" + std::to_string(c.Height) + " " + format;
+            const std::string caps = std::string("video/x-raw,format=") + format +
+                                     ",width=" + std::to_string(c.Width) +
+                                     ",height=" + std::to_string(c.Height) + ",framerate=10/1";
+            GError* error = nullptr;
+            TGstElementHandle pipeline = TGstElementHandle::Adopt(gst_parse_launch(
+                ("videotestsrc num-buffers=1 pattern=" + std::string(c.Pattern) + " ! " + caps +
+                 " ! tandrelframegrab name=grab sync=false")
+                    .c_str(),
+                &error));
+            ASSERT_EQ(error, nullptr) << name << ": " << error->message;
+            TGstElementHandle grab =
+                TGstElementHandle::Adopt(gst_bin_get_by_name(GST_BIN(pipeline.Get()), "grab"));
+            TGstPadHandle pad = TGstPadHandle::Adopt(gst_element_get_static_pad(grab.Get(), "sink"));
+
+            // The expected frame, computed from the buffer as it arrives at the sink.
+            struct TProbeState {
+                GstVideoInfo Info;
+                TBytes Expected;
+            } probe;
+            GstCaps* parsed = gst_caps_from_string(caps.c_str());
+            ASSERT_TRUE(gst_video_info_from_caps(&probe.Info, parsed)) << name;
+            gst_caps_unref(parsed);
+            gst_pad_add_probe(
+                pad.Get(), GST_PAD_PROBE_TYPE_BUFFER,
+                [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+                    auto* state = static_cast<TProbeState*>(data);
+                    GstVideoFrame frame;
+                    if (!gst_video_frame_map(&frame, &state->Info, GST_PAD_PROBE_INFO_BUFFER(info),
+                                             GST_MAP_READ)) {
+                        return GST_PAD_PROBE_OK;
+                    }
+                    const int w = GST_VIDEO_FRAME_WIDTH(&frame);
+                    const int h = GST_VIDEO_FRAME_HEIGHT(&frame);
+                    state->Expected.assign(static_cast<size_t>(w) * h * 4, 0);
+                    const auto plane = [&](int p) {
+                        return static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, p));
+                    };
+                    const auto stride = [&](int p) { return GST_VIDEO_FRAME_PLANE_STRIDE(&frame, p); };
+                    switch (GST_VIDEO_FRAME_FORMAT(&frame)) {
+                        case GST_VIDEO_FORMAT_YUY2:
+                            Yuy2ConversionScalar::ConvertYUY2ToRGB32(
+                                plane(0), stride(0), state->Expected.data(), w, h);
+                            break;
+                        case GST_VIDEO_FORMAT_I420:
+                            PlanarYuvConversionScalar::ConvertI420ToRGB32(
+                                plane(0), stride(0), plane(1), stride(1), plane(2), stride(2),
+                                state->Expected.data(), w, h);
+                            break;
+                        case GST_VIDEO_FORMAT_NV12:
+                            PlanarYuvConversionScalar::ConvertNV12ToRGB32(
+                                plane(0), stride(0), plane(1), stride(1), state->Expected.data(),
+                                w, h);
+                            break;
+                        default:
+                            break;
+                    }
+                    gst_video_frame_unmap(&frame);
+                    return GST_PAD_PROBE_OK;
+                },
+                &probe, nullptr);
+
+            TFrameRecorder recorder;
+            VideoFrameGrabFilterControl(grab.Get())->SetNextFrameDataFunction(recorder.Callback());
+            ASSERT_NE(gst_element_set_state(pipeline.Get(), GST_STATE_PLAYING),
+                      GST_STATE_CHANGE_FAILURE);
+            TGstBusHandle bus = TGstBusHandle::Adopt(gst_element_get_bus(pipeline.Get()));
+            TGstMessageHandle message = TGstMessageHandle::Adopt(gst_bus_timed_pop_filtered(
+                bus.Get(), 10 * GST_SECOND,
+                static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR)));
+            gst_element_set_state(pipeline.Get(), GST_STATE_NULL);
+            ASSERT_TRUE(message && GST_MESSAGE_TYPE(message.Get()) == GST_MESSAGE_EOS) << name;
+
+            const auto calls = recorder.Calls();
+            ASSERT_EQ(calls.size(), 1u) << name;
+            ASSERT_EQ(calls[0].Size, c.Width * c.Height * 4) << name;
+            EXPECT_EQ(calls[0].Bytes, probe.Expected) << name;
+            if (c.Solid) {
+                if (solidFrame.empty()) {
+                    solidFrame = calls[0].Bytes;
+                }
+                EXPECT_EQ(calls[0].Bytes, solidFrame) << name << " against YUY2";
+            }
+        }
+    }
+}
+
 // ---- Failures ----
 
 TEST(VideoFrameGrabFilterFailures, FailingCallbackLeavesTheSampleDueAndStreamingGoesOn) {
@@ -678,6 +939,71 @@ TEST(VideoFrameGrabFilterFailures, ShortSampleIsLoggedAndSkipped) {
     ASSERT_TRUE(graph.Finish());
     EXPECT_EQ(recorder.Calls().size(), 2u);  // grid points 0 and 100 from the second sample
     EXPECT_TRUE(log.Contains("Error in TVideoFrameGrabFilter.DoRenderSample call..."));
+}
+
+// A sample that cannot hold every plane of its picture is refused before anything is read:
+// short default-layout buffers and video metas whose planes reach past the buffer's end. A
+// sample that ends right after the last byte the picture needs (no padding) is delivered.
+TEST(VideoFrameGrabFilterFailures, PlanarSampleTooSmallForAPlaneIsRefused) {
+    struct TMetaPlanes {
+        guint Count;
+        gsize Offsets[3];
+        gint Strides[3];
+    };
+    struct TCase {
+        const char* Name;
+        const char* Format;
+        size_t Bytes;
+        bool HasMeta;
+        TMetaPlanes Meta;
+        bool Delivered;
+    };
+    // 4 x 2 pictures. Default layouts: I420 luma 8 bytes at 0, U and V rows of 4 bytes (2 used)
+    // at 8 and 12, 16 bytes in all; NV12 luma 8 bytes, then one 4-byte row of U V pairs at 8.
+    // (A refused sample is logged at preroll and again when rendered.)
+    const TCase cases[] = {
+        {"I420 without its V plane", "I420", 12, false, {}, false},
+        {"I420 ending inside its V row", "I420", 13, false, {}, false},
+        {"I420 ending at its last V byte", "I420", 14, false, {}, true},
+        {"NV12 missing its last byte", "NV12", 11, false, {}, false},
+        {"NV12 complete", "NV12", 12, false, {}, true},
+        {"I420 meta with V past the end", "I420", 16, true, {3, {0, 8, 15}, {4, 2, 2}}, false},
+        {"NV12 meta with chroma past the end", "NV12", 12, true, {2, {0, 9}, {4, 4}}, false},
+        {"NV12 meta with a luma stride shorter than a row", "NV12", 12, true, {2, {0, 8}, {3, 4}},
+         false},
+        {"I420 meta with a negative stride", "I420", 16, true, {3, {0, 8, 12}, {-4, 2, 2}},
+         false},
+        {"I420 meta with too few planes", "I420", 16, true, {1, {0}, {4}}, false},
+        {"NV12 meta with a huge offset", "NV12", 12, true, {2, {0, ~gsize{0} - 2}, {4, 4}}, false},
+        {"I420 meta with tight planes", "I420", 12, true, {3, {0, 8, 10}, {4, 2, 2}}, true},
+    };
+    for (const TCase& c : cases) {
+        LogCapture log;
+        TPushGraph graph(std::string("video/x-raw,format=") + c.Format +
+                         ",width=4,height=2,framerate=30/1");
+        TFrameRecorder recorder;
+        graph.Filter().SetNextFrameDataFunction(recorder.Callback());
+        graph.Start();
+        GstBuffer* sample = MakeSample(c.Bytes, 128, 0, 33);
+        if (c.HasMeta) {
+            const GstVideoFormat format =
+                std::string(c.Format) == "I420" ? GST_VIDEO_FORMAT_I420 : GST_VIDEO_FORMAT_NV12;
+            gsize offsets[GST_VIDEO_MAX_PLANES] = {};
+            gint strides[GST_VIDEO_MAX_PLANES] = {};
+            std::copy(c.Meta.Offsets, c.Meta.Offsets + 3, offsets);
+            std::copy(c.Meta.Strides, c.Meta.Strides + 3, strides);
+            gst_buffer_add_video_meta_full(sample, GST_VIDEO_FRAME_FLAG_NONE, format, 4, 2,
+                                           c.Meta.Count, offsets, strides);
+        }
+        graph.Push(sample);
+        ASSERT_TRUE(graph.Finish()) << c.Name;
+        EXPECT_EQ(recorder.Calls().size(), c.Delivered ? 1u : 0u) << c.Name;
+        const auto lines = log.Lines();
+        EXPECT_EQ(lines.empty(), c.Delivered) << c.Name;
+        for (const std::string& line : lines) {
+            EXPECT_EQ(line, "Error in TVideoFrameGrabFilter.DoRenderSample call...") << c.Name;
+        }
+    }
 }
 
 TEST(VideoFrameGrabFilterFailures, RenderWithoutASampleIsAPointerError) {
