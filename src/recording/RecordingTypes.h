@@ -23,7 +23,7 @@ struct TVideoStreamSettings {
     uint32_t InputHeight = 0;
     uint32_t OutputWidth = 0;
     uint32_t OutputHeight = 0;
-    TGUID ColorSpace = GUID_NULL;    // media subtype of the input frames: RGB32 or YUY2
+    TGUID ColorSpace = GUID_NULL;    // media subtype of the frames fed: RGB32, YUY2 or I420
     int64_t InputTimePerFrame = 0;   // time-stamp step of the frames fed to the encoder
     int64_t OutputTimePerFrame = 0;  // frame time written into the file
     uint32_t VideoQuality = 0;       // 0..100

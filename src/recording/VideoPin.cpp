@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "recording/AVSourceFilter.h"
+#include "recording/I420Conversion.h"
 #include "shell/Diagnostics.h"
 
 namespace {
@@ -23,17 +24,26 @@ TVideoPin::~TVideoPin() = default;
 HRESULT TVideoPin::SetVideoParameters(int32_t Width, int32_t Height, const TGUID* ColorSpace,
                                       int64_t TimePerFrame) {
     try {
-        const HRESULT hr = ColorSpaceToBytesPerPixel(ColorSpace, FBytesPerPixel);
-        if (FAILED(hr)) {
+        if (ColorSpace == nullptr) {
+            return E_POINTER;
+        }
+        // I420 is planar (12 bits per pixel); the packed colour spaces have whole bytes.
+        const bool planar = *ColorSpace == MEDIASUBTYPE_I420;
+        if (planar) {
+            FBytesPerPixel = 0;
+        } else if (FAILED(ColorSpaceToBytesPerPixel(ColorSpace, FBytesPerPixel))) {
             return E_FAIL;
         }
         // A stream needs a picture and a frame time: without them there is no sample size,
         // no bit rate and no end.
-        if (Width <= 0 || Height <= 0 || TimePerFrame <= 0 ||
-            static_cast<int64_t>(Width) * Height * FBytesPerPixel > INT32_MAX) {
+        const int64_t frameBytes = Width <= 0 || Height <= 0 ? 0
+                                   : planar ? static_cast<int64_t>(I420FrameBytes(Width, Height))
+                                            : int64_t{Width} * Height * FBytesPerPixel;
+        if (frameBytes <= 0 || TimePerFrame <= 0 || frameBytes > INT32_MAX) {
             LogMessage("Error in TVideoPin.SetVideoParameters - invalid frame size or length.");
             return E_INVALIDARG;
         }
+        FFrameBytes = frameBytes;
         FVideoWidth = Width;
         FVideoHeight = Height;
         FFrameLength = TimePerFrame;
@@ -68,10 +78,7 @@ HRESULT TVideoPin::GetMediaType(int32_t Position, TMediaType* pmt) {
             return VFW_S_NO_MORE_ITEMS;
         }
         std::lock_guard lock(FStateLock);
-        const int64_t w = FVideoWidth;
-        const int64_t h = FVideoHeight;
-        const int64_t b = FBytesPerPixel;
-        const auto imageSize = static_cast<uint32_t>(w * h * b);
+        const auto imageSize = static_cast<uint32_t>(FFrameBytes);
         *pmt = TMediaType{};
         pmt->majortype = MEDIATYPE_Video;
         pmt->subtype = FColorSpace;
@@ -81,17 +88,20 @@ HRESULT TVideoPin::GetMediaType(int32_t Position, TMediaType* pmt) {
         TVideoInfoHeader vih{};
         vih.rcSource = {0, 0, FVideoWidth, FVideoHeight};
         vih.rcTarget = vih.rcSource;
-        vih.dwBitRate = static_cast<uint32_t>(static_cast<double>(w * h * b * 8) * kUnitsPerSecond /
-                                              FFrameLength);
+        vih.dwBitRate = static_cast<uint32_t>(static_cast<double>(FFrameBytes * 8) *
+                                              kUnitsPerSecond / FFrameLength);
         vih.dwBitErrorRate = 0;
         vih.AvgTimePerFrame = FFrameLength;
         vih.bmiHeader.biSize = sizeof(TBitmapInfoHeader);
         vih.bmiHeader.biWidth = FVideoWidth;
         vih.bmiHeader.biHeight = FVideoHeight;
         vih.bmiHeader.biPlanes = 1;
-        vih.bmiHeader.biBitCount = static_cast<uint16_t>(b * 8);
-        vih.bmiHeader.biCompression =
-            FColorSpace == MEDIASUBTYPE_YUY2 ? MakeFourCC('Y', 'U', 'Y', '2') : BI_RGB;
+        const bool planar = FColorSpace == MEDIASUBTYPE_I420;
+        vih.bmiHeader.biBitCount = static_cast<uint16_t>(planar ? 12 : FBytesPerPixel * 8);
+        vih.bmiHeader.biCompression = FColorSpace == MEDIASUBTYPE_YUY2
+                                          ? MakeFourCC('Y', 'U', 'Y', '2')
+                                      : planar ? MakeFourCC('I', '4', '2', '0')
+                                               : BI_RGB;
         vih.bmiHeader.biSizeImage = imageSize;
         pmt->SetFormat(FORMAT_VideoInfo, vih);
         return S_OK;
@@ -185,8 +195,13 @@ HRESULT TVideoPin::OnThreadCreate() {
 }
 
 void TVideoPin::FillBlack(uint8_t* data) const {
-    const size_t size = static_cast<size_t>(FVideoWidth) * FVideoHeight * FBytesPerPixel;
-    if (FColorSpace == MEDIASUBTYPE_YUY2) {
+    const auto size = static_cast<size_t>(FFrameBytes);
+    if (FColorSpace == MEDIASUBTYPE_I420) {
+        // Black luma, then both chroma planes neutral.
+        const size_t luma = static_cast<size_t>(FVideoWidth) * FVideoHeight;
+        std::memset(data, 16, luma);
+        std::memset(data + luma, 128, size - luma);
+    } else if (FColorSpace == MEDIASUBTYPE_YUY2) {
         // Y U Y V of black.
         for (size_t i = 0; i + 3 < size; i += 4) {
             data[i] = 16;
@@ -210,7 +225,7 @@ HRESULT TVideoPin::FillBuffer(TMediaSample* Sample) {
             return S_FALSE;
         }
         const size_t rowBytes = static_cast<size_t>(FVideoWidth) * FBytesPerPixel;
-        const size_t imageSize = rowBytes * static_cast<size_t>(FVideoHeight);
+        const auto imageSize = static_cast<size_t>(FFrameBytes);
         if (FGetNextVideoFrm) {
             uint8_t* data = nullptr;
             int32_t size = 0;

@@ -16,7 +16,8 @@ class TAVSourceFilter;
 // picture, so the file's timeline stays continuous.
 //
 // Frames arrive bottom-up (RGB32) as the program keeps them; the copy into the sample turns
-// them top-down as the media framework's raw video is. YUY2 frames are top-down already.
+// them top-down as the media framework's raw video is. YUY2 and I420 frames (the recorder's
+// own queue form) are top-down already.
 class TVideoPin : public TBCSourceStream {
 public:
     TVideoPin(TAVSourceFilter* AVSource, uint32_t PinIndex, std::shared_ptr<void> Owner,
@@ -56,7 +57,8 @@ private:
     int32_t FVideoWidth = 720;
     int32_t FVideoHeight = 576;
     TGUID FColorSpace = MEDIASUBTYPE_RGB32;
-    int32_t FBytesPerPixel = 4;
+    int32_t FBytesPerPixel = 4;  // 0 for planar I420
+    int64_t FFrameBytes = 0;     // one picture, every plane
     TGetNextFrameFunction FGetNextVideoFrm;
     TReleaseFrameFunction FReleaseFrameFunction;
     bool FSkipEmptyFrames = false;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 #include "recording/AVSourceControl.h"
+#include "recording/I420Conversion.h"
 #include "recording/WMEncodeGraph.h"
 #include "shell/Diagnostics.h"
 
@@ -47,6 +49,11 @@ int32_t TWMEncodeGraphThread::FrameBytes() const {
     const int64_t bytesPerPixel = FInColorSpace == MEDIASUBTYPE_YUY2 ? 2 : 4;
     return static_cast<int32_t>(static_cast<int64_t>(FInVideoWidth) * FInVideoHeight *
                                 bytesPerPixel);
+}
+
+int32_t TWMEncodeGraphThread::QueuedFrameBytes() const {
+    return QueuesI420() ? static_cast<int32_t>(I420FrameBytes(FInVideoWidth, FInVideoHeight))
+                        : FrameBytes();
 }
 
 HRESULT TWMEncodeGraphThread::AddVideoStream(const TVideoStreamSettings& VideoStreamSettings) {
@@ -118,7 +125,13 @@ HRESULT TWMEncodeGraphThread::AddVideoFrame(const void* Data, int32_t Size) {
         TBuffer* buffer = nullptr;
         if (FVideoBuffQueue->GetEmptyBuffer(buffer, kQueueTimeoutMs)) {
             buffer->Empty();
-            buffer->AddData(Data, Size);
+            if (QueuesI420()) {
+                ConvertRgb32BottomUpToI420(static_cast<const uint8_t*>(Data), FInVideoWidth,
+                                           FInVideoHeight, FQueueFrame.data());
+                buffer->AddData(FQueueFrame.data(), static_cast<int32_t>(FQueueFrame.size()));
+            } else {
+                buffer->AddData(Data, Size);
+            }
             FVideoBuffQueue->AddBuffer();
         }
         if (FStatus == kPrefilling && FVideoBuffQueue->EmptyCount() <= 1) {
@@ -223,8 +236,7 @@ bool TWMEncodeGraphThread::SetPreEventFrames(std::unique_ptr<TPreEventRing> Ring
     try {
         const int64_t frameLength = FVideoStreamSettings.InputTimePerFrame;
         if (!Ring || Ring->Count() == 0 || Ring->Width() != FInVideoWidth ||
-            Ring->Height() != FInVideoHeight || FInColorSpace != MEDIASUBTYPE_RGB32 ||
-            frameLength <= 0 || FStatus != 0) {
+            Ring->Height() != FInVideoHeight || !QueuesI420() || frameLength <= 0 || FStatus != 0) {
             return false;
         }
         // Each grid slot from the first kept frame's time on takes the newest frame kept by
@@ -243,7 +255,7 @@ bool TWMEncodeGraphThread::SetPreEventFrames(std::unique_ptr<TPreEventRing> Ring
             }
             order.push_back(frame);
         }
-        FPreEventFrame.assign(static_cast<size_t>(FrameBytes()), 0);
+        FPreEventFrame.assign(static_cast<size_t>(QueuedFrameBytes()), 0);
         FPreEventOrder = std::move(order);
         FPreEventNext = 0;
         FPreEvent = std::move(Ring);
@@ -264,7 +276,8 @@ bool TWMEncodeGraphThread::GetNextVideoFrameFunction(uint8_t*& Data, int32_t& Si
         ++FVideoFramesEncoded;
         FPreEventServed = false;
         if (FPreEvent && FPreEventNext < FPreEventOrder.size()) {
-            FPreEvent->CopyRgb32At(FPreEventOrder[FPreEventNext++], FPreEventFrame.data());
+            std::memcpy(FPreEventFrame.data(), FPreEvent->I420At(FPreEventOrder[FPreEventNext++]),
+                        FPreEventFrame.size());
             Data = FPreEventFrame.data();
             Size = static_cast<int32_t>(FPreEventFrame.size());
             FPreEventServed = true;
@@ -307,7 +320,8 @@ void TWMEncodeGraphThread::RunRecording() {
     }
     {
         std::lock_guard lock(FQueueLock);
-        FVideoBuffQueue = std::make_unique<TBuffQueueEx>(kBuffersCount, FrameBytes());
+        FVideoBuffQueue = std::make_unique<TBuffQueueEx>(kBuffersCount, QueuedFrameBytes());
+        FQueueFrame.assign(QueuesI420() ? static_cast<size_t>(QueuedFrameBytes()) : 0, 0);
         FAudioBuffQueue = std::make_unique<TBuffQueueEx>(kBuffersCount, kAudioBufferSize);
     }
 
@@ -323,6 +337,9 @@ void TWMEncodeGraphThread::RunRecording() {
         }
     }
 
+    if (QueuesI420()) {
+        FVideoStreamSettings.ColorSpace = MEDIASUBTYPE_I420;
+    }
     FEncoder->AddVideoStream(FVideoStreamSettings);
     FEncoder->SetDuration(FDuration);
     if (FAILED(FEncoder->SetDestinationFile(FDestinationFile))) {

@@ -55,9 +55,9 @@ public:
     HRESULT AddVideoStream(const TVideoStreamSettings& VideoStreamSettings);
     HRESULT AddAudioStream(const TAudioStreamSettings& AudioStreamSettings);
     bool InitEncoder(int64_t Duration, const std::string& DestinationFile);
-    // Takes the frames kept before the start (of this recorder's input size, bottom-up RGB32
-    // when read back) and sets the start time to the first one's; false, and nothing taken,
-    // for an empty ring or one of another size.
+    // Takes the frames kept before the start (of this recorder's input size, kept as I420)
+    // and sets the start time to the first one's; false, and nothing taken, for an empty ring
+    // or one of another size.
     bool SetPreEventFrames(std::unique_ptr<TPreEventRing> Ring);
     // How many frames the pre-event frames fill on the frame grid.
     int32_t PreEventFrameCount() const { return static_cast<int32_t>(FPreEventOrder.size()); }
@@ -98,6 +98,10 @@ private:
     bool ReleaseVideoFrameFunction();
     void OnGraphFailure();
     int32_t FrameBytes() const;
+    // RGB32 frames wait in the queue as I420: 12 bits a pixel instead of 32, and the encoder
+    // takes I420 without converting again.
+    bool QueuesI420() const { return FInColorSpace == MEDIASUBTYPE_RGB32; }
+    int32_t QueuedFrameBytes() const;
 
     TEvent FExitEvent;
     std::unique_ptr<TWMEncodeGraph> FEncoder;
@@ -112,6 +116,7 @@ private:
     TVideoStreamSettings FVideoStreamSettings;
     TAudioStreamSettings FAudioStreamSettings;
     std::unique_ptr<TBuffQueueEx> FVideoBuffQueue;
+    std::vector<uint8_t> FQueueFrame;  // one converted frame on its way into the queue
     std::unique_ptr<TBuffQueueEx> FAudioBuffQueue;
     int64_t FDuration = 0;
     std::string FDestinationFile;

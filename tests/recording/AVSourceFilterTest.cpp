@@ -79,6 +79,16 @@ TEST(AVSourceFilter, VideoMediaTypeFiguresAndPositions) {
     EXPECT_EQ(mt.lSampleSize, 320u * 240 * 2);
     EXPECT_EQ(mt.VideoInfo()->bmiHeader.biCompression, MakeFourCC('Y', 'U', 'Y', '2'));
     EXPECT_EQ(mt.VideoInfo()->bmiHeader.biBitCount, 16);
+
+    // Planar I420 of an odd size: the chroma planes round up.
+    ASSERT_EQ(f.Filter->AddVideoStream(321, 241, &MEDIASUBTYPE_I420, 1000000, {}, {}, true), S_OK);
+    ASSERT_EQ(f.Filter->VideoPin(2)->GetMediaType(0, &mt), S_OK);
+    EXPECT_EQ(mt.subtype, MEDIASUBTYPE_I420);
+    EXPECT_EQ(mt.lSampleSize, 321u * 241 + 2u * 161 * 121);
+    EXPECT_EQ(mt.VideoInfo()->bmiHeader.biSizeImage, 321u * 241 + 2u * 161 * 121);
+    EXPECT_EQ(mt.VideoInfo()->bmiHeader.biCompression, MakeFourCC('I', '4', '2', '0'));
+    EXPECT_EQ(mt.VideoInfo()->bmiHeader.biBitCount, 12);
+    EXPECT_EQ(f.Filter->VideoPin(2)->CheckMediaType(&mt), S_OK);
 }
 
 TEST(AVSourceFilter, RefusesColourSpacesAndFrameTimesItCannotStream) {
@@ -114,8 +124,8 @@ TEST(AVSourceFilter, DeliversOneSamplePerFrameLengthUntilTheDuration) {
         size = static_cast<int32_t>(frame.size());
         return true;
     };
-    ASSERT_EQ(f.Filter->AddVideoStream(W, H, &MEDIASUBTYPE_RGB32, kTenMs, next,
-                                       [&] { return ++released > 0; }, true),
+    ASSERT_EQ(f.Filter->AddVideoStream(
+                  W, H, &MEDIASUBTYPE_RGB32, kTenMs, next, [&] { return ++released > 0; }, true),
               S_OK);
     ASSERT_EQ(f.Filter->SetDuration(10 * kTenMs), S_OK);
     EXPECT_EQ(f.Filter->IsEOSDelivered(), S_FALSE);

@@ -74,8 +74,8 @@ std::unique_ptr<TWMEncodeGraphThread> StartRecorder(const std::string& file, TEn
                                                     int w = 64, int h = 48,
                                                     int64_t inTpf = kSecond / 10,
                                                     int64_t duration = 3600 * kSecond) {
-    auto recorder = std::make_unique<TWMEncodeGraphThread>(w, h, MEDIASUBTYPE_RGB32, 10.0,
-                                                           end.Callback());
+    auto recorder =
+        std::make_unique<TWMEncodeGraphThread>(w, h, MEDIASUBTYPE_RGB32, 10.0, end.Callback());
     recorder->AddVideoStream(Settings(w, h, inTpf, inTpf));
     recorder->InitEncoder(duration, file);
     WaitUntil([&] { return recorder->Status() != 100 && recorder->Status() != 0; });
@@ -214,9 +214,9 @@ TEST(WMEncodeGraphThread, ASlowProducerStillGetsTheEncodersDuration) {
         recorder->AddVideoFrame(frames.Frame().data(), static_cast<int32_t>(frames.Frame().size()));
     }
     ASSERT_TRUE(WaitUntil([&] { return recorder->IsEOSDelivered(); }));
-    EXPECT_EQ(recorder->AddVideoFrame(frames.Frame().data(),
-                                      static_cast<int32_t>(frames.Frame().size())),
-              S_FALSE)
+    EXPECT_EQ(
+        recorder->AddVideoFrame(frames.Frame().data(), static_cast<int32_t>(frames.Frame().size())),
+        S_FALSE)
         << "the file is full";
     ASSERT_TRUE(recorder->StopEncoder());
     EXPECT_FALSE(recorder->IsEOSDelivered()) << "the graph is gone";
@@ -318,7 +318,8 @@ TEST(WMEncodeGraphThread, AFileThatCannotBeWrittenEndsTheRecording) {
         EXPECT_TRUE(failed);
         bool logged = false;
         for (const auto& line : log.Lines()) {
-            logged |= line.rfind("Error in TWMEncodeGraph.Play - the file cannot be written", 0) == 0;
+            logged |=
+                line.rfind("Error in TWMEncodeGraph.Play - the file cannot be written", 0) == 0;
         }
         EXPECT_TRUE(logged);
         EXPECT_EQ(end.Calls, 1) << "the file that was written is reported";
@@ -370,4 +371,78 @@ TEST(WMEncodeGraphThread, KilledRecordingStaysPlayable) {
     EXPECT_GT(decoded.Frames, 0);
     EXPECT_EQ(decoded.Width, 160);
     EXPECT_EQ(decoded.Height, 120);
+}
+
+namespace {
+
+// The first picture of a recorded file as top-down BGRx rows.
+std::vector<uint8_t> FirstPictureBgrx(const std::string& path, int width, int height) {
+    const std::string description = "filesrc location=\"" + path +
+                                    "\" ! decodebin ! videoconvert ! video/x-raw,format=BGRx ! "
+                                    "appsink name=out sync=false";
+    GError* error = nullptr;
+    TGstElementHandle pipeline =
+        TGstElementHandle::Adopt(gst_parse_launch(description.c_str(), &error));
+    if (error != nullptr) {
+        g_error_free(error);
+        return {};
+    }
+    TGstElementHandle sink =
+        TGstElementHandle::Adopt(gst_bin_get_by_name(GST_BIN(pipeline.Get()), "out"));
+    gst_element_set_state(pipeline.Get(), GST_STATE_PLAYING);
+    std::vector<uint8_t> picture;
+    if (GstSample* sample =
+            gst_app_sink_try_pull_sample(GST_APP_SINK(sink.Get()), 10 * GST_SECOND)) {
+        GstMapInfo map;
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+            if (map.size >= static_cast<size_t>(width) * height * 4) {
+                picture.assign(map.data, map.data + static_cast<size_t>(width) * height * 4);
+            }
+            gst_buffer_unmap(buffer, &map);
+        }
+        gst_sample_unref(sample);
+    }
+    gst_element_set_state(pipeline.Get(), GST_STATE_NULL);
+    return picture;
+}
+
+}  // namespace
+
+// The recorder keeps its frames in a smaller form than it is given (bottom-up RGB32): what it
+// writes is still the picture the right way up and in its colours.
+TEST(WMEncodeGraphThread, PicturesAreRecordedTheRightWayUpInTheirColours) {
+    TempFolder folder;
+    const std::string file = folder.Path() + "/colours.wmv";
+    TEndReport end;
+    constexpr int kW = 64;
+    constexpr int kH = 48;
+    auto recorder = StartRecorder(file, end, kW, kH);
+    ASSERT_EQ(recorder->Status(), 200);
+    // Bottom-up: the first rows in memory are the picture's bottom half (blue), the last its
+    // top half (red).
+    std::vector<uint8_t> frame(static_cast<size_t>(kW) * kH * 4);
+    for (size_t i = 0; i < frame.size(); i += 4) {
+        const bool bottomHalf = i < frame.size() / 2;
+        frame[i] = bottomHalf ? 220 : 20;      // blue
+        frame[i + 1] = 20;                     // green
+        frame[i + 2] = bottomHalf ? 20 : 220;  // red
+    }
+    for (int i = 0; i < 15; ++i) {
+        recorder->AddVideoFrame(frame.data(), static_cast<int32_t>(frame.size()));
+        std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_TRUE(recorder->StopEncoder());
+    const std::vector<uint8_t> picture = FirstPictureBgrx(file, kW, kH);
+    ASSERT_EQ(picture.size(), frame.size());
+    const auto pixel = [&](int x, int y) {
+        return &picture[(static_cast<size_t>(y) * kW + x) * 4];
+    };
+    const uint8_t* top = pixel(kW / 2, kH / 4);
+    const uint8_t* bottom = pixel(kW / 2, kH * 3 / 4);
+    EXPECT_NEAR(top[2], 220, 25);  // red on top
+    EXPECT_NEAR(top[0], 20, 25);
+    EXPECT_NEAR(bottom[0], 220, 25);  // blue below
+    EXPECT_NEAR(bottom[2], 20, 25);
+    EXPECT_NEAR(top[1], 20, 25);
 }
