@@ -3,7 +3,8 @@
 # at 1920 x 1080 (10 frames per second), each watched headless with ten zones, next to the bare
 # decode pipeline of the same clip in the same run. Prints CPU ms per s of the program, of the
 # baseline and their difference, the peak resident set of each, and the program's per-thread
-# CPU, all read from /proc shortly before the run ends.
+# CPU, all read from /proc: CPU over the steady state (from 4 s after the start until shortly
+# before the run ends), the resident set's peak over the whole run.
 # Usage: [MODE=1..4] [SENSITIVITY=1..100] bench/program/frame_path_cost.sh [seconds]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -21,27 +22,41 @@ tick=$(getconf CLK_TCK)
 # CPU ticks (user + system) of a process or thread from its stat line.
 ticks() { awk '{ sub(/^.*\) /, ""); print $12 + $13 }' "$1"; }
 
-# Samples process $1 after $2 seconds: "<cpu ms per s> <peak RSS MB>", threads into $3.
-sample() {
-  local pid=$1 after=$2 threads=$3 start
-  start=$(date +%s.%N)
-  sleep "$after"
-  local cpu rss now
-  cpu=$(ticks "/proc/$pid/stat")
-  rss=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status")
-  now=$(date +%s.%N)
-  : > "$threads"
-  for task in /proc/"$pid"/task/*; do
-    printf '%s %s\n' "$(tr ' ' '_' < "$task/comm")" "$(ticks "$task/stat")" >> "$threads" || true
+# Per-thread CPU ticks of process $1 into file $2: "<tid> <name> <ticks>".
+thread_ticks() {
+  : > "$2"
+  for task in /proc/"$1"/task/*; do
+    printf '%s %s %s\n' "${task##*/}" "$(tr ' ' '_' < "$task/comm")" "$(ticks "$task/stat")" \
+      >> "$2" 2> /dev/null || true
   done
-  awk -v c="$cpu" -v t="$tick" -v a="$start" -v b="$now" -v r="$rss" \
-    'BEGIN { printf "%.1f %.1f\n", c * 1000 / t / (b - a), r / 1024 }'
+}
+
+# Samples process $1 in its steady state, from $warmup seconds after the start (plug-in loading,
+# file inspection and graph building done) until $2 seconds after it:
+# "<cpu ms per s> <peak RSS MB>", and each thread's CPU ms per s in that span into $3.
+warmup=4
+sample() {
+  local pid=$1 after=$2 threads=$3 cpu0 cpu1 t0 t1 rss
+  sleep "$warmup"
+  t0=$(date +%s.%N)
+  cpu0=$(ticks "/proc/$pid/stat")
+  thread_ticks "$pid" "$threads.0"
+  sleep $((after - warmup))
+  cpu1=$(ticks "/proc/$pid/stat")
+  t1=$(date +%s.%N)
+  thread_ticks "$pid" "$threads.1"
+  rss=$(awk '/^VmHWM/ { print $2 }' "/proc/$pid/status")
+  awk -v t="$tick" -v t0="$t0" -v t1="$t1" \
+    'NR == FNR { before[$1] = $3; next } { printf "%s %.1f\n", $2, ($3 - before[$1]) * 1000 / t / (t1 - t0) }' \
+    "$threads.0" "$threads.1" > "$threads"
+  awk -v a="$cpu0" -v b="$cpu1" -v t="$tick" -v t0="$t0" -v t1="$t1" -v r="$rss" \
+    'BEGIN { printf "%.1f %.1f\n", (b - a) * 1000 / t / (t1 - t0), r / 1024 }'
 }
 
 measure() {  # $1: width, $2: height
   local w=$1 h=$2 clip="$work/clip-$1x$2.mp4"
   gst-launch-1.0 -q videotestsrc pattern=ball num-buffers=$(((seconds + 5) * 10)) ! \
-    "video/x-raw,width=$w,height=$h,framerate=10/1" ! x264enc speed-preset=ultrafast ! \
+    "video/x-raw,format=I420,width=$w,height=$h,framerate=10/1" ! x264enc speed-preset=ultrafast ! \
     h264parse ! mp4mux ! filesink location="$clip" > /dev/null
   local after=$((seconds - 2))
   gst-launch-1.0 -q filesrc location="$clip" ! qtdemux ! h264parse ! avdec_h264 ! \
@@ -74,8 +89,8 @@ measure() {  # $1: width, $2: height
     printf "%-10s CPU ms per s: program %6.1f  baseline %6.1f  difference %6.1f   peak RSS MB: program %6.1f  baseline %6.1f\n",
       l, p, b, p - b, pr, br }'
   echo "  mode $mode, sensitivity $sensitivity, motion recordings started: $(grep -c '"recording_started"' "$work/events-$w" || true)"
-  echo "  program threads (CPU ms in total):"
-  sort -k2 -n -r "$work/prog-threads" | awk -v t="$tick" '$2 > 0 { printf "    %-18s %8.0f\n", $1, $2 * 1000 / t }'
+  echo "  program threads (CPU ms per s):"
+  sort -k2 -n -r "$work/prog-threads" | awk '$2 > 0 { printf "    %-18s %8.1f\n", $1, $2 }'
 }
 
 measure 1280 720
