@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole program's frame path cost on a file camera: a generated H.264 clip at 1280 x 720 and
-# at 1920 x 1080 (10 frames per second), each watched headless with ten zones, next to the bare
+# at 1920 x 1080 (10 frames per second, 8-bit 4:2:0 like camera streams; left to itself x264enc
+# would pick 10-bit 4:4:4), each watched headless with ten zones, next to the bare
 # decode pipeline of the same clip in the same run. Prints CPU ms per s of the program, of the
 # baseline and their difference, the peak resident set of each, and the program's per-thread
 # CPU, all read from /proc: CPU over the steady state (from 4 s after the start until shortly
