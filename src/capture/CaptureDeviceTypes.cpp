@@ -23,7 +23,9 @@ bool IsAnalogSubtype(const TGUID& subtype) {
     for (const TGUID& g :
          {MEDIASUBTYPE_YUYV, MEDIASUBTYPE_IYUV, MEDIASUBTYPE_YUY2, MEDIASUBTYPE_RGB1,
           MEDIASUBTYPE_RGB4, MEDIASUBTYPE_RGB8, MEDIASUBTYPE_RGB555, MEDIASUBTYPE_RGB565,
-          MEDIASUBTYPE_RGB24, MEDIASUBTYPE_RGB32, MEDIASUBTYPE_MJPG}) {
+          MEDIASUBTYPE_RGB24, MEDIASUBTYPE_RGB32, MEDIASUBTYPE_MJPG,
+          // GStreamer's names for the planar layouts decoders give (IYUV's layout is I420).
+          MEDIASUBTYPE_I420, MEDIASUBTYPE_NV12}) {
         if (subtype == g) {
             return true;
         }

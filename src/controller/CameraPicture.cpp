@@ -46,15 +46,20 @@ void TCameraPicture::paintEvent(QPaintEvent*) {
             painter.fillRect(rect(), Qt::black);
             return;
         }
-        if (FScaledGeneration != FFrameGeneration || FScaled.size() != size()) {
-            FScaled = FBitmap.size() == size()
-                          ? FBitmap
-                          : FBitmap.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            FScaledGeneration = FFrameGeneration;
-        }
         // The image holds the bottom line first: paint it mirrored vertically.
         painter.translate(0, height());
         painter.scale(1, -1);
+        if (FBitmap.size() == size()) {
+            // Painted as it is. Keeping a second reference to it would make the next frame's
+            // write into the bitmap copy the whole picture first.
+            FScaled = QImage();
+            painter.drawImage(0, 0, FBitmap);
+            return;
+        }
+        if (FScaledGeneration != FFrameGeneration || FScaled.size() != size()) {
+            FScaled = FBitmap.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            FScaledGeneration = FFrameGeneration;
+        }
         painter.drawImage(0, 0, FScaled);
     } catch (...) {
         LogMessage("Error in TCameraPicture.paintEvent call...");

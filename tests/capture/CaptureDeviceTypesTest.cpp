@@ -45,9 +45,12 @@ INSTANTIATE_TEST_SUITE_P(
         TClassCase{"RGB555", MEDIATYPE_Video, kRGB555, CaptureDeviceType_Analog},
         TClassCase{"IYUV", MEDIATYPE_Video, kIYUV, CaptureDeviceType_Analog},
         TClassCase{"DVVideo", MEDIATYPE_Video, MEDIASUBTYPE_dvsd, CaptureDeviceType_DVVideo},
-        // Not in any rule: I420 is not IYUV, UYVY is not listed, a DV subtype needs the
-        // right major type, MPEG-2 video is no stream.
-        TClassCase{"I420", MEDIATYPE_Video, kI420, CaptureDeviceType_Unrecognised},
+        // I420 and NV12 are how GStreamer names the planar layouts a decoder gives (IYUV's
+        // layout under its own code): raw pictures like the others.
+        TClassCase{"I420", MEDIATYPE_Video, kI420, CaptureDeviceType_Analog},
+        TClassCase{"NV12", MEDIATYPE_Video, MEDIASUBTYPE_NV12, CaptureDeviceType_Analog},
+        // Not in any rule: UYVY is not listed, a DV subtype needs the right major type,
+        // MPEG-2 video is no stream.
         TClassCase{"UYVY", MEDIATYPE_Video, MEDIASUBTYPE_UYVY, CaptureDeviceType_Unrecognised},
         TClassCase{"MPEG2 video", MEDIATYPE_Video, MEDIASUBTYPE_MPEG2_VIDEO,
                    CaptureDeviceType_Unrecognised},

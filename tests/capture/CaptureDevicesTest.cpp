@@ -298,12 +298,13 @@ INSTANTIATE_TEST_SUITE_P(
         TFilterCase{"DeckLinkNameFirst", "Blackmagic decklink Duo",
                     "video/mpegts,systemstream=true", CaptureDeviceType_BMD, 0},
         TFilterCase{"UnknownThenTransportStream", "Tuner",
-                    "video/x-raw,format=I420,width=320,height=240,framerate=25/1;"
+                    "video/x-raw,format=UYVY,width=320,height=240,framerate=25/1;"
                     "audio/x-raw,format=S16LE,rate=48000,channels=2,layout=interleaved;"
                     "video/mpegts,systemstream=true",
                     CaptureDeviceType_HDV, 2},
         TFilterCase{"OnlyUnknownTypes", "Odd Device",
-                    "video/x-raw,format=I420,width=320,height=240,framerate=25/1;"
+                    "video/mpeg,mpegversion=2,systemstream=false,width=320,height=240,"
+                    "framerate=25/1;"
                     "video/x-raw,format=UYVY,width=320,height=240,framerate=25/1",
                     CaptureDeviceType_Unrecognised, 2},
         TFilterCase{"DVVideo", "DV Bridge",

@@ -55,6 +55,23 @@ TEST(CameraPicturePaint, EveryNewFrameIsPaintedRightWayUpAtAnySize) {
     }
 }
 
+// A picture painted at its own size is drawn as it is: the frame thread's next write goes into
+// the same memory, without copying the whole picture first (an image still shared with the
+// paint would be copied on every frame).
+TEST(CameraPicturePaint, PaintingAtTheBitmapsSizeKeepsItsMemoryUnshared) {
+    std::mutex lock;
+    TCameraPicture picture(lock, nullptr);
+    picture.SetBitmapSize(8, 4);
+    picture.resize(8, 4);
+    const uint8_t* before = picture.Bits();
+    for (const QRgb colour : {qRgb(255, 0, 0), qRgb(0, 255, 0)}) {
+        FillFrame(picture, colour, colour);
+        const QImage shown = picture.grab().toImage();
+        EXPECT_EQ(shown.pixel(4, 0), colour);
+        EXPECT_EQ(picture.Bits(), before);
+    }
+}
+
 // Tests and headless runs use the offscreen platform: shown or not, nothing there is seen.
 TEST(CameraPicturePaint, OffscreenPicturesAreNeverSeen) {
     std::mutex lock;
