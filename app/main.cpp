@@ -1,5 +1,9 @@
 #include <QApplication>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +16,12 @@
 #include "shell/VisualStyle.h"
 
 int main(int argc, char** argv) {
+#if defined(__GLIBC__)
+    // Every streaming, detector and alarm thread would otherwise get a malloc arena of its own,
+    // each keeping the frame-sized blocks it once held. Nothing on the frame path allocates per
+    // frame, so two arenas cost no waiting and keep the resident set about 10 MB smaller.
+    mallopt(M_ARENA_MAX, 2);
+#endif
     const TCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     switch (line.Action) {
         case TCommandLine::TAction::Error:
