@@ -3,67 +3,36 @@
 #include "capture/PlanarYuvConversion.h"
 
 #include <atomic>
-#include <cstring>
 
 #include "capture/PlanarYuvConversionImpl.h"
+#include "platform/KernelChoice.h"
 
 namespace {
 
-using PlanarYuvConversionDetail::TI420RowConverter;
-using PlanarYuvConversionDetail::TNv12RowConverter;
-
 struct TImplementation {
     const char* Name;
-    TI420RowConverter I420Row;
-    TNv12RowConverter Nv12Row;
+    bool NeedsAvx2;
+    PlanarYuvConversionDetail::TI420RowConverter I420Row;
+    PlanarYuvConversionDetail::TNv12RowConverter Nv12Row;
 };
 
-constexpr TImplementation kScalar = {"scalar", PlanarYuvConversionScalar::ConvertI420Row,
+constexpr TImplementation kScalar = {"scalar", false, PlanarYuvConversionScalar::ConvertI420Row,
                                      PlanarYuvConversionScalar::ConvertNv12Row};
 
 #if defined(__x86_64__) || defined(_M_X64)
-
-constexpr TImplementation kSse2 = {"sse2", PlanarYuvConversionSse2::ConvertI420Row,
+constexpr TImplementation kSse2 = {"sse2", false, PlanarYuvConversionSse2::ConvertI420Row,
                                    PlanarYuvConversionSse2::ConvertNv12Row};
-constexpr TImplementation kAvx2 = {"avx2", PlanarYuvConversionAvx2::ConvertI420Row,
+constexpr TImplementation kAvx2 = {"avx2", true, PlanarYuvConversionAvx2::ConvertI420Row,
                                    PlanarYuvConversionAvx2::ConvertNv12Row};
-
-bool CpuRuns(const TImplementation& implementation) {
-    return &implementation != &kAvx2 || __builtin_cpu_supports("avx2");
-}
-
 const TImplementation* const kImplementations[] = {&kAvx2, &kSse2, &kScalar};
-
 #else
-
-bool CpuRuns(const TImplementation&) {
-    return true;
-}
-
 const TImplementation* const kImplementations[] = {&kScalar};
-
 #endif
 
-const TImplementation* Best() {
-    for (const TImplementation* implementation : kImplementations) {
-        if (CpuRuns(*implementation)) {
-            return implementation;
-        }
-    }
-    return &kScalar;
-}
-
-// Null until first use, so static initialisation order does not matter; racing first uses only
-// store the same pointer twice.
 constinit std::atomic<const TImplementation*> gCurrent{nullptr};
 
 const TImplementation& Current() {
-    const TImplementation* implementation = gCurrent.load(std::memory_order_acquire);
-    if (implementation == nullptr) {
-        implementation = Best();
-        gCurrent.store(implementation, std::memory_order_release);
-    }
-    return *implementation;
+    return KernelChoice::Current(gCurrent, kImplementations);
 }
 
 }  // namespace
@@ -86,15 +55,5 @@ const char* PlanarYuvConversionImplementationName() {
 }
 
 bool SelectPlanarYuvConversionImplementation(const char* name) {
-    if (name == nullptr || std::strcmp(name, "default") == 0) {
-        gCurrent.store(Best(), std::memory_order_release);
-        return true;
-    }
-    for (const TImplementation* implementation : kImplementations) {
-        if (std::strcmp(name, implementation->Name) == 0 && CpuRuns(*implementation)) {
-            gCurrent.store(implementation, std::memory_order_release);
-            return true;
-        }
-    }
-    return false;
+    return KernelChoice::Select(gCurrent, kImplementations, name);
 }

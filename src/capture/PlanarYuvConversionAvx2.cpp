@@ -34,10 +34,10 @@ void ConvertThirtyTwo(const uint8_t* Y, __m256i u, __m256i v, uint8_t* Dst) {
     // Pixels 0-7 | 16-23 and 8-15 | 24-31.
     const __m256i yFirst = _mm256_sub_epi16(_mm256_unpacklo_epi8(lumaBytes, zero), lumaOffset);
     const __m256i ySecond = _mm256_sub_epi16(_mm256_unpackhi_epi8(lumaBytes, zero), lumaOffset);
-    const TColours first = ConvertSixteenChannels(yFirst, _mm256_unpacklo_epi16(u, u),
-                                                  _mm256_unpacklo_epi16(v, v));
-    const TColours second = ConvertSixteenChannels(ySecond, _mm256_unpackhi_epi16(u, u),
-                                                   _mm256_unpackhi_epi16(v, v));
+    const TColours first =
+        ConvertSixteenChannels(yFirst, _mm256_unpacklo_epi16(u, u), _mm256_unpacklo_epi16(v, v));
+    const TColours second =
+        ConvertSixteenChannels(ySecond, _mm256_unpackhi_epi16(u, u), _mm256_unpackhi_epi16(v, v));
 
     // Bytes of pixels 0-15 | 16-31.
     const __m256i blue = _mm256_packus_epi16(first.Blue, second.Blue);
@@ -47,10 +47,10 @@ void ConvertThirtyTwo(const uint8_t* Y, __m256i u, __m256i v, uint8_t* Dst) {
     const __m256i bgHigh = _mm256_unpackhi_epi8(blue, green);  // pixels 8-15 | 24-31
     const __m256i r0Low = _mm256_unpacklo_epi8(red, zero);
     const __m256i r0High = _mm256_unpackhi_epi8(red, zero);
-    const __m256i p0 = _mm256_unpacklo_epi16(bgLow, r0Low);    // pixels 0-3 | 16-19
-    const __m256i p4 = _mm256_unpackhi_epi16(bgLow, r0Low);    // pixels 4-7 | 20-23
-    const __m256i p8 = _mm256_unpacklo_epi16(bgHigh, r0High);  // pixels 8-11 | 24-27
-    const __m256i p12 = _mm256_unpackhi_epi16(bgHigh, r0High); // pixels 12-15 | 28-31
+    const __m256i p0 = _mm256_unpacklo_epi16(bgLow, r0Low);     // pixels 0-3 | 16-19
+    const __m256i p4 = _mm256_unpackhi_epi16(bgLow, r0Low);     // pixels 4-7 | 20-23
+    const __m256i p8 = _mm256_unpacklo_epi16(bgHigh, r0High);   // pixels 8-11 | 24-27
+    const __m256i p12 = _mm256_unpackhi_epi16(bgHigh, r0High);  // pixels 12-15 | 28-31
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(Dst), _mm256_permute2x128_si256(p0, p4, 0x20));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(Dst + 32),
                         _mm256_permute2x128_si256(p8, p12, 0x20));
@@ -69,10 +69,10 @@ void ConvertI420Row(const uint8_t* Y, const uint8_t* U, const uint8_t* V, uint8_
     const __m256i chromaOffset = _mm256_set1_epi16(128);
     int32_t x = 0;
     for (; x + 32 <= Width; x += 32) {
-        const __m256i u = _mm256_cvtepu8_epi16(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(U + x / 2)));
-        const __m256i v = _mm256_cvtepu8_epi16(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(V + x / 2)));
+        const __m256i u =
+            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(U + x / 2)));
+        const __m256i v =
+            _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(V + x / 2)));
         ConvertThirtyTwo(Y + x, _mm256_sub_epi16(u, chromaOffset),
                          _mm256_sub_epi16(v, chromaOffset), Dst + x * 4);
     }

@@ -4,23 +4,11 @@
 
 #include "capture/PlanarYuvConversion.h"
 #include "capture/PlanarYuvConversionImpl.h"
+#include "capture/YuvPixel.h"
 
 namespace {
 
-uint8_t Clamp(int32_t value) {
-    return static_cast<uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
-}
-
-// The formula of the YUY2 conversion (Yuy2ConversionScalar.cpp), kept identical.
-void ConvertPixel(int32_t Y, int32_t U, int32_t V, uint8_t* dst) {
-    const int32_t y = Y - 15;
-    const int32_t u = U - 128;
-    const int32_t v = V - 128;
-    dst[0] = Clamp((132 * y + 255 * u) >> 7);
-    dst[1] = Clamp((132 * y - 50 * u - 104 * v) >> 7);
-    dst[2] = Clamp((132 * y + 204 * v) >> 7);
-    dst[3] = 0;
-}
+using YuvPixel::ConvertPixel;
 
 bool DescribesAPicture(const uint8_t* SrcY, int32_t StrideY, uint8_t* Dst, int32_t Width,
                        int32_t Height) {
@@ -53,8 +41,8 @@ void ConvertI420Frame(TI420RowConverter row, const uint8_t* SrcY, int32_t Stride
     for (int32_t r = 0; r < Height; ++r) {
         row(SrcY + static_cast<ptrdiff_t>(r) * StrideY,
             SrcU + static_cast<ptrdiff_t>(r / 2) * StrideU,
-            SrcV + static_cast<ptrdiff_t>(r / 2) * StrideV,
-            DestinationRow(Dst, Width, Height, r), Width);
+            SrcV + static_cast<ptrdiff_t>(r / 2) * StrideV, DestinationRow(Dst, Width, Height, r),
+            Width);
     }
 }
 
@@ -67,8 +55,8 @@ void ConvertNv12Frame(TNv12RowConverter row, const uint8_t* SrcY, int32_t Stride
     }
     for (int32_t r = 0; r < Height; ++r) {
         row(SrcY + static_cast<ptrdiff_t>(r) * StrideY,
-            SrcUV + static_cast<ptrdiff_t>(r / 2) * StrideUV,
-            DestinationRow(Dst, Width, Height, r), Width);
+            SrcUV + static_cast<ptrdiff_t>(r / 2) * StrideUV, DestinationRow(Dst, Width, Height, r),
+            Width);
     }
 }
 
@@ -98,8 +86,8 @@ void ConvertI420ToRGB32(const uint8_t* SrcY, int32_t StrideY, const uint8_t* Src
 
 void ConvertNV12ToRGB32(const uint8_t* SrcY, int32_t StrideY, const uint8_t* SrcUV,
                         int32_t StrideUV, uint8_t* Dst, int32_t Width, int32_t Height) {
-    PlanarYuvConversionDetail::ConvertNv12Frame(ConvertNv12Row, SrcY, StrideY, SrcUV, StrideUV,
-                                                Dst, Width, Height);
+    PlanarYuvConversionDetail::ConvertNv12Frame(ConvertNv12Row, SrcY, StrideY, SrcUV, StrideUV, Dst,
+                                                Width, Height);
 }
 
 }  // namespace PlanarYuvConversionScalar

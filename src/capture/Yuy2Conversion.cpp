@@ -3,62 +3,32 @@
 #include "capture/Yuy2Conversion.h"
 
 #include <atomic>
-#include <cstring>
 
 #include "capture/Yuy2ConversionImpl.h"
+#include "platform/KernelChoice.h"
 
 namespace {
 
-using Yuy2ConversionDetail::TYuy2RowConverter;
-
 struct TImplementation {
     const char* Name;
-    TYuy2RowConverter Row;
+    bool NeedsAvx2;
+    Yuy2ConversionDetail::TYuy2RowConverter Row;
 };
 
-constexpr TImplementation kScalar = {"scalar", Yuy2ConversionScalar::ConvertRow};
+constexpr TImplementation kScalar = {"scalar", false, Yuy2ConversionScalar::ConvertRow};
 
 #if defined(__x86_64__) || defined(_M_X64)
-
-constexpr TImplementation kSse2 = {"sse2", Yuy2ConversionSse2::ConvertRow};
-constexpr TImplementation kAvx2 = {"avx2", Yuy2ConversionAvx2::ConvertRow};
-
-bool CpuRuns(const TImplementation& implementation) {
-    return &implementation != &kAvx2 || __builtin_cpu_supports("avx2");
-}
-
+constexpr TImplementation kSse2 = {"sse2", false, Yuy2ConversionSse2::ConvertRow};
+constexpr TImplementation kAvx2 = {"avx2", true, Yuy2ConversionAvx2::ConvertRow};
 const TImplementation* const kImplementations[] = {&kAvx2, &kSse2, &kScalar};
-
 #else
-
-bool CpuRuns(const TImplementation&) {
-    return true;
-}
-
 const TImplementation* const kImplementations[] = {&kScalar};
-
 #endif
 
-const TImplementation* Best() {
-    for (const TImplementation* implementation : kImplementations) {
-        if (CpuRuns(*implementation)) {
-            return implementation;
-        }
-    }
-    return &kScalar;
-}
-
-// Null until first use, so static initialisation order does not matter; racing first uses only
-// store the same pointer twice.
 constinit std::atomic<const TImplementation*> gCurrent{nullptr};
 
 const TImplementation& Current() {
-    const TImplementation* implementation = gCurrent.load(std::memory_order_acquire);
-    if (implementation == nullptr) {
-        implementation = Best();
-        gCurrent.store(implementation, std::memory_order_release);
-    }
-    return *implementation;
+    return KernelChoice::Current(gCurrent, kImplementations);
 }
 
 }  // namespace
@@ -73,15 +43,5 @@ const char* Yuy2ConversionImplementationName() {
 }
 
 bool SelectYuy2ConversionImplementation(const char* name) {
-    if (name == nullptr || std::strcmp(name, "default") == 0) {
-        gCurrent.store(Best(), std::memory_order_release);
-        return true;
-    }
-    for (const TImplementation* implementation : kImplementations) {
-        if (std::strcmp(name, implementation->Name) == 0 && CpuRuns(*implementation)) {
-            gCurrent.store(implementation, std::memory_order_release);
-            return true;
-        }
-    }
-    return false;
+    return KernelChoice::Select(gCurrent, kImplementations, name);
 }

@@ -1,26 +1,11 @@
 // The scalar reference of the YUY2 conversion and the frame loop shared by every implementation.
 #include <cstddef>
 
+#include "capture/YuvPixel.h"
 #include "capture/Yuy2Conversion.h"
 #include "capture/Yuy2ConversionImpl.h"
 
-namespace {
-
-uint8_t Clamp(int32_t value) {
-    return static_cast<uint8_t>(value < 0 ? 0 : (value > 255 ? 255 : value));
-}
-
-void ConvertPixel(int32_t Y, int32_t U, int32_t V, uint8_t* dst) {
-    const int32_t y = Y - 15;
-    const int32_t u = U - 128;
-    const int32_t v = V - 128;
-    dst[0] = Clamp((132 * y + 255 * u) >> 7);
-    dst[1] = Clamp((132 * y - 50 * u - 104 * v) >> 7);
-    dst[2] = Clamp((132 * y + 204 * v) >> 7);
-    dst[3] = 0;
-}
-
-}  // namespace
+using YuvPixel::ConvertPixel;
 
 namespace Yuy2ConversionDetail {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstring>
 
+#include "platform/KernelChoice.h"
 #include "recording/I420ConversionImpl.h"
 
 namespace {
@@ -39,21 +39,22 @@ struct TI420Planes {
 
 struct TImplementation {
     const char* Name;
+    bool NeedsAvx2;
     I420ConversionDetail::TRowPairConverter RowPair;
 };
 
-// The fastest first. SSE2 is part of every x86-64 CPU, so no run-time check is needed.
-constexpr TImplementation kImplementations[] = {
+constexpr TImplementation kScalar = {"scalar", false, I420ConversionScalar::ConvertRowPair};
 #if defined(__x86_64__) || defined(_M_X64)
-    {"sse2", I420ConversionSse2::ConvertRowPair},
+constexpr TImplementation kSse2 = {"sse2", false, I420ConversionSse2::ConvertRowPair};
+const TImplementation* const kImplementations[] = {&kSse2, &kScalar};
+#else
+const TImplementation* const kImplementations[] = {&kScalar};
 #endif
-    {"scalar", I420ConversionScalar::ConvertRowPair},
-};
 
-constinit std::atomic<const TImplementation*> gCurrent{&kImplementations[0]};
+constinit std::atomic<const TImplementation*> gCurrent{nullptr};
 
 const TImplementation& CurrentImplementation() {
-    return *gCurrent.load(std::memory_order_acquire);
+    return KernelChoice::Current(gCurrent, kImplementations);
 }
 
 }  // namespace
@@ -89,17 +90,7 @@ const char* I420ConversionImplementationName() {
 }
 
 bool SelectI420ConversionImplementation(const char* name) {
-    if (name == nullptr || std::strcmp(name, "default") == 0) {
-        gCurrent.store(&kImplementations[0], std::memory_order_release);
-        return true;
-    }
-    for (const TImplementation& implementation : kImplementations) {
-        if (std::strcmp(implementation.Name, name) == 0) {
-            gCurrent.store(&implementation, std::memory_order_release);
-            return true;
-        }
-    }
-    return false;
+    return KernelChoice::Select(gCurrent, kImplementations, name);
 }
 
 void ConvertI420ToRgb32BottomUp(const uint8_t* Src, int32_t Width, int32_t Height, uint8_t* Dst) {
