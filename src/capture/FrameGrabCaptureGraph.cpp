@@ -473,9 +473,29 @@ HRESULT TFrameGrabCaptureGraph::SetNextFrameDataFunction(TNextFrameDataFunction 
     }
 }
 
+void TFrameGrabCaptureGraph::HandFrameTimeToSources() {
+    if (!FVideoCapture || FFrameTime <= 0 || !GST_IS_BIN(FVideoCapture.Get())) {
+        return;
+    }
+    // Sources that can draw only the pictures the grid takes (the Test Pattern) say so with a
+    // "frame-time" property.
+    GstIterator* it = gst_bin_iterate_recurse(GST_BIN(FVideoCapture.Get()));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
+        GObject* element = G_OBJECT(g_value_get_object(&item));
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "frame-time") != nullptr) {
+            g_object_set(element, "frame-time", static_cast<gint64>(FFrameTime), nullptr);
+        }
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(it);
+}
+
 HRESULT TFrameGrabCaptureGraph::SetFrameTime(int64_t FrameTime) {
     try {
         FFrameTime = FrameTime;
+        HandFrameTimeToSources();
         if (FVideoFrameGrabFilterControl != nullptr) {
             return FVideoFrameGrabFilterControl->SetFrameTime(FFrameTime);
         }

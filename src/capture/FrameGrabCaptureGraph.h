@@ -80,6 +80,8 @@ public:
     // Frame callback and frame time, kept for every frame grab filter of this graph.
     HRESULT SetNextFrameDataFunction(TNextFrameDataFunction Func);
     HRESULT SetFrameTime(int64_t FrameTime);
+    // The frame time to the capture filter's sources that draw only the pictures it takes.
+    void HandFrameTimeToSources();
     HRESULT GetFrameTime(int64_t& FrameTime);
     HRESULT SetVideoDecoder(const TGUID* Guid);
     HRESULT SetDemultiplexer(const TGUID* Guid);

@@ -95,6 +95,7 @@ HRESULT TFrameGrabCaptureGraph::AddFrameGrabFilter() {
             FVideoFrameGrabFilterControl->SetFrameTime(FFrameTime);
         }
     }
+    HandFrameTimeToSources();
     return AddOwnFilter(FVideoFrameGrabFilter, "VideoFrameGrabFilter");
 }
 

@@ -9,6 +9,7 @@
 #include "capture/CaptureDeviceMatch.h"
 #include "capture/CaptureSourceBin.h"
 #include "capture/FileCamera.h"
+#include "capture/TestPatternSource.h"
 #include "shell/Diagnostics.h"
 
 namespace VirtualDevices {
@@ -133,14 +134,12 @@ TGstElementHandle CreateVirtualDeviceFilter(const TVirtualDevice& Device) {
 }
 
 TGstElementHandle MakeTestPatternFilter(const std::string& name) {
-    TGstElementHandle source =
-        TGstElementHandle::Adopt(gst_element_factory_make("videotestsrc", "Pattern"));
+    // A live source like a camera: pictures are made at the negotiated rate, never ahead, and
+    // only those the frame grab filter takes (the graph hands it the frame time).
+    TGstElementHandle source = TestPatternSource::Create("Pattern");
     if (!source) {
         return {};
     }
-    // A live source like a camera: pictures are made at the negotiated rate, never ahead.
-    g_object_set(source.Get(), "is-live", TRUE, nullptr);
-    gst_util_set_object_arg(G_OBJECT(source.Get()), "pattern", "ball");
     TGstCapsHandle offer = TestPatternOffer();
     return CaptureSourceBin::MakeFormatSource(name, source, offer.Get());
 }

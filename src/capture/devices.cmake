@@ -4,6 +4,7 @@ target_sources(tandrel_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CaptureDeviceMatch.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CaptureDeviceTypes.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CaptureFormats.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TestPatternPicture.cpp
 )
 
 if(NOT TANDREL_CORE_ONLY)
@@ -20,5 +21,6 @@ if(NOT TANDREL_CORE_ONLY)
     ${CMAKE_CURRENT_LIST_DIR}/FrameGrabCaptureGraphRender.cpp
     ${CMAKE_CURRENT_LIST_DIR}/VideoDeviceMonitor.cpp
     ${CMAKE_CURRENT_LIST_DIR}/VirtualDevices.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/TestPatternSource.cpp
   )
 endif()

@@ -12,15 +12,25 @@ TBuffer::TBuffer(int32_t Size, int32_t Increment) {
     FIncrement = std::max<int32_t>(Increment, 0);
 }
 
-TBuffer::~TBuffer() { delete[] FBuf; }
+TBuffer::~TBuffer() {
+    delete[] FBuf;
+}
 
-uint8_t* TBuffer::GetHead() const { return FBuf + FFirst; }
+uint8_t* TBuffer::GetHead() const {
+    return FBuf + FFirst;
+}
 
-int32_t TBuffer::GetLen() const { return FLast - FFirst; }
+int32_t TBuffer::GetLen() const {
+    return FLast - FFirst;
+}
 
-uint8_t* TBuffer::GetTail() const { return FBuf + FLast; }
+uint8_t* TBuffer::GetTail() const {
+    return FBuf + FLast;
+}
 
-int32_t TBuffer::GetLeft() const { return FSize - FLast; }
+int32_t TBuffer::GetLeft() const {
+    return FSize - FLast;
+}
 
 void TBuffer::SetSize(int32_t Value) {
     const int32_t len = GetLen();
@@ -59,8 +69,14 @@ void TBuffer::Compact() {
 }
 
 void TBuffer::AddData(const void* pData, int32_t DataSize) {
+    if (uint8_t* room = AppendRoom(DataSize)) {
+        std::memcpy(room, pData, static_cast<size_t>(DataSize));
+    }
+}
+
+uint8_t* TBuffer::AppendRoom(int32_t DataSize) {
     if (DataSize <= 0) {
-        return;
+        return nullptr;
     }
     if (static_cast<int64_t>(FLast) + DataSize > FSize) {
         const int64_t wanted = static_cast<int64_t>(FLast) + std::max(FIncrement, DataSize);
@@ -69,8 +85,9 @@ void TBuffer::AddData(const void* pData, int32_t DataSize) {
         }
         SetSize(static_cast<int32_t>(wanted));
     }
-    std::memcpy(GetTail(), pData, static_cast<size_t>(DataSize));
+    uint8_t* room = GetTail();
     FLast += DataSize;
+    return room;
 }
 
 void TBuffer::Empty() {

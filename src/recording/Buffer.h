@@ -27,6 +27,9 @@ public:
     virtual void Compact();
     // Appends DataSize bytes, growing by at least the increment when they do not fit.
     virtual void AddData(const void* pData, int32_t DataSize);
+    // Appends DataSize bytes of room (grown like AddData) and returns where they start, for data
+    // written in place instead of copied in; nullptr for DataSize <= 0.
+    uint8_t* AppendRoom(int32_t DataSize);
     // Forgets the live data; storage and capacity stay.
     virtual void Empty();
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <stdexcept>
 
 #include "recording/AVSourceControl.h"
@@ -126,9 +125,9 @@ HRESULT TWMEncodeGraphThread::AddVideoFrame(const void* Data, int32_t Size) {
         if (FVideoBuffQueue->GetEmptyBuffer(buffer, kQueueTimeoutMs)) {
             buffer->Empty();
             if (QueuesI420()) {
+                // Converted straight into the queue's buffer.
                 ConvertRgb32BottomUpToI420(static_cast<const uint8_t*>(Data), FInVideoWidth,
-                                           FInVideoHeight, FQueueFrame.data());
-                buffer->AddData(FQueueFrame.data(), static_cast<int32_t>(FQueueFrame.size()));
+                                           FInVideoHeight, buffer->AppendRoom(QueuedFrameBytes()));
             } else {
                 buffer->AddData(Data, Size);
             }
@@ -255,7 +254,6 @@ bool TWMEncodeGraphThread::SetPreEventFrames(std::unique_ptr<TPreEventRing> Ring
             }
             order.push_back(frame);
         }
-        FPreEventFrame.assign(static_cast<size_t>(QueuedFrameBytes()), 0);
         FPreEventOrder = std::move(order);
         FPreEventNext = 0;
         FPreEvent = std::move(Ring);
@@ -276,10 +274,9 @@ bool TWMEncodeGraphThread::GetNextVideoFrameFunction(uint8_t*& Data, int32_t& Si
         ++FVideoFramesEncoded;
         FPreEventServed = false;
         if (FPreEvent && FPreEventNext < FPreEventOrder.size()) {
-            std::memcpy(FPreEventFrame.data(), FPreEvent->I420At(FPreEventOrder[FPreEventNext++]),
-                        FPreEventFrame.size());
-            Data = FPreEventFrame.data();
-            Size = static_cast<int32_t>(FPreEventFrame.size());
+            // The source only reads the picture it is handed: the ring's own I420 frame.
+            Data = const_cast<uint8_t*>(FPreEvent->I420At(FPreEventOrder[FPreEventNext++]));
+            Size = QueuedFrameBytes();
             FPreEventServed = true;
             return true;
         }
@@ -321,7 +318,6 @@ void TWMEncodeGraphThread::RunRecording() {
     {
         std::lock_guard lock(FQueueLock);
         FVideoBuffQueue = std::make_unique<TBuffQueueEx>(kBuffersCount, QueuedFrameBytes());
-        FQueueFrame.assign(QueuesI420() ? static_cast<size_t>(QueuedFrameBytes()) : 0, 0);
         FAudioBuffQueue = std::make_unique<TBuffQueueEx>(kBuffersCount, kAudioBufferSize);
     }
 

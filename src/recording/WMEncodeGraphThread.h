@@ -116,7 +116,6 @@ private:
     TVideoStreamSettings FVideoStreamSettings;
     TAudioStreamSettings FAudioStreamSettings;
     std::unique_ptr<TBuffQueueEx> FVideoBuffQueue;
-    std::vector<uint8_t> FQueueFrame;  // one converted frame on its way into the queue
     std::unique_ptr<TBuffQueueEx> FAudioBuffQueue;
     int64_t FDuration = 0;
     std::string FDestinationFile;
@@ -130,12 +129,11 @@ private:
     std::atomic<bool> FFailed{false};
     std::atomic<bool> FFrameSizeReported{false};
     // Frames from before the start, read by the source's thread only once the graph runs (set
-    // before InitEncoder): which ring frame fills each grid slot, the next slot, and the
-    // picture handed out (the queue's buffer is not released for it).
+    // before InitEncoder): which ring frame fills each grid slot, the next slot, and whether the
+    // picture handed out came from the ring (the queue's buffer is not released for it).
     std::unique_ptr<TPreEventRing> FPreEvent;
     std::vector<int32_t> FPreEventOrder;
     size_t FPreEventNext = 0;
-    std::vector<uint8_t> FPreEventFrame;
     bool FPreEventServed = false;
     // Who stops the recording, and whether the object then frees itself.
     std::mutex FStopLock;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -48,9 +49,8 @@ TConverters Converters(GstBin* bin) {
     while (gst_iterator_next(it, &item) == GST_ITERATOR_OK) {
         GstElement* e = GST_ELEMENT(g_value_get_object(&item));
         GstElementFactory* factory = gst_element_get_factory(e);
-        if (factory != nullptr &&
-            std::string(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory))) ==
-                "videoconvert") {
+        if (factory != nullptr && std::string(gst_plugin_feature_get_name(
+                                      GST_PLUGIN_FEATURE(factory))) == "videoconvert") {
             ++converters.Count;
             if (!gst_base_transform_is_passthrough(GST_BASE_TRANSFORM(e))) {
                 ++converters.Converting;
@@ -176,6 +176,47 @@ TEST_F(FrameGrabCaptureGraphTest, TestPatternDeliversFramesAtTheSelectedSize) {
     ASSERT_TRUE(FFrames.WaitFor(3));
     EXPECT_EQ(DeliveredSize(), std::make_pair(640, 480));
     EXPECT_EQ(FFrames.LastSize(), 640 * 480 * 4);
+}
+
+// The Test Pattern draws only the pictures the frame grab filter takes: at a 30 frames-per-
+// second format and the graph's frame time of 100 ms, every third frame of the format, each
+// lasting three.
+TEST_F(FrameGrabCaptureGraphTest, TestPatternDrawsOnlyThePicturesTheFrameTimeTakes) {
+    ASSERT_EQ(FGraph->ActivateMainGraph(Index("Test Pattern")), S_OK);
+    int32_t w = 0, h = 0;
+    int64_t interval = 0;
+    ASSERT_EQ(FGraph->GetOutputType(0, w, h, interval), S_OK);  // 320 x 240 YUY2, 30 fps
+    ASSERT_EQ(interval, 333333);
+    ASSERT_EQ(FGraph->SelectOutputType(0, w, h, interval), S_OK);
+    ASSERT_EQ(FGraph->RenderOutput(), S_OK);
+    TGstElementHandle pattern =
+        TGstElementHandle::Adopt(gst_bin_get_by_name(GST_BIN(FGraph->GraphBuilder()), "Pattern"));
+    ASSERT_TRUE(pattern);
+    gint64 frameTime = 0;
+    g_object_get(pattern.Get(), "frame-time", &frameTime, nullptr);
+    EXPECT_EQ(frameTime, kFrameTime);
+    struct TOffsets {
+        std::mutex Lock;
+        std::vector<guint64> Values;
+    } offsets;
+    TGstPadHandle out = TGstPadHandle::Adopt(gst_element_get_static_pad(pattern.Get(), "src"));
+    gst_pad_add_probe(
+        out.Get(), GST_PAD_PROBE_TYPE_BUFFER,
+        [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+            auto* o = static_cast<TOffsets*>(data);
+            std::lock_guard guard(o->Lock);
+            o->Values.push_back(GST_BUFFER_OFFSET(GST_PAD_PROBE_INFO_BUFFER(info)));
+            return GST_PAD_PROBE_OK;
+        },
+        &offsets, nullptr);
+    ASSERT_TRUE(SUCCEEDED(FGraph->Play()));
+    ASSERT_TRUE(FFrames.WaitFor(5));
+    FGraph->Stop();
+    std::lock_guard guard(offsets.Lock);
+    ASSERT_GE(offsets.Values.size(), 4u);
+    for (size_t i = 0; i < offsets.Values.size(); ++i) {
+        EXPECT_EQ(offsets.Values[i], i * 3) << i;
+    }
 }
 
 TEST_F(FrameGrabCaptureGraphTest, FileCameraDVRendersThroughSplitterAndDecoder) {
@@ -353,9 +394,9 @@ TEST(FrameGrabCaptureGraphMjpeg, CapturePinDecodesStraightIntoTheFrameGrabFilter
                      nullptr);
     TGstPadHandle capturePin = TGstPadHandle::Adopt(gst_element_get_static_pad(camera, "src"));
     TGstPadHandle input = TGstPadHandle::Adopt(gst_element_get_static_pad(grab.Get(), "sink"));
-    ASSERT_EQ(GraphRender::ConnectIntelligent(GST_BIN(pipeline.Get()), capturePin.Get(),
-                                              input.Get()),
-              S_OK);
+    ASSERT_EQ(
+        GraphRender::ConnectIntelligent(GST_BIN(pipeline.Get()), capturePin.Get(), input.Get()),
+        S_OK);
     TFrameCounter frames;
     VideoFrameGrabFilterControl(grab.Get())
         ->SetNextFrameDataFunction(

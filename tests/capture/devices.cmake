@@ -4,6 +4,7 @@ target_sources(tandrel_core_tests PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/CaptureDeviceMatchTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CaptureDeviceTypesTest.cpp
   ${CMAKE_CURRENT_LIST_DIR}/CaptureFormatsTest.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/TestPatternPictureTest.cpp
 )
 
 if(NOT TANDREL_CORE_ONLY)
@@ -14,6 +15,7 @@ if(NOT TANDREL_CORE_ONLY)
     ${CMAKE_CURRENT_LIST_DIR}/NetworkCameraTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/RtspCameraTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/VideoDeviceMonitorTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/TestPatternSourceTest.cpp
     ${CMAKE_CURRENT_LIST_DIR}/../support/FakeCameraProvider.cpp
   )
   target_link_libraries(tandrel_media_tests PRIVATE tandrel_rtsp_test_server)

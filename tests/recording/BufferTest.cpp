@@ -38,6 +38,25 @@ TEST(Buffer, GrowsByTheIncrementAndCompactsWhenGrowing) {
     EXPECT_EQ(negative.Size(), 2) << "a negative increment counts as 0";
 }
 
+// Room appended for writing in place counts as data at once, and grows the storage like AddData
+// (the live data moved to the start); no room, no change.
+TEST(Buffer, AppendedRoomIsWrittenInPlace) {
+    TBuffer buffer(8, 0);
+    buffer.AddData("ab", 2);
+    uint8_t* room = buffer.AppendRoom(3);
+    ASSERT_EQ(room, buffer.Buf() + 2);
+    std::memcpy(room, "cde", 3);
+    EXPECT_EQ(Live(buffer), "abcde");
+    buffer.SetFirst(1);
+    room = buffer.AppendRoom(5);  // 5 + 5 > 8: grows
+    ASSERT_NE(room, nullptr);
+    std::memcpy(room, "fghij", 5);
+    EXPECT_EQ(Live(buffer), "bcdefghij");
+    EXPECT_EQ(buffer.AppendRoom(0), nullptr);
+    EXPECT_EQ(buffer.AppendRoom(-1), nullptr);
+    EXPECT_EQ(Live(buffer), "bcdefghij");
+}
+
 TEST(Buffer, ConsumingAndCompactingKeepTheLiveWindow) {
     TBuffer buffer(16, 0);
     buffer.AddData("hello world", 11);
