@@ -4,9 +4,9 @@
 #include <gst/video/video.h>
 
 #include <algorithm>
-#include <mutex>
 
 #include "capture/TestPatternPicture.h"
+#include "platform/GstElementType.h"
 #include "shell/Diagnostics.h"
 
 namespace {
@@ -22,9 +22,10 @@ struct TPatternSource {
     gint64 FrameNumber;  // of the negotiated rate, the next to draw
 };
 
-// What a picture's times are made of, read together under the object lock.
+// What a picture is made of, read together under the object lock.
 struct TRate {
     bool Known = false;
+    GstVideoInfo Info;
     gint FpsN = 0;
     gint FpsD = 1;
     gint64 Step = 1;  // frames of the rate per picture drawn
@@ -56,9 +57,9 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
     gst_base_src_set_format(base, GST_FORMAT_TIME);
 }
 
-void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spec) {
+void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* param) {
     if (id != kPropFrameTime) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param);
         return;
     }
     GST_OBJECT_LOCK(object);
@@ -66,9 +67,9 @@ void SetProperty(GObject* object, guint id, const GValue* value, GParamSpec* spe
     GST_OBJECT_UNLOCK(object);
 }
 
-void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* spec) {
+void GetProperty(GObject* object, guint id, GValue* value, GParamSpec* param) {
     if (id != kPropFrameTime) {
-        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, spec);
+        G_OBJECT_WARN_INVALID_PROPERTY_ID(object, id, param);
         return;
     }
     GST_OBJECT_LOCK(object);
@@ -83,9 +84,10 @@ TRate RateOf(TPatternSource* self) {
     GST_OBJECT_LOCK(self);
     const gint64 frameTime = self->FrameTime;
     rate.Known = self->HasInfo;
-    rate.FpsN = GST_VIDEO_INFO_FPS_N(&self->Info);
-    rate.FpsD = GST_VIDEO_INFO_FPS_D(&self->Info);
+    rate.Info = self->Info;
     GST_OBJECT_UNLOCK(self);
+    rate.FpsN = GST_VIDEO_INFO_FPS_N(&rate.Info);
+    rate.FpsD = GST_VIDEO_INFO_FPS_D(&rate.Info);
     if (rate.Known && frameTime > 0 && rate.FpsN > 0 && rate.FpsD > 0) {
         // k * d / n seconds >= frameTime / 1e7 seconds
         const guint64 k =
@@ -159,9 +161,7 @@ GstFlowReturn Fill(GstPushSrc* push, GstBuffer* buffer) {
     if (!rate.Known) {
         return GST_FLOW_NOT_NEGOTIATED;
     }
-    GST_OBJECT_LOCK(self);
-    GstVideoInfo info = self->Info;
-    GST_OBJECT_UNLOCK(self);
+    const GstVideoInfo& info = rate.Info;
     GstVideoFrame frame;
     if (!gst_video_frame_map(&frame, &info, buffer, GST_MAP_WRITE)) {
         return GST_FLOW_ERROR;
@@ -211,15 +211,8 @@ void ClassInit(gpointer klass, gpointer) {
 }
 
 GType PatternSourceType() {
-    static const GType type = [] {
-        GTypeInfo info{};
-        info.class_size = sizeof(TPatternSourceClass);
-        info.class_init = ClassInit;
-        info.instance_size = sizeof(TPatternSource);
-        info.instance_init = InstanceInit;
-        return g_type_register_static(GST_TYPE_PUSH_SRC, "TandrelTestPatternSource", &info,
-                                      static_cast<GTypeFlags>(0));
-    }();
+    static const GType type = RegisterElementType<TPatternSource, TPatternSourceClass>(
+        GST_TYPE_PUSH_SRC, "TandrelTestPatternSource", ClassInit, InstanceInit);
     return type;
 }
 
@@ -228,14 +221,7 @@ GType PatternSourceType() {
 namespace TestPatternSource {
 
 bool Register() {
-    static std::mutex lock;
-    static bool registered = false;
-    std::lock_guard guard(lock);
-    if (!registered) {
-        registered = gst_element_register(nullptr, kFactoryName, GST_RANK_NONE,
-                                          PatternSourceType()) != FALSE;
-    }
-    return registered;
+    return RegisterElementFactory(kFactoryName, PatternSourceType());
 }
 
 TGstElementHandle Create(const char* Name) {

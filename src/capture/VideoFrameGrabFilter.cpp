@@ -13,6 +13,7 @@
 #include "capture/MediaTypeCaps.h"
 #include "capture/PlanarYuvConversion.h"
 #include "capture/Yuy2Conversion.h"
+#include "platform/GstElementType.h"
 #include "shell/Diagnostics.h"
 
 namespace {
@@ -29,9 +30,9 @@ struct TFrameGrabSinkClass {
 
 GstBaseSinkClass* gParentClass = nullptr;
 
-GstStaticPadTemplate gSinkTemplate =
-    GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS,
-                            GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE("{ BGRx, BGRA, YUY2, I420, NV12 }")));
+GstStaticPadTemplate gSinkTemplate = GST_STATIC_PAD_TEMPLATE(
+    "sink", GST_PAD_SINK, GST_PAD_ALWAYS,
+    GST_STATIC_CAPS(GST_VIDEO_CAPS_MAKE("{ BGRx, BGRA, YUY2, I420, NV12 }")));
 
 TVideoFrameGrabFilter* FilterOf(GstBaseSink* sink) {
     return reinterpret_cast<TFrameGrabSink*>(sink)->Filter;
@@ -167,15 +168,8 @@ void ClassInit(gpointer klass, gpointer) {
 }
 
 GType FrameGrabSinkType() {
-    static const GType type = [] {
-        GTypeInfo info{};
-        info.class_size = sizeof(TFrameGrabSinkClass);
-        info.class_init = ClassInit;
-        info.instance_size = sizeof(TFrameGrabSink);
-        info.instance_init = InstanceInit;
-        return g_type_register_static(GST_TYPE_BASE_SINK, "TandrelVideoFrameGrabFilter", &info,
-                                      static_cast<GTypeFlags>(0));
-    }();
+    static const GType type = RegisterElementType<TFrameGrabSink, TFrameGrabSinkClass>(
+        GST_TYPE_BASE_SINK, "TandrelVideoFrameGrabFilter", ClassInit, InstanceInit);
     return type;
 }
 
@@ -456,8 +450,7 @@ void TVideoFrameGrabFilter::PrepareFrame(GstBuffer* sample) {
                                frame, FWidth, FHeight);
             break;
         case TLayout::Nv12:
-            ConvertNV12ToRGB32(source[0], stride[0], source[1], stride[1], frame, FWidth,
-                               FHeight);
+            ConvertNV12ToRGB32(source[0], stride[0], source[1], stride[1], frame, FWidth, FHeight);
             break;
     }
 }
@@ -544,14 +537,7 @@ HRESULT TVideoFrameGrabFilter::Inactive() {
 }
 
 bool RegisterVideoFrameGrabFilter() {
-    static std::mutex lock;
-    static bool registered = false;
-    std::lock_guard guard(lock);
-    if (!registered) {
-        registered = gst_element_register(nullptr, kVideoFrameGrabFilterFactoryName, GST_RANK_NONE,
-                                          FrameGrabSinkType()) != FALSE;
-    }
-    return registered;
+    return RegisterElementFactory(kVideoFrameGrabFilterFactoryName, FrameGrabSinkType());
 }
 
 TVideoFrameGrabFilter* VideoFrameGrabFilterFromElement(GstElement* element) {

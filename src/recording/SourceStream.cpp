@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "capture/MediaTypeCaps.h"
+#include "platform/GstElementType.h"
 #include "shell/Diagnostics.h"
 
 namespace {
@@ -113,8 +114,8 @@ void ClassInit(gpointer klass, gpointer) {
     G_OBJECT_CLASS(klass)->finalize = Finalize;
     GstElementClass* elementClass = GST_ELEMENT_CLASS(klass);
     gst_element_class_add_static_pad_template(elementClass, &gSrcTemplate);
-    gst_element_class_set_static_metadata(elementClass, "Audio Video Source Filter",
-                                          "Source/Video", "Delivers the program's frames",
+    gst_element_class_set_static_metadata(elementClass, "Audio Video Source Filter", "Source/Video",
+                                          "Delivers the program's frames",
                                           "Vantrelle Media Solutions");
     GstBaseSrcClass* baseClass = GST_BASE_SRC_CLASS(klass);
     baseClass->get_caps = GetCaps;
@@ -129,15 +130,8 @@ void ClassInit(gpointer klass, gpointer) {
 }
 
 GType SourceStreamType() {
-    static const GType type = [] {
-        GTypeInfo info{};
-        info.class_size = sizeof(TSourceStreamElementClass);
-        info.class_init = ClassInit;
-        info.instance_size = sizeof(TSourceStreamElement);
-        info.instance_init = InstanceInit;
-        return g_type_register_static(GST_TYPE_PUSH_SRC, "TandrelAVSourcePin", &info,
-                                      static_cast<GTypeFlags>(0));
-    }();
+    static const GType type = RegisterElementType<TSourceStreamElement, TSourceStreamElementClass>(
+        GST_TYPE_PUSH_SRC, "TandrelAVSourcePin", ClassInit, InstanceInit);
     return type;
 }
 
@@ -165,7 +159,9 @@ TBCSourceStream::~TBCSourceStream() {
     }
 }
 
-HRESULT TBCSourceStream::Notify() { return E_FAIL; }
+HRESULT TBCSourceStream::Notify() {
+    return E_FAIL;
+}
 
 HRESULT TBCSourceStream::SetMediaType(const TMediaType* pmt) {
     if (pmt == nullptr) {
@@ -176,7 +172,9 @@ HRESULT TBCSourceStream::SetMediaType(const TMediaType* pmt) {
     return S_OK;
 }
 
-HRESULT TBCSourceStream::CompleteConnect() { return S_OK; }
+HRESULT TBCSourceStream::CompleteConnect() {
+    return S_OK;
+}
 
 HRESULT TBCSourceStream::OnThreadCreate() {
     MarkStreamStart();

@@ -6,12 +6,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "capture/MediaTypeCaps.h"
 #include "platform/DebugOutput.h"
+#include "platform/GstElementType.h"
 #include "platform/GstHandle.h"
 
 namespace {
@@ -74,15 +74,8 @@ void ClassInit(gpointer klass, gpointer) {
 }
 
 GType WriterType() {
-    static const GType type = [] {
-        GTypeInfo info{};
-        info.class_size = sizeof(TWriterBinClass);
-        info.class_init = ClassInit;
-        info.instance_size = sizeof(TWriterBin);
-        info.instance_init = InstanceInit;
-        return g_type_register_static(GST_TYPE_BIN, "TandrelWMVWriter", &info,
-                                      static_cast<GTypeFlags>(0));
-    }();
+    static const GType type = RegisterElementType<TWriterBin, TWriterBinClass>(
+        GST_TYPE_BIN, "TandrelWMVWriter", ClassInit, InstanceInit);
     return type;
 }
 
@@ -151,12 +144,10 @@ bool AddInput(TWriterBin* self, GstElement* mux, const std::vector<TGstElementHa
             return false;
         }
     }
-    TGstPadHandle muxPad =
-        TGstPadHandle::Adopt(gst_element_request_pad_simple(mux, muxTemplate));
+    TGstPadHandle muxPad = TGstPadHandle::Adopt(gst_element_request_pad_simple(mux, muxTemplate));
     TGstPadHandle encoderOut =
         TGstPadHandle::Adopt(gst_element_get_static_pad(chain.back().Get(), "src"));
-    if (!muxPad || !encoderOut ||
-        gst_pad_link(encoderOut.Get(), muxPad.Get()) != GST_PAD_LINK_OK) {
+    if (!muxPad || !encoderOut || gst_pad_link(encoderOut.Get(), muxPad.Get()) != GST_PAD_LINK_OK) {
         return false;
     }
     TGstPadHandle first =
@@ -209,10 +200,9 @@ bool AddVideoInput(TWriterBin* self, GstElement* mux, const TWMProfile::TStreamC
     // The profile's size is the picture's size: stretch, never add borders.
     g_object_set(chain[2].Get(), "add-borders", FALSE, nullptr);
     TGstCapsHandle caps = TGstCapsHandle::Adopt(gst_caps_new_simple(
-        "video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT,
-        vih->bmiHeader.biWidth, "height", G_TYPE_INT, std::abs(vih->bmiHeader.biHeight),
-        "framerate", GST_TYPE_FRACTION, num, den, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1,
-        nullptr));
+        "video/x-raw", "format", G_TYPE_STRING, "I420", "width", G_TYPE_INT, vih->bmiHeader.biWidth,
+        "height", G_TYPE_INT, std::abs(vih->bmiHeader.biHeight), "framerate", GST_TYPE_FRACTION,
+        num, den, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr));
     g_object_set(chain[3].Get(), "caps", caps.Get(), nullptr);
     GstElement* encoder = chain[4].Get();
     if (s.Bitrate > 0) {
@@ -223,9 +213,8 @@ bool AddVideoInput(TWriterBin* self, GstElement* mux, const TWMProfile::TStreamC
                                                   vih->AvgTimePerFrame)));
     }
     if (s.MaxKeyFrameSpacing > 0) {
-        const int64_t frames =
-            std::max<int64_t>(1, (s.MaxKeyFrameSpacing + vih->AvgTimePerFrame / 2) /
-                                     vih->AvgTimePerFrame);
+        const int64_t frames = std::max<int64_t>(
+            1, (s.MaxKeyFrameSpacing + vih->AvgTimePerFrame / 2) / vih->AvgTimePerFrame);
         SetArg(encoder, "gop-size", std::to_string(frames));
     }
     return AddInput(self, mux, chain, "video_%u", pinName);
@@ -242,10 +231,9 @@ bool AddAudioInput(TWriterBin* self, GstElement* mux, const TWMProfile::TStreamC
     if (!chain[2] || !chain[3]) {
         return false;
     }
-    TGstCapsHandle caps = TGstCapsHandle::Adopt(
-        gst_caps_new_simple("audio/x-raw", "rate", G_TYPE_INT,
-                            static_cast<int>(wfx->nSamplesPerSec), "channels", G_TYPE_INT,
-                            static_cast<int>(wfx->nChannels), nullptr));
+    TGstCapsHandle caps = TGstCapsHandle::Adopt(gst_caps_new_simple(
+        "audio/x-raw", "rate", G_TYPE_INT, static_cast<int>(wfx->nSamplesPerSec), "channels",
+        G_TYPE_INT, static_cast<int>(wfx->nChannels), nullptr));
     g_object_set(chain[2].Get(), "caps", caps.Get(), nullptr);
     if (s.Bitrate > 0) {
         SetArg(chain[3].Get(), "bitrate", std::to_string(s.Bitrate));
@@ -256,14 +244,7 @@ bool AddAudioInput(TWriterBin* self, GstElement* mux, const TWMProfile::TStreamC
 }  // namespace
 
 bool TWMVWriter::Register() {
-    static std::mutex lock;
-    static bool registered = false;
-    std::lock_guard guard(lock);
-    if (!registered) {
-        registered =
-            gst_element_register(nullptr, kFactoryName, GST_RANK_NONE, WriterType()) != FALSE;
-    }
-    return registered;
+    return RegisterElementFactory(kFactoryName, WriterType());
 }
 
 bool TWMVWriter::IsWriter(GstElement* element) {
@@ -327,12 +308,11 @@ HRESULT TWMVWriter::ConfigureFilterUsingProfile(GstElement* Writer, const TWMPro
     int audioInputs = 0;
     for (const auto& stream : Profile.Streams) {
         window = std::max(window, stream.BufferWindow);
-        const bool added =
-            stream.Video
-                ? AddVideoInput(self, mux.Get(), stream,
-                                "Video Input 0" + std::to_string(++videoInputs))
-                : AddAudioInput(self, mux.Get(), stream,
-                                "Audio Input 0" + std::to_string(++audioInputs));
+        const bool added = stream.Video
+                               ? AddVideoInput(self, mux.Get(), stream,
+                                               "Video Input 0" + std::to_string(++videoInputs))
+                               : AddAudioInput(self, mux.Get(), stream,
+                                               "Audio Input 0" + std::to_string(++audioInputs));
         if (!added) {
             RemoveInputs(self, mux.Get());
             return E_FAIL;
