@@ -13,7 +13,7 @@
 #include "shell/CommandLine.h"
 #include "shell/Form1.h"
 #include "shell/HeadlessRun.h"
-#include "shell/VisualStyle.h"
+#include "ui/VisualStyle.h"
 
 int main(int argc, char** argv) {
 #if defined(__GLIBC__)

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "shell/VisualStyle.h"
+#include "ui/VisualStyle.h"
 
 // Widget tests need one application object for the whole run; they run offscreen.
 int main(int argc, char** argv) {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "shell/ProductIcon.h"
+#include "ui/ProductIcon.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

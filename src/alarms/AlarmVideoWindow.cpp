@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 TAlarmVideoWindow::TAlarmVideoWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Tandrel"));

@@ -22,11 +22,11 @@
 #include <utility>
 
 #include "alarms/RetentionSetupForm.h"
-#include "capture/GraphFunctions.h"
+#include "graph/GraphFunctions.h"
 #include "localisation/UiText.h"
-#include "shell/Diagnostics.h"
-#include "shell/DialogLayout.h"
-#include "shell/MessageDialog.h"
+#include "platform/Diagnostics.h"
+#include "ui/DialogLayout.h"
+#include "ui/MessageDialog.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <utility>
 
 #include "localisation/UiText.h"
-#include "shell/Diagnostics.h"
-#include "shell/DialogLayout.h"
+#include "platform/Diagnostics.h"
+#include "ui/DialogLayout.h"
 
 namespace {
 

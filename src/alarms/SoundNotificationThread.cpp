@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "alarms/AlarmVideoPresenter.h"
-#include "capture/Graph.h"
-#include "shell/Diagnostics.h"
+#include "graph/Graph.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

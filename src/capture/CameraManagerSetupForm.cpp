@@ -23,8 +23,8 @@
 #include "capture/NetworkCamerasDialog.h"
 #include "localisation/UiText.h"
 #include "platform/DebugOutput.h"
-#include "shell/Diagnostics.h"
-#include "shell/DialogLayout.h"
+#include "platform/Diagnostics.h"
+#include "ui/DialogLayout.h"
 
 namespace {
 

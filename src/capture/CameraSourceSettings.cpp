@@ -5,8 +5,8 @@
 
 #include <algorithm>
 
+#include "platform/Diagnostics.h"
 #include "platform/SettingsStore.h"
-#include "shell/Diagnostics.h"
 
 namespace CameraSourceSettings {
 

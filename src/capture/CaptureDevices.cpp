@@ -7,7 +7,7 @@
 #include "capture/CaptureSourceBin.h"
 #include "capture/FrameGrabCaptureGraph.h"
 #include "capture/VideoDeviceMonitor.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace CaptureDevices {
 

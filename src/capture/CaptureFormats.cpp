@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "localisation/TandrelTexts.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "capture/GraphPads.h"
-#include "capture/MediaTypeCaps.h"
+#include "graph/GraphPads.h"
+#include "graph/MediaTypeCaps.h"
 
 namespace CapturePins {
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "capture/MediaTypeCaps.h"
+#include "graph/MediaTypeCaps.h"
 
 namespace {
 

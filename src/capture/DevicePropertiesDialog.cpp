@@ -12,10 +12,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "capture/GraphFunctions.h"
 #include "capture/V4l2Source.h"
+#include "graph/GraphFunctions.h"
+#include "platform/Diagnostics.h"
 #include "platform/GstHandle.h"
-#include "shell/Diagnostics.h"
 
 namespace {
 

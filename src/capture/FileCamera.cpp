@@ -24,10 +24,10 @@
 #include <vector>
 
 #include "capture/CaptureSourceBin.h"
-#include "capture/GraphPads.h"
-#include "capture/LiveDecoders.h"
-#include "capture/MediaTypeCaps.h"
-#include "shell/Diagnostics.h"
+#include "graph/GraphPads.h"
+#include "graph/LiveDecoders.h"
+#include "graph/MediaTypeCaps.h"
+#include "platform/Diagnostics.h"
 
 namespace FileCamera {
 

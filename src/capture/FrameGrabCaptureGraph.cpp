@@ -5,9 +5,9 @@
 #include <thread>
 
 #include "capture/CapturePins.h"
-#include "capture/GraphFunctions.h"
 #include "capture/VideoFrameGrabFilter.h"
-#include "shell/Diagnostics.h"
+#include "graph/GraphFunctions.h"
+#include "platform/Diagnostics.h"
 
 using CaptureDeviceControls::TControlKind;
 using CapturePins::TPinCategory;

@@ -5,8 +5,8 @@
 
 #include "capture/CaptureDeviceTypes.h"
 #include "capture/FrameGrabCaptureGraph.h"
-#include "capture/GraphFunctions.h"
-#include "shell/Diagnostics.h"
+#include "graph/GraphFunctions.h"
+#include "platform/Diagnostics.h"
 
 using namespace CaptureDeviceControls;
 

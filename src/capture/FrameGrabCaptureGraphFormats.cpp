@@ -7,9 +7,9 @@
 #include "capture/CapturePins.h"
 #include "capture/CaptureSplitters.h"
 #include "capture/FrameGrabCaptureGraph.h"
-#include "capture/GraphRender.h"
-#include "capture/MediaTypeCaps.h"
-#include "shell/Diagnostics.h"
+#include "graph/GraphRender.h"
+#include "graph/MediaTypeCaps.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

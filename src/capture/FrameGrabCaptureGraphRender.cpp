@@ -5,9 +5,9 @@
 #include "capture/CapturePins.h"
 #include "capture/CaptureSplitters.h"
 #include "capture/FrameGrabCaptureGraph.h"
-#include "capture/GraphRender.h"
 #include "capture/VideoFrameGrabFilter.h"
-#include "shell/Diagnostics.h"
+#include "graph/GraphRender.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "capture/CaptureSourceBin.h"
-#include "capture/LiveDecoders.h"
-#include "shell/Diagnostics.h"
+#include "graph/LiveDecoders.h"
+#include "platform/Diagnostics.h"
 
 namespace NetworkCamera {
 

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "capture/CameraSourceSettings.h"
-#include "shell/Diagnostics.h"
-#include "shell/DialogLayout.h"
+#include "platform/Diagnostics.h"
+#include "ui/DialogLayout.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "capture/TestPatternPicture.h"
+#include "platform/Diagnostics.h"
 #include "platform/GstElementType.h"
-#include "shell/Diagnostics.h"
 
 namespace {
 

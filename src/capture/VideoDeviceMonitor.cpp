@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <stdexcept>
 #include <utility>
 
-#include "capture/MediaTypeCaps.h"
 #include "capture/PlanarYuvConversion.h"
 #include "capture/Yuy2Conversion.h"
+#include "graph/MediaTypeCaps.h"
+#include "platform/Diagnostics.h"
 #include "platform/GstElementType.h"
-#include "shell/Diagnostics.h"
 
 namespace {
 

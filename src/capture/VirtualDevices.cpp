@@ -10,7 +10,7 @@
 #include "capture/CaptureSourceBin.h"
 #include "capture/FileCamera.h"
 #include "capture/TestPatternSource.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace VirtualDevices {
 

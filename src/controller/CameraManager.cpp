@@ -11,9 +11,9 @@
 #include "controller/FrameScrollBox.h"
 #include "detection/MotionDetectionListManager.h"
 #include "localisation/UiText.h"
+#include "platform/Diagnostics.h"
 #include "platform/Paths.h"
 #include "recording/PreEventRing.h"
-#include "shell/Diagnostics.h"
 #include "zones/SelectorObjectManager.h"
 
 namespace {

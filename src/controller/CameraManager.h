@@ -20,8 +20,8 @@
 #include "controller/CameraPicture.h"
 #include "controller/PanelButton.h"
 #include "detection/AdaptiveMotionDetection.h"
-#include "detection/Rect.h"
 #include "platform/DateTime.h"
+#include "platform/Rect.h"
 #include "recording/RecordingTypes.h"
 
 class QLabel;

@@ -5,7 +5,7 @@
 #include "controller/CameraManager.h"
 #include "controller/CameraPicture.h"
 #include "detection/MotionDetectionListManager.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 #include "zones/SelectorObjectManager.h"
 
 bool TCameraManager::NextFrameDataFunction(uint8_t* Data, int32_t Size) {

@@ -21,7 +21,7 @@
 #include "controller/CameraManager.h"
 #include "controller/CameraPicture.h"
 #include "localisation/UiText.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

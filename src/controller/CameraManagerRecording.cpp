@@ -15,10 +15,10 @@
 #include "alarms/AlarmSettings.h"
 #include "capture/FrameGrabCaptureGraph.h"
 #include "controller/CameraManager.h"
+#include "platform/Diagnostics.h"
 #include "recording/PreEventRing.h"
 #include "recording/RecordingRetention.h"
 #include "recording/WMEncodeGraphThread.h"
-#include "shell/Diagnostics.h"
 #include "videolog/VideoLogInfo.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include "alarms/AlarmSettings.h"
 #include "controller/CameraManager.h"
 #include "controller/CameraPicture.h"
+#include "platform/Diagnostics.h"
 #include "platform/SettingsStore.h"
-#include "shell/Diagnostics.h"
 #include "zones/SelectorObjectManager.h"
 #include "zones/ZoneGeometry.h"
 

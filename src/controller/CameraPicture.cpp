@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 TCameraPicture::TCameraPicture(std::mutex& Lock, QWidget* Parent) : QWidget(Parent), FLock(Lock) {
     setAttribute(Qt::WA_OpaquePaintEvent);

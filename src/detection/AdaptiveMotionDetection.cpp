@@ -5,7 +5,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "detection/PixelKernelsSimd.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "alarms/SoundNotificationThread.h"
 #include "detection/AdaptiveMotionDetection.h"
 #include "detection/MotionDetectionManager.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "detection/Rect.h"
+#include "platform/Rect.h"
 
 class TAlarmSettings;
 class TMotionDetectionManager;

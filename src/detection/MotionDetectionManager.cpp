@@ -7,7 +7,7 @@
 #include <stdexcept>
 
 #include "detection/PixelKernels.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "detection/AdaptiveMotionDetection.h"
 #include "detection/NeuralMotionDetection.h"
-#include "detection/Rect.h"
+#include "platform/Rect.h"
 
 // Watches one rectangular zone of RGB32 frames (4 bytes per pixel, rows packed without padding,
 // zone coordinates in buffer rows). Per frame it counts the pixels of the zone that differ

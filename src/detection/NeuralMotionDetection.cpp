@@ -8,7 +8,7 @@
 
 #include "detection/Convolution.h"
 #include "detection/PixelKernels.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 
 #include "localisation/TandrelTexts.h"
 #include "localisation/TextFileLines.h"
+#include "platform/Diagnostics.h"
 #include "platform/FileUtils.h"
-#include "shell/Diagnostics.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "localisation/LanguageList.h"
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 TLanguageList::~TLanguageList() {
     Clear();

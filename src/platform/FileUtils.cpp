@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

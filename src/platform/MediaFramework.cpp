@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 bool InitializeMediaFramework() {
     static std::once_flag once;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/Diagnostics.h"
 #include "platform/GstHandle.h"
-#include "shell/Diagnostics.h"
 
 namespace {
 

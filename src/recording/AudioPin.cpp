@@ -4,8 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/Diagnostics.h"
 #include "recording/AVSourceFilter.h"
-#include "shell/Diagnostics.h"
 
 TAudioPin::TAudioPin(TAVSourceFilter* AVSource, uint32_t PinIndex, std::shared_ptr<void> Owner,
                      std::mutex& StateLock)

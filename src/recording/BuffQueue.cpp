@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 constexpr uint32_t kCountLockTimeoutMs = 1000;

@@ -1,6 +1,6 @@
 #include "recording/BuffQueueEx.h"
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 bool TBuffQueueEx::GetEmptyBuffer(TBuffer*& Buff, int64_t TimeOutMS) {
     return TakeBuffer(FEmptySemaphore.get(), FEmptyExitEvent.get(), FWriteIndex, Buff,

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 TLock::TLock(const std::string& AUniqueName, int32_t AMaximumLocks)
     : FExitEvent(false, false), FMaxLocks(AMaximumLocks), FName(AUniqueName) {

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace fs = std::filesystem;
 

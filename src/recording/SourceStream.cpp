@@ -5,9 +5,9 @@
 #include <stdexcept>
 #include <utility>
 
-#include "capture/MediaTypeCaps.h"
+#include "graph/MediaTypeCaps.h"
+#include "platform/Diagnostics.h"
 #include "platform/GstElementType.h"
-#include "shell/Diagnostics.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/Diagnostics.h"
 #include "recording/AVSourceFilter.h"
 #include "recording/I420Conversion.h"
-#include "shell/Diagnostics.h"
 
 namespace {
 

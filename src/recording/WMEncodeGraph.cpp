@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/Diagnostics.h"
 #include "recording/AVSourceFilter.h"
 #include "recording/WMVWriter.h"
-#include "shell/Diagnostics.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/Graph.h"
+#include "graph/Graph.h"
 #include "recording/AVSourceControl.h"
 #include "recording/RecordingTypes.h"
 #include "recording/WindowsMediaConfigurator.h"

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <stdexcept>
 
+#include "platform/Diagnostics.h"
 #include "recording/AVSourceControl.h"
 #include "recording/I420Conversion.h"
 #include "recording/WMEncodeGraph.h"
-#include "shell/Diagnostics.h"
 
 namespace {
 

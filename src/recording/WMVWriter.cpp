@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "capture/MediaTypeCaps.h"
+#include "graph/MediaTypeCaps.h"
 #include "platform/DebugOutput.h"
 #include "platform/GstElementType.h"
 #include "platform/GstHandle.h"

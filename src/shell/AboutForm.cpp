@@ -13,7 +13,7 @@
 #include "localisation/UiText.h"
 #include "platform/BuildVersion.h"
 #include "platform/DebugOutput.h"
-#include "shell/ProductIcon.h"
+#include "ui/ProductIcon.h"
 
 namespace {
 

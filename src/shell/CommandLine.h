@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "detection/Rect.h"
+#include "platform/Rect.h"
 
 // What the command line asks for. Options of the program start with "--"; anything else (Qt's
 // own options such as "-platform xcb") is left to the toolkit.

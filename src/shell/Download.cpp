@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "platform/DateTime.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

@@ -23,14 +23,14 @@
 #include "localisation/LanguageFile.h"
 #include "localisation/LanguageList.h"
 #include "localisation/UiText.h"
+#include "platform/Diagnostics.h"
 #include "platform/Paths.h"
 #include "platform/SettingsStore.h"
 #include "shell/AboutForm.h"
-#include "shell/Diagnostics.h"
-#include "shell/MessageDialog.h"
-#include "shell/ProductIcon.h"
 #include "shell/TerminationSignals.h"
 #include "shell/UpdateCheck.h"
+#include "ui/MessageDialog.h"
+#include "ui/ProductIcon.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "localisation/UiText.h"
+#include "platform/Diagnostics.h"
 #include "platform/SettingsStore.h"
-#include "shell/Diagnostics.h"
-#include "shell/MessageDialog.h"
 #include "shell/UpdateHost.h"
 #include "shell/UpdateRoutines.h"
+#include "ui/MessageDialog.h"
 
 namespace {
 

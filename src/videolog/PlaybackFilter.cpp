@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 #include "videolog/PlaybackPreferredFilters.h"
 #include "videolog/PlaybackSession.h"
 

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <thread>
 
-#include "capture/DefaultSinks.h"
-#include "capture/GraphPads.h"
-#include "shell/Diagnostics.h"
+#include "graph/DefaultSinks.h"
+#include "graph/GraphPads.h"
+#include "platform/Diagnostics.h"
 #include "videolog/PlaybackPreferredFilters.h"
 #include "videolog/PlaybackStreamOrigin.h"
 #include "videolog/TransportStreamPrograms.h"

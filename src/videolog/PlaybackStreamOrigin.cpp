@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "capture/GraphPads.h"
+#include "graph/GraphPads.h"
 #include "platform/GstHandle.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <cstdio>
 
 #include "platform/DebugOutput.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 #include "videolog/PreviewGrid.h"
 #include "videolog/PreviewVideoWidget.h"
 #include "videolog/TrackBar.h"

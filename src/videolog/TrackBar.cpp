@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 #include "zones/ZoneGeometry.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

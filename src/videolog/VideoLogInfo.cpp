@@ -10,8 +10,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/Diagnostics.h"
 #include "platform/Paths.h"
-#include "shell/Diagnostics.h"
 
 namespace {
 

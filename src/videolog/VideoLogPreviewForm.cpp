@@ -9,8 +9,8 @@
 #include <QToolButton>
 
 #include "localisation/UiText.h"
-#include "shell/DialogLayout.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
+#include "ui/DialogLayout.h"
 #include "videolog/ControlColors.h"
 #include "videolog/PreviewGlyphs.h"
 #include "videolog/PreviewPlayer.h"

@@ -17,8 +17,8 @@
 
 #include "localisation/UiText.h"
 #include "platform/DateTime.h"
-#include "shell/DialogLayout.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
+#include "ui/DialogLayout.h"
 #include "videolog/VideoLogPreviewForm.h"
 
 namespace {

@@ -2,11 +2,11 @@
 
 #include <cstdlib>
 
-#include "capture/GraphFunctions.h"
-#include "capture/GraphPads.h"
-#include "capture/MediaTypeCaps.h"
+#include "graph/GraphFunctions.h"
+#include "graph/GraphPads.h"
+#include "graph/MediaTypeCaps.h"
+#include "platform/Diagnostics.h"
 #include "platform/MediaType.h"
-#include "shell/Diagnostics.h"
 #include "videolog/PlaybackFilter.h"
 #include "videolog/StreamNames.h"
 

@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 #include "zones/ObjectIDFormat.h"
 
 TSelectorObjectManager::TSelectorObjectManager(int32_t MaxObjects) : FMaxObjects(MaxObjects) {}

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "detection/Rect.h"
+#include "platform/Rect.h"
 #include "zones/SelectorObject.h"
 
 class QWidget;

@@ -29,8 +29,8 @@
 #include "localisation/LanguageFile.h"
 #include "localisation/TandrelTexts.h"
 #include "platform/MediaFramework.h"
-#include "shell/MessageDialog.h"
 #include "support/LogCapture.h"
+#include "ui/MessageDialog.h"
 
 namespace {
 

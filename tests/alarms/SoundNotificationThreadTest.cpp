@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "alarms/AlarmTestSupport.h"
-#include "capture/Graph.h"
+#include "graph/Graph.h"
 #include "support/LogCapture.h"
 
 namespace {

@@ -25,12 +25,12 @@
 
 #include "capture/CaptureTestFiles.h"
 #include "capture/FrameGrabCaptureGraph.h"
-#include "capture/GraphFunctions.h"
+#include "graph/GraphFunctions.h"
 #include "localisation/LanguageFile.h"
 #include "localisation/TandrelTexts.h"
 #include "platform/MediaFramework.h"
-#include "shell/MessageDialog.h"
 #include "support/LogCapture.h"
+#include "ui/MessageDialog.h"
 
 namespace {
 

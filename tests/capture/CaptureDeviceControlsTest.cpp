@@ -11,7 +11,7 @@
 #include "capture/CaptureDeviceTypes.h"
 #include "capture/CaptureTestFiles.h"
 #include "capture/FrameGrabCaptureGraph.h"
-#include "capture/GraphFunctions.h"
+#include "graph/GraphFunctions.h"
 #include "support/LogCapture.h"
 
 #ifdef __linux__

@@ -10,8 +10,8 @@
 #include "capture/CaptureFormats.h"
 #include "capture/CaptureTestFiles.h"
 #include "capture/FrameGrabCaptureGraph.h"
-#include "capture/GraphRender.h"
 #include "capture/VideoFrameGrabFilter.h"
+#include "graph/GraphRender.h"
 #include "support/LogCapture.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "capture/GraphFunctions.h"
 #include "capture/V4l2Device.h"
 #include "capture/V4l2Source.h"
+#include "graph/GraphFunctions.h"
 #include "platform/GstHandle.h"
 #include "support/LogCapture.h"
 

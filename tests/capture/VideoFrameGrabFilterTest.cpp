@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "capture/DirectShowGraph.h"
-#include "capture/MediaTypeCaps.h"
 #include "capture/PlanarYuvConversion.h"
 #include "capture/VideoFrameGrabFilter.h"
 #include "capture/Yuy2Conversion.h"
+#include "graph/DirectShowGraph.h"
+#include "graph/MediaTypeCaps.h"
 #include "platform/Sync.h"
 #include "support/LogCapture.h"
 

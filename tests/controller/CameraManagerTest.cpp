@@ -15,9 +15,9 @@
 #include "controller/PictureLayout.h"
 #include "detection/MotionDetectionListManager.h"
 #include "platform/Paths.h"
-#include "shell/MessageDialog.h"
 #include "support/LogCapture.h"
 #include "support/MessageRecorder.h"
+#include "ui/MessageDialog.h"
 #include "zones/SelectorObjectManager.h"
 
 namespace {

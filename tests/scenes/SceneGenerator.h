@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "detection/Rect.h"
+#include "platform/Rect.h"
 
 // Street scenes with known truth for the detectors: a textured background with the 1/f
 // spectrum of real photographs (a sunny facade with windows, a pavement, a tree against the

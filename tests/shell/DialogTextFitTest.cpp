@@ -34,8 +34,8 @@
 #include "localisation/UiText.h"
 #include "platform/MediaFramework.h"
 #include "shell/AboutForm.h"
-#include "shell/MessageDialog.h"
-#include "shell/VisualStyle.h"
+#include "ui/MessageDialog.h"
+#include "ui/VisualStyle.h"
 #include "videolog/VideoLogPreviewForm.h"
 #include "videolog/VideoLoggerFrm.h"
 

@@ -21,9 +21,9 @@
 #include "controller/CameraManager.h"
 #include "localisation/LanguageFile.h"
 #include "platform/SingleInstanceLock.h"
-#include "shell/MessageDialog.h"
 #include "support/LogCapture.h"
 #include "support/SettingsHome.h"
+#include "ui/MessageDialog.h"
 #include "zones/SelectorObjectManager.h"
 
 namespace {

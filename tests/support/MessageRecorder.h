@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <QStringList>
 
-#include "shell/MessageDialog.h"
+#include "ui/MessageDialog.h"
 
 // Records every message box instead of showing it.
 class MessageRecorder {

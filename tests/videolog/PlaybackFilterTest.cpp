@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "capture/FrameGrabCaptureGraph.h"
-#include "capture/GraphFunctions.h"
-#include "capture/GraphPads.h"
+#include "graph/GraphFunctions.h"
+#include "graph/GraphPads.h"
 #include "videolog/PlaybackFilterTestSupport.h"
 
 using namespace PlaybackTest;

@@ -1,4 +1,4 @@
-#include "shell/VisualStyle.h"
+#include "ui/VisualStyle.h"
 
 #include <QApplication>
 #include <QFile>

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "capture/GraphCommon.h"
+#include "graph/GraphCommon.h"
 
 // The capture graph's filter-graph wrapper. Its lines go through LogMessage without a tag;
 // a failing construction step logs its "DX Error" line and the constructor's catch-all line,

@@ -1,4 +1,4 @@
-#include "shell/DialogLayout.h"
+#include "ui/DialogLayout.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "capture/GraphPads.h"
+#include "graph/GraphPads.h"
 #include "platform/GstHandle.h"
 #include "platform/HResult.h"
 

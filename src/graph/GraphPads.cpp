@@ -1,4 +1,4 @@
-#include "capture/GraphPads.h"
+#include "graph/GraphPads.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 #include <gtest/gtest.h>
 

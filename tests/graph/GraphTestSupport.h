@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "capture/GraphCommon.h"
+#include "graph/GraphCommon.h"
 
 // Adds an element to a wrapper's graph; fails the test when the factory is missing.
 inline TGstElementHandle AddOrFail(TGraphCommon& graph, const char* factory,

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "capture/GraphPads.h"
+#include "graph/GraphPads.h"
 #include "platform/GstHandle.h"
 #include "platform/HResult.h"
 

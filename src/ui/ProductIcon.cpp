@@ -1,4 +1,4 @@
-#include "shell/ProductIcon.h"
+#include "ui/ProductIcon.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "capture/LiveDecoders.h"
+#include "graph/LiveDecoders.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "capture/GraphFunctions.h"
+#include "graph/GraphFunctions.h"
 
 #include <unistd.h>
 
@@ -9,11 +9,11 @@
 #include <map>
 #include <mutex>
 
-#include "capture/Graph.h"
-#include "capture/MediaTypeCaps.h"
 #include "capture/V4l2Source.h"
+#include "graph/Graph.h"
+#include "graph/MediaTypeCaps.h"
 #include "platform/DebugOutput.h"
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

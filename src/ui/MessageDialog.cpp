@@ -1,4 +1,4 @@
-#include "shell/MessageDialog.h"
+#include "ui/MessageDialog.h"
 
 #include <QAbstractButton>
 #include <QGuiApplication>

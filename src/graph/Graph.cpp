@@ -1,12 +1,12 @@
-#include "capture/Graph.h"
+#include "graph/Graph.h"
 
 #include <gst/audio/streamvolume.h>
 
 #include <stdexcept>
 #include <vector>
 
-#include "capture/GraphFunctions.h"
-#include "capture/GraphRender.h"
+#include "graph/GraphFunctions.h"
+#include "graph/GraphRender.h"
 #include "platform/DebugOutput.h"
 
 namespace {

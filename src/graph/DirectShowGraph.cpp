@@ -1,9 +1,9 @@
-#include "capture/DirectShowGraph.h"
+#include "graph/DirectShowGraph.h"
 
 #include <stdexcept>
 #include <string>
 
-#include "shell/Diagnostics.h"
+#include "platform/Diagnostics.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
-#include "capture/GraphCommon.h"
+#include "graph/GraphCommon.h"
 
 #include <chrono>
 #include <cstdio>
 #include <thread>
 #include <vector>
 
-#include "capture/GraphFunctions.h"
-#include "capture/GraphRender.h"
+#include "graph/GraphFunctions.h"
+#include "graph/GraphRender.h"
 #include "platform/MediaFramework.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "capture/DefaultSinks.h"
+#include "graph/DefaultSinks.h"
 
 #include <cstdlib>
 

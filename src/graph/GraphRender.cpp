@@ -1,13 +1,13 @@
-#include "capture/GraphRender.h"
+#include "graph/GraphRender.h"
 
 #include <initializer_list>
 #include <mutex>
 #include <utility>
 #include <vector>
 
-#include "capture/DefaultSinks.h"
-#include "capture/LiveDecoders.h"
-#include "shell/Diagnostics.h"
+#include "graph/DefaultSinks.h"
+#include "graph/LiveDecoders.h"
+#include "platform/Diagnostics.h"
 
 namespace GraphRender {
 

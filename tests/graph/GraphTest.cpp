@@ -3,9 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "capture/DirectShowGraph.h"
-#include "capture/Graph.h"
-#include "capture/GraphTestSupport.h"
+#include "graph/DirectShowGraph.h"
+#include "graph/Graph.h"
+#include "graph/GraphTestSupport.h"
 #include "support/LogCapture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "capture/MediaTypeCaps.h"
+#include "graph/MediaTypeCaps.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "capture/GraphCommon.h"
-#include "capture/GraphRender.h"
+#include "graph/GraphCommon.h"
+#include "graph/GraphRender.h"
 
 // The filter-graph wrapper of the encoding graph, the alarm playback and CanFileRender.
 // Its lines go straight to OutputDebugString, tagged "gkt: " (except the renderer queries);

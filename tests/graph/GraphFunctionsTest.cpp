@@ -1,4 +1,4 @@
-#include "capture/GraphFunctions.h"
+#include "graph/GraphFunctions.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "capture/DirectShowGraph.h"
-#include "capture/Graph.h"
-#include "capture/GraphPads.h"
-#include "capture/GraphTestSupport.h"
+#include "graph/DirectShowGraph.h"
+#include "graph/Graph.h"
+#include "graph/GraphPads.h"
+#include "graph/GraphTestSupport.h"
 #include "support/LogCapture.h"
 
 namespace {
