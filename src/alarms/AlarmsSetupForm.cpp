@@ -22,7 +22,7 @@
 #include <utility>
 
 #include "alarms/RetentionSetupForm.h"
-#include "graph/GraphFunctions.h"
+#include "graph/FileRenderProbe.h"
 #include "localisation/UiText.h"
 #include "platform/Diagnostics.h"
 #include "ui/DialogLayout.h"

@@ -117,14 +117,6 @@ std::string GetPhysicalConnectorName(int32_t PhysicalConnectorType) {
     }
 }
 
-std::string GuidToString(const TGUID& g) {
-    char text[40];
-    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  static_cast<unsigned>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1],
-                  g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-    return text;
-}
-
 std::string DescribeMediaType(const TMediaType& mt) {
     return "MajorType = " + GuidToString(mt.majortype) + " SubType = " + GuidToString(mt.subtype) +
            " FormatType = " + GuidToString(mt.formattype) +

@@ -17,8 +17,5 @@ bool IsDeckLinkName(const std::string& FriendlyName);
 // "Unknown" for any value outside the table.
 std::string GetPhysicalConnectorName(int32_t PhysicalConnectorType);
 
-// A GUID in its braced registry form, e.g. "{73646976-0000-0010-8000-00AA00389B71}".
-std::string GuidToString(const TGUID& Guid);
-
 // The description line logged for a media type that no device-type rule recognises.
 std::string DescribeMediaType(const TMediaType& MediaType);

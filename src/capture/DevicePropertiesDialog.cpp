@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "capture/PropertyPages.h"
 #include "capture/V4l2Source.h"
-#include "graph/GraphFunctions.h"
 #include "platform/Diagnostics.h"
 #include "platform/GstHandle.h"
 

@@ -15,6 +15,7 @@
 #include "capture/NextFrameDataFunction.h"
 #include "capture/VirtualDevices.h"
 #include "graph/DirectShowGraph.h"
+#include "graph/FilterClassIds.h"
 #include "platform/GstHandle.h"
 #include "platform/HResult.h"
 #include "platform/MediaType.h"
@@ -25,19 +26,6 @@ class TVideoFrameGrabFilter;
 // {860BB310-5D01-11D0-BD3B-00A0C911CE86}
 constexpr TGUID CLSID_VideoInputDeviceCategory = {
     0x860BB310, 0x5D01, 0x11D0, {0xBD, 0x3B, 0x00, 0xA0, 0xC9, 0x11, 0xCE, 0x86}};
-// {AFB6C280-2C41-11D3-8A60-0000F81E0E4A}
-constexpr TGUID CLSID_MPEG2Demultiplexer = {
-    0xAFB6C280, 0x2C41, 0x11D3, {0x8A, 0x60, 0x00, 0x00, 0xF8, 0x1E, 0x0E, 0x4A}};
-// {4EB31670-9FC6-11CF-AF6E-00AA00B67A42}
-constexpr TGUID CLSID_DVSplitter = {
-    0x4EB31670, 0x9FC6, 0x11CF, {0xAF, 0x6E, 0x00, 0xAA, 0x00, 0xB6, 0x7A, 0x42}};
-// {B1B77C00-C3E4-11CF-AF79-00AA00B67A42}
-constexpr TGUID CLSID_DVVideoCodec = {
-    0xB1B77C00, 0xC3E4, 0x11CF, {0xAF, 0x79, 0x00, 0xAA, 0x00, 0xB6, 0x7A, 0x42}};
-// {212690FB-83E5-4526-8FD7-74478B7939CD}: the MPEG-2 video decoder class; avdec_mpeg2video here.
-constexpr TGUID CLSID_CMPEG2VidDecoderDS = {
-    0x212690FB, 0x83E5, 0x4526, {0x8F, 0xD7, 0x74, 0x47, 0x8B, 0x79, 0x39, 0xCD}};
-
 // The capture graph: a listed capture device (real, or one of the virtual devices) turned into
 // a running graph that ends in the frame grab filter, which hands RGB32 frames to the stored
 // frame callback. Built in two steps: ActivateMainGraph creates the device part according to

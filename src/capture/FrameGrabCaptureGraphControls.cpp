@@ -5,6 +5,7 @@
 
 #include "capture/CaptureDeviceTypes.h"
 #include "capture/FrameGrabCaptureGraph.h"
+#include "capture/PropertyPages.h"
 #include "graph/GraphFunctions.h"
 #include "platform/Diagnostics.h"
 

@@ -9,8 +9,6 @@
 #include <map>
 #include <mutex>
 
-#include "capture/V4l2Source.h"
-#include "graph/Graph.h"
 #include "graph/MediaTypeCaps.h"
 #include "platform/DebugOutput.h"
 #include "platform/Diagnostics.h"
@@ -31,22 +29,6 @@ int32_t gNextCookie = 1;
 bool DotDumpEnabled() {
     const char* dir = std::getenv("GST_DEBUG_DUMP_DOT_DIR");
     return dir != nullptr && *dir != '\0';
-}
-
-// ---- property pages ----
-
-std::mutex gPageMutex;
-TPropertyPageHandler gPageHandler;
-
-// A V4L2 source, or a capture filter (bin) around one.
-bool IsV4L2Source(GstElement* element) {
-    return static_cast<bool>(V4l2Source::Find(element));
-}
-
-// At least one user control (brightness, contrast, gain, ...) on the device.
-bool DeviceHasControls(GstElement* object) {
-    std::vector<TV4l2Control> controls;
-    return V4l2Source::ReadControls(object, controls) && !controls.empty();
 }
 
 // ---- renderers ----
@@ -70,22 +52,6 @@ int64_t FrameIntervalOf(const GstCaps* caps) {
         return 0;
     }
     return AvgTimePerFrameFromFrameRate(num, den);
-}
-
-// Bounded preroll of a rendered file: true once the graph reached PAUSED without error.
-bool Preroll(TGraph& graph) {
-    constexpr GstClockTime kPrerollBound = 5 * GST_SECOND;
-    const GstStateChangeReturn ret = gst_element_set_state(graph.MediaControl(), GST_STATE_PAUSED);
-    if (ret == GST_STATE_CHANGE_FAILURE) {
-        return false;
-    }
-    if (ret != GST_STATE_CHANGE_ASYNC) {
-        return true;
-    }
-    TGstMessageHandle msg = TGstMessageHandle::Adopt(gst_bus_timed_pop_filtered(
-        graph.MediaEvent(), kPrerollBound,
-        static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_ASYNC_DONE)));
-    return msg && GST_MESSAGE_TYPE(msg.Get()) == GST_MESSAGE_ASYNC_DONE;
 }
 
 }  // namespace
@@ -147,40 +113,6 @@ void DumpRunningObjectTableGraph(int32_t cookie, const char* stage) {
     }
     fileName += std::string(".") + stage;
     gst_debug_bin_to_dot_file(GST_BIN(graph.Get()), GST_DEBUG_GRAPH_SHOW_ALL, fileName.c_str());
-}
-
-TPropertyPageHandler SetPropertyPageHandler(TPropertyPageHandler handler) {
-    std::lock_guard lock(gPageMutex);
-    return std::exchange(gPageHandler, std::move(handler));
-}
-
-bool IsPropertyPageAvailable(GstElement* object) {
-    if (object == nullptr) {
-        return false;
-    }
-    if (!IsV4L2Source(object)) {
-        LogMessage("Property Pages not supported.");
-        return false;
-    }
-    return DeviceHasControls(object);
-}
-
-HRESULT ShowSpecifiedPropertyPages(GstElement* object, void* ownerWindow,
-                                   const std::string& caption) {
-    try {
-        if (object == nullptr || !IsV4L2Source(object) || !DeviceHasControls(object)) {
-            return E_NOTIMPL;
-        }
-        TPropertyPageHandler handler;
-        {
-            std::lock_guard lock(gPageMutex);
-            handler = gPageHandler;
-        }
-        return handler ? handler(object, ownerWindow, caption) : E_NOTIMPL;
-    } catch (...) {
-        LogMessage("Error in ShowSpecifiedPropertyPages call...");
-        return E_FAIL;
-    }
 }
 
 void NukeDownstream(GstElement* filter) {
@@ -258,21 +190,6 @@ HRESULT GetVideoRenderFilterFPS(GstElement* filter, int64_t& frameInterval) {
     } catch (...) {
         OutputDebugString("Error in GetVideoRenderFilterFPS call.");
         return E_FAIL;
-    }
-}
-
-bool CanFileRender(const std::string& fileName) {
-    try {
-        TGraph graph(TGraphClock::System);
-        if (!graph.Valid() || FAILED(graph.RenderFile(fileName)) || !Preroll(graph)) {
-            return false;
-        }
-        const bool video = graph.RetrieveVideoWindow();
-        const bool audio = graph.RetrieveBasicAudio();
-        return video || audio;
-    } catch (...) {
-        OutputDebugString("Error in CanFileRender call...");
-        return false;
     }
 }
 

@@ -3,7 +3,6 @@
 #include <gst/gst.h>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "graph/GraphPads.h"
@@ -23,18 +22,6 @@ void DumpRunningObjectTableGraph(int32_t cookie, const char* stage);
 // The registered name of `cookie`; empty when unknown.
 std::string RunningObjectTableName(int32_t cookie);
 
-// Property pages. A device offers pages when it is a V4L2 source whose device has at least
-// one control; everything else is "not supported". The pages themselves are a dialog of the
-// application layer, which installs it here; without one nothing is shown.
-using TPropertyPageHandler =
-    std::function<HRESULT(GstElement* object, void* ownerWindow, const std::string& caption)>;
-// Returns the previous handler.
-TPropertyPageHandler SetPropertyPageHandler(TPropertyPageHandler handler);
-// E_NOTIMPL (nothing shown) unless the object offers pages and a handler is installed.
-HRESULT ShowSpecifiedPropertyPages(GstElement* object, void* ownerWindow,
-                                   const std::string& caption);
-bool IsPropertyPageAvailable(GstElement* object);
-
 // Removes everything downstream of `filter` from its graph, depth first; the filter stays.
 void NukeDownstream(GstElement* filter);
 
@@ -43,10 +30,6 @@ bool IsFilterVideoRenderer(GstElement* filter);
 // The frame interval (100 ns) of the first connected video input: S_OK; S_FALSE when there is
 // none; E_INVALIDARG for a nil filter. 0 while the interval is unknown (not negotiated yet).
 HRESULT GetVideoRenderFilterFPS(GstElement* filter, int64_t& frameInterval);
-
-// True when the file holds a video or audio stream that decodes: the file is rendered in a
-// temporary graph, prerolled (bounded wait) and checked for a video or audio sink.
-bool CanFileRender(const std::string& fileName);
 
 // The first pad of `dir` whose linked state equals `connected`.
 TGstPadHandle FindFirstPinOnFilter(GstElement* filter, bool connected, TPinDirection dir);

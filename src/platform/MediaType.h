@@ -3,12 +3,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 // The media-type record of the capture and encoding code: the fields and byte layout of the
 // Windows media framework's AM_MEDIA_TYPE and its format blocks, so every size, bit-rate and
 // offset rule written for them holds unchanged. Conversion to and from GstCaps lives in
-// capture/MediaTypeCaps.h.
+// graph/MediaTypeCaps.h.
 
 struct TGUID {
     uint32_t Data1;
@@ -29,6 +30,9 @@ struct TGUID {
     }
 };
 static_assert(sizeof(TGUID) == 16);
+
+// A GUID in its braced registry form, e.g. "{73646976-0000-0010-8000-00AA00389B71}".
+std::string GuidToString(const TGUID& Guid);
 
 // A four-character code as the bitmap header's biCompression field holds it.
 constexpr uint32_t MakeFourCC(char a, char b, char c, char d) {

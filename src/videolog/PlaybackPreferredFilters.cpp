@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "capture/FrameGrabCaptureGraph.h"
+#include "graph/FilterClassIds.h"
 
 std::string PlaybackFactoryForClassId(const TGUID& ClassId) {
     struct TClassFactory {

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "capture/CaptureDeviceTypes.h"
+#include "platform/MediaType.h"
 
 namespace {
 

@@ -25,6 +25,7 @@
 
 #include "capture/CaptureTestFiles.h"
 #include "capture/FrameGrabCaptureGraph.h"
+#include "capture/PropertyPages.h"
 #include "graph/GraphFunctions.h"
 #include "localisation/LanguageFile.h"
 #include "localisation/TandrelTexts.h"

@@ -11,6 +11,7 @@
 #include "capture/CaptureDeviceTypes.h"
 #include "capture/CaptureTestFiles.h"
 #include "capture/FrameGrabCaptureGraph.h"
+#include "capture/PropertyPages.h"
 #include "graph/GraphFunctions.h"
 #include "support/LogCapture.h"
 

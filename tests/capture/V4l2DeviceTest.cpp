@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/PropertyPages.h"
 #include "capture/V4l2Device.h"
 #include "capture/V4l2Source.h"
 #include "graph/GraphFunctions.h"
