@@ -4,6 +4,7 @@
 #include <malloc.h>
 #endif
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,6 +17,9 @@
 #include "ui/VisualStyle.h"
 
 int main(int argc, char** argv) {
+    // A reader that goes away (a closed pipe of event lines, a network peer) is a failed write
+    // to be handled where it happens, never the end of the program.
+    std::signal(SIGPIPE, SIG_IGN);
 #if defined(__GLIBC__)
     // Every streaming, detector and alarm thread would otherwise get a malloc arena of its own,
     // each keeping the frame-sized blocks it once held. Nothing on the frame path allocates per

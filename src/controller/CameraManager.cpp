@@ -14,6 +14,7 @@
 #include "platform/Diagnostics.h"
 #include "platform/Paths.h"
 #include "recording/PreEventRing.h"
+#include "videolog/RecordingRepair.h"
 #include "zones/SelectorObjectManager.h"
 
 namespace {
@@ -58,6 +59,7 @@ TCameraManager::TCameraManager(QWidget* MainForm, int32_t TimePerFrameMS) {
 TCameraManager::~TCameraManager() {
     try {
         StopCameraWatch();
+        FRepairThread.Join();
         if (FFrameGrabCaptureGraph) {
             FFrameGrabCaptureGraph->SetStreamEndHandler({});
         }
@@ -193,13 +195,22 @@ bool TCameraManager::InitializeCamera() {
         const std::string dataFolder = GetCommonAppDataPath();
         FConstantLogFolder = ConstantLogFolderOf(dataFolder);
         FMotionLogFolder = MotionLogFolderOf(dataFolder);
+        // Watching and alarms need no folder: one that cannot be made (a file in its place, a
+        // read-only disk) is logged, and every recording tries it again before it starts.
         for (const std::string* folder : {&FConstantLogFolder, &FMotionLogFolder}) {
             if (!ForceFolder(*folder)) {
                 LogMessageFmt("Error in TCameraManager.InitializeCamera - cannot create folder %s",
                               folder->c_str());
-                return false;
+                if (!FFileFailureReported[0] && FRecordingEventCallback) {
+                    FRecordingEventCallback(TRecordingEvent{
+                        false, std::string(), 0,
+                        "the recording folder " + *folder +
+                            " cannot be created; recordings are tried again later."});
+                }
+                FFileFailureReported = {true, true};
             }
         }
+        StartRecordingRepair();
 
         FFrameGrabCaptureGraph->Play();
         StartCameraWatch();
@@ -213,6 +224,19 @@ bool TCameraManager::InitializeCamera() {
         LogMessage("Error in TCameraManager.InitializeCamera call...");
         return false;
     }
+}
+
+void TCameraManager::StartRecordingRepair() {
+    // Once per controller, beside the camera: reading a cut-off file through takes a moment.
+    if (FRepairThread.Running()) {
+        return;
+    }
+    FRepairThread.Start("rec-repair", [folders = std::vector<std::string>{FMotionLogFolder,
+                                                                          FConstantLogFolder}] {
+        for (const std::string& folder : folders) {
+            RepairRecordingInfo(folder);
+        }
+    });
 }
 
 bool TCameraManager::DeinitializeCamera() {
@@ -246,6 +270,8 @@ bool TCameraManager::DeinitializeCamera() {
         std::lock_guard<std::mutex> guard(FLock);
         StopWMEncoderGraph(0);
         StopWMEncoderGraph(1);
+        // Frames of the camera that stopped never open a recording made after it.
+        FPreEventRing.reset();
         return true;
     } catch (...) {
         LogMessage("Error in TCameraManager.DeinitializeCamera call...");

@@ -21,6 +21,7 @@
 #include "controller/PanelButton.h"
 #include "detection/AdaptiveMotionDetection.h"
 #include "platform/DateTime.h"
+#include "platform/NamedThread.h"
 #include "platform/Rect.h"
 #include "recording/RecordingTypes.h"
 
@@ -59,6 +60,9 @@ struct TRecordingEvent {
     bool Finished = false;
     std::string File;
     double Duration = 0;
+    // Not empty when the recording could not be made or holds nothing: what went wrong, said
+    // for whoever reads the events. No information file was written then.
+    std::string Error;
 };
 using TRecordingEventCallback = std::function<void(const TRecordingEvent&)>;
 
@@ -275,6 +279,12 @@ private:
     bool MakeRoomForRecording(int32_t Kind);
     // A recorder of the kind failed to write: its next file waits for the pause and for room.
     void PauseAfterWriteFailure(int32_t Kind);
+    // Ends a running recording of that kind when its disk no longer keeps the free space the
+    // limits ask for (frame step, once a second).
+    void StopRecordingWhenDiskIsFull(int32_t Kind);
+    void StartRecordingRepair();
+    // The free space a new file of the kind needs besides the limits: a second of its video.
+    uint64_t RoomForOneSecond(int32_t Kind) const;
     // Camera loss and reconnection (GUI thread). The watch starts when the camera has started
     // and ends when it is stopped.
     void StartCameraWatch();
@@ -340,6 +350,11 @@ private:
     std::array<TDateTime, 2> FRecorderRetryAt{0, 0};
     std::array<bool, 2> FWaitingForRoom{false, false};
     std::array<bool, 2> FNoRoomReported{false, false};
+    // Whether a recording file that could not be made has been logged (until one is made).
+    std::array<bool, 2> FFileFailureReported{false, false};
+    // When each running recording last asked whether its disk keeps the free space (steady
+    // clock, ms): a recording ends before the disk is full, not when a write fails.
+    std::array<int64_t, 2> FLastFreeSpaceCheckMs{0, 0};
     // When each folder last had a full retention pass (steady clock, ms); in between, a new
     // file only asks whether the disk has room.
     std::array<int64_t, 2> FLastRetentionPassMs{0, 0};
@@ -381,6 +396,9 @@ private:
     std::function<void()> FCameraLostCallback;
     // The last frames before a motion recording, which the recording opens with (FLock).
     std::unique_ptr<TPreEventRing> FPreEventRing;
+    // Gives recordings cut off by an earlier crash their information files (once, at the first
+    // camera start); joined when the controller goes.
+    TNamedThread FRepairThread;
     // Cameras plugged in and out, so a camera that comes back is tried at once.
     std::unique_ptr<TVideoDeviceMonitor> FDeviceMonitor;
 };

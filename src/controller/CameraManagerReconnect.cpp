@@ -22,6 +22,7 @@
 #include "controller/CameraPicture.h"
 #include "localisation/UiText.h"
 #include "platform/Diagnostics.h"
+#include "recording/PreEventRing.h"
 
 namespace {
 
@@ -136,6 +137,8 @@ void TCameraManager::OnCameraLost(const char* Reason) {
         std::lock_guard<std::mutex> guard(FLock);
         StopWMEncoderGraph(1);
         StopWMEncoderGraph(0);
+        // Frames from before the loss never open a recording made after it.
+        FPreEventRing.reset();
         // The continually running recording goes on in a new file with the first frame of the
         // camera that is back.
         FConstantResumePending = FAlarmSettings && FAlarmSettings->UseConstantVideoLogger();

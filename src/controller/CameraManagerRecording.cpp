@@ -7,15 +7,20 @@
 // of the controller: they carry the folder and file name, and a shared count tells the
 // controller's destructor when the last recording has been finished.
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <mutex>
 
 #include "alarms/AlarmSettings.h"
 #include "capture/FrameGrabCaptureGraph.h"
 #include "controller/CameraManager.h"
 #include "platform/Diagnostics.h"
+#include "platform/MonotonicClock.h"
+#include "platform/UniqueFd.h"
 #include "recording/PreEventRing.h"
 #include "recording/RecordingRetention.h"
 #include "recording/WMEncodeGraphThread.h"
@@ -39,6 +44,29 @@ constexpr uint64_t kMegabyte = 1024ULL * 1024ULL;
 // room: the age and size limits need no finer steps, and a folder of thousands of recordings
 // takes tens of milliseconds to list on the thread that starts the recording.
 constexpr int64_t kRetentionPassIntervalMs = 60000;
+
+// How often a running recording asks whether its disk still keeps the free space (ms).
+constexpr int64_t kFreeSpaceCheckIntervalMs = 1000;
+// Room for a recording file's header and index besides its pictures.
+constexpr uint64_t kFileHeaderRoom = 64 * 1024;
+
+// Makes the folder with every missing level; true when it stands afterwards.
+bool ForceRecordingFolder(const std::string& Folder) {
+    std::error_code error;
+    std::filesystem::create_directories(Folder, error);
+    return std::filesystem::is_directory(Folder, error);
+}
+
+// A recording that holds no picture is no recording: it goes, unless it is something else or
+// larger than a header could be (then it is left for a person to look at).
+void DiscardEmptyRecording(const std::string& FileName) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(FileName, error);
+    if (std::filesystem::is_regular_file(status) &&
+        std::filesystem::file_size(FileName, error) <= kFileHeaderRoom && !error) {
+        std::filesystem::remove(FileName, error);
+    }
+}
 
 int64_t SteadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -92,25 +120,58 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
         if (recorder != nullptr) {
             HandOver(recorder);
         }
+        GetDefaultSettingsForEncoder(Kind, settings);
         if (!MakeRoomForRecording(Kind)) {
             return false;
         }
-        GetDefaultSettingsForEncoder(Kind, settings);
+        // The file is made here, as a new file (never through a link planted under its name),
+        // so that a recording that cannot be written never starts: no recorder, no event for a
+        // file that does not exist. The folder is made again first: it may have gone, or could
+        // not be made when the camera started.
         TDateTime startTime = 0;
         std::string fileName;
-        if (!GenerateAutoRecFileName(folder, startTime, fileName)) {
+        TUniqueFd file;
+        if (!ForceRecordingFolder(folder) || !CreateAutoRecFile(folder, startTime, fileName, file)) {
+            const std::string reason = std::strerror(errno);
+            if (!FFileFailureReported[static_cast<size_t>(Kind)]) {
+                FFileFailureReported[static_cast<size_t>(Kind)] = true;
+                LogMessageFmt("Error in TCameraManager.StartWMEncoderGraph - cannot create a "
+                              "recording in %s (%s); the next one is tried later.",
+                              folder.c_str(), reason.c_str());
+                if (FRecordingEventCallback) {
+                    FRecordingEventCallback(TRecordingEvent{
+                        false, std::string(), 0,
+                        "a recording cannot be created in " + folder + " (" + reason + ")."});
+                }
+            }
+            PauseAfterWriteFailure(Kind);
             return false;
         }
+        FFileFailureReported[static_cast<size_t>(Kind)] = false;
         // The end report writes the information file beside the recording; it holds what it
-        // needs itself, since the recorder may finish after the controller is gone.
+        // needs itself, since the recorder may finish after the controller is gone. A recording
+        // that holds no picture (it could not be written, or was stopped before its first
+        // frame) gets no information file and no "finished" report, but an error.
         std::shared_ptr<TRecordingsInFlight> inFlight = FRecordingsInFlight;
         const char* endName = constant ? "OnConastantVideoEnd" : "OnMotionVideoEnd";
         TRecordingEventCallback report = FRecordingEventCallback;
         auto onEnd = [inFlight, folder, fileName, endName, report](TDateTime StartTime,
                                                                    double Duration) {
-            const bool saved = OnVideoEnd(folder, fileName, StartTime, Duration, endName);
-            if (report) {
-                report(TRecordingEvent{true, fileName, Duration});
+            bool saved = false;
+            if (Duration > 0) {
+                saved = OnVideoEnd(folder, fileName, StartTime, Duration, endName);
+                if (report) {
+                    report(TRecordingEvent{true, fileName, Duration, {}});
+                }
+            } else {
+                DiscardEmptyRecording(fileName);
+                LogMessageFmt("TCameraManager.%s - %s holds no picture; it gets no information "
+                              "file.",
+                              endName, fileName.c_str());
+                if (report) {
+                    report(TRecordingEvent{true, fileName, 0,
+                                           "the recording " + fileName + " holds no picture."});
+                }
             }
             std::lock_guard<std::mutex> guard(inFlight->Mutex);
             --inFlight->Count;
@@ -134,12 +195,13 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
         // starts at the first of them. The frame step keeps the next ones in a new ring.
         const bool preEvent = !constant && FPreEventRing && FPreEventRing->Count() > 0 &&
                               recorder->SetPreEventFrames(std::move(FPreEventRing));
-        recorder->InitEncoder(FMaxRecordingDuration, fileName);
+        recorder->InitEncoder(FMaxRecordingDuration, fileName, std::move(file));
         if (!preEvent) {
             recorder->SetStartDateTime(startTime);
         }
+        FLastFreeSpaceCheckMs[static_cast<size_t>(Kind)] = SteadyMs();
         if (FRecordingEventCallback) {
-            FRecordingEventCallback(TRecordingEvent{false, fileName, 0});
+            FRecordingEventCallback(TRecordingEvent{false, fileName, 0, {}});
         }
         return true;
     } catch (...) {
@@ -159,7 +221,7 @@ bool TCameraManager::MakeRoomForRecording(int32_t Kind) {
     const int64_t nowMs = SteadyMs();
     if (FLastRetentionPassMs[kind] != 0 &&
         nowMs - FLastRetentionPassMs[kind] < kRetentionPassIntervalMs &&
-        HasRequiredFreeSpace(folder, limits)) {
+        HasRequiredFreeSpace(folder, limits, RoomForOneSecond(Kind))) {
         FNoRoomReported[kind] = false;
         FWaitingForRoom[kind] = false;
         return true;
@@ -170,7 +232,8 @@ bool TCameraManager::MakeRoomForRecording(int32_t Kind) {
         std::lock_guard<std::mutex> guard(FRecordingsInFlight->Mutex);
         inUse = FRecordingsInFlight->Files;
     }
-    const TRetentionResult result = ApplyRecordingRetention(folder, limits, inUse);
+    const TRetentionResult result =
+        ApplyRecordingRetention(folder, limits, inUse, RoomForOneSecond(Kind));
     if (!result.Room) {
         if (!FNoRoomReported[kind]) {
             FNoRoomReported[kind] = true;
@@ -190,6 +253,37 @@ bool TCameraManager::MakeRoomForRecording(int32_t Kind) {
     FNoRoomReported[kind] = false;
     FWaitingForRoom[kind] = false;
     return true;
+}
+
+uint64_t TCameraManager::RoomForOneSecond(int32_t Kind) const {
+    // A new file must hold at least a second of video besides its header; it is never started
+    // on a disk that cannot take that.
+    const TVideoStreamSettings& settings =
+        Kind == 0 ? FConstantVideoSettings : FMotionVideoSettings;
+    return settings.VideoBitrate / 8 + kFileHeaderRoom;
+}
+
+void TCameraManager::StopRecordingWhenDiskIsFull(int32_t Kind) {
+    TWMEncodeGraphThread* recorder =
+        Kind == 0 ? FConstantVideoLoggerThread : FMotionVideoLoggerThread;
+    const size_t kind = static_cast<size_t>(Kind);
+    const int64_t nowMs = SteadyMs();
+    if (recorder == nullptr || nowMs - FLastFreeSpaceCheckMs[kind] < kFreeSpaceCheckIntervalMs) {
+        return;
+    }
+    FLastFreeSpaceCheckMs[kind] = nowMs;
+    const std::string& folder = Kind == 0 ? FConstantLogFolder : FMotionLogFolder;
+    if (HasRequiredFreeSpace(folder, FAlarmSettings->RetentionLimits())) {
+        return;
+    }
+    LogMessageFmt("TCameraManager.NextFrameDataFunction - the disk of %s keeps less free space "
+                  "than the limits ask for; the recording ends here.",
+                  folder.c_str());
+    // The recording is closed while the disk still takes its end; the next one follows once
+    // retention has made room.
+    StopWMEncoderGraph(Kind);
+    PauseAfterWriteFailure(Kind);
+    FLastRetentionPassMs[kind] = 0;
 }
 
 void TCameraManager::PauseAfterWriteFailure(int32_t Kind) {
@@ -389,7 +483,7 @@ void TCameraManager::KeepPreEventFrame(const uint8_t* Data, int32_t Size) {
         FPreEventRing->Capacity() != capacity) {
         FPreEventRing->Configure(FVideoWidth, FVideoHeight, capacity);
     }
-    FPreEventRing->Push(Data, Size, Now());
+    FPreEventRing->Push(Data, Size, MonotonicSeconds());
 }
 
 void TCameraManager::HandFrameToRecorders(const uint8_t* Data, int32_t Size) {
@@ -400,6 +494,8 @@ void TCameraManager::HandFrameToRecorders(const uint8_t* Data, int32_t Size) {
             StartWMEncoderGraph(0);
         }
     }
+    StopRecordingWhenDiskIsFull(0);
+    StopRecordingWhenDiskIsFull(1);
     if (FConstantVideoLoggerThread != nullptr) {
         // A full file: the next one starts with this frame.
         if (FConstantVideoLoggerThread->IsEOSDelivered()) {

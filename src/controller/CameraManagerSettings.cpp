@@ -1,4 +1,5 @@
 #include <array>
+#include <cmath>
 #include <stdexcept>
 #include <utility>
 
@@ -14,6 +15,9 @@ namespace {
 
 const QString kKey = QStringLiteral("CameraManager");
 constexpr int32_t kMaxStoredZones = 10;
+// The size of the picture whose pixels the stored zone rectangles are.
+const char* const kZonePictureWidth = "ZonePictureWidth";
+const char* const kZonePictureHeight = "ZonePictureHeight";
 
 // The stored retention limits with their ranges; a value outside its range is replaced by the
 // default.
@@ -170,9 +174,21 @@ bool TCameraManager::LoadRegistrySelectors() {
         if (FOverrides.IgnoreStoredZones || !store.OpenKey(kKey, false)) {
             return true;
         }
-        // The rectangles are made to fit the picture as it is placed now.
+        // The rectangles are made to fit the picture as it is placed now. They were stored in
+        // the pixels of the picture as it was placed then (its size is stored beside them), so
+        // they are scaled from that size: a picture of another size (another window, a run
+        // without a window) never shrinks or grows them. Values stored without that size are
+        // taken as pixels of the picture as it is now.
         const int32_t pictureWidth = FFramePreviewImage ? FFramePreviewImage->width() : 0;
         const int32_t pictureHeight = FFramePreviewImage ? FFramePreviewImage->height() : 0;
+        int storedWidth = 0;
+        int storedHeight = 0;
+        const bool scaled = pictureWidth > 0 && pictureHeight > 0 &&
+                            store.ReadInteger(kZonePictureWidth, storedWidth) &&
+                            store.ReadInteger(kZonePictureHeight, storedHeight) &&
+                            storedWidth > 0 && storedHeight > 0;
+        const double scaleX = scaled ? static_cast<double>(pictureWidth) / storedWidth : 1.0;
+        const double scaleY = scaled ? static_cast<double>(pictureHeight) / storedHeight : 1.0;
         // Each zone is read on its own: one that cannot be read is left out and the others are
         // kept (they are numbered without gaps when saved again).
         for (int32_t n = 1; n <= kMaxStoredZones; ++n) {
@@ -197,8 +213,12 @@ bool TCameraManager::LoadRegistrySelectors() {
                 // The smallest zone an overlay shows: its minimum of three handles, less the
                 // band the handles add around the zone.
                 const int32_t point = FSelectorObjectManager->DefaultSelectorPointSize();
+                const auto scale = [](int value, double factor) {
+                    return static_cast<int64_t>(std::llround(value * factor));
+                };
                 const TZoneRectangle zone = ZoneFromStoredRectangle(
-                    left, top, right, bottom, pictureWidth, pictureHeight, 2 * point + 1);
+                    scale(left, scaleX), scale(top, scaleY), scale(right, scaleX),
+                    scale(bottom, scaleY), pictureWidth, pictureHeight, 2 * point + 1);
                 rect = TRect{zone.Left, zone.Top, zone.Left + zone.Width, zone.Top + zone.Height};
             }
             rect.Left += FARVerticalBarWidth;
@@ -243,6 +263,14 @@ bool TCameraManager::SaveRegistrySelectors() {
         }
         bool written = true;
         if (FAlarmSettings && FSelectorObjectManager && FSelectorsLoaded) {
+            // The picture the rectangles below are pixels of.
+            if (FFramePreviewImage && FFramePreviewImage->width() > 0 &&
+                FFramePreviewImage->height() > 0) {
+                written = store.WriteInteger(kZonePictureWidth, FFramePreviewImage->width()) &&
+                          written;
+                written = store.WriteInteger(kZonePictureHeight, FFramePreviewImage->height()) &&
+                          written;
+            }
             for (int32_t i = 0; i < FSelectorObjectManager->Count(); ++i) {
                 const TSelectorObject* zone = FSelectorObjectManager->GetSelectorObject(i);
                 const TZoneAlarmSettings* alarm = FAlarmSettings->Zone(i);

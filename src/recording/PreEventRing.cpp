@@ -16,7 +16,7 @@ void TPreEventRing::Configure(int32_t Width, int32_t Height, int32_t Capacity) {
         FFrameBytes = frameBytes;
         // A fresh vector so that a smaller ring gives its memory back.
         std::vector<uint8_t>(frameBytes * static_cast<size_t>(Capacity)).swap(FStorage);
-        std::vector<TDateTime>(static_cast<size_t>(Capacity)).swap(FTimes);
+        std::vector<double>(static_cast<size_t>(Capacity)).swap(FTimes);
     }
     Clear();
 }
@@ -26,7 +26,7 @@ void TPreEventRing::Clear() {
     FCount = 0;
 }
 
-bool TPreEventRing::Push(const uint8_t* Rgb32, int32_t Size, TDateTime Time) {
+bool TPreEventRing::Push(const uint8_t* Rgb32, int32_t Size, double Time) {
     if (FCapacity == 0 || Rgb32 == nullptr ||
         static_cast<int64_t>(Size) != static_cast<int64_t>(FWidth) * FHeight * 4) {
         return false;
@@ -45,7 +45,7 @@ bool TPreEventRing::Push(const uint8_t* Rgb32, int32_t Size, TDateTime Time) {
     return true;
 }
 
-TDateTime TPreEventRing::TimeAt(int32_t Index) const {
+double TPreEventRing::TimeAt(int32_t Index) const {
     if (Index < 0 || Index >= FCount) {
         return 0;
     }

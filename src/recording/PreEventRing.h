@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/DateTime.h"
 
 // The last frames before a motion recording starts, kept so that the recording can begin with
 // what led up to the motion. Frames are held as I420 (12 bits per pixel) in one block that is
@@ -22,8 +21,9 @@ public:
     void Clear();
 
     // Keeps one bottom-up RGB32 frame of the configured size (Size must be Width*Height*4)
-    // with its time; false (nothing kept) for a frame of another size or a ring that is off.
-    bool Push(const uint8_t* Rgb32, int32_t Size, TDateTime Time);
+    // with its time in seconds on the monotonic clock (MonotonicSeconds); false (nothing kept)
+    // for a frame of another size or a ring that is off.
+    bool Push(const uint8_t* Rgb32, int32_t Size, double Time);
 
     int32_t Count() const { return FCount; }
     int32_t Capacity() const { return FCapacity; }
@@ -31,8 +31,8 @@ public:
     int32_t Height() const { return FHeight; }
     size_t AllocatedBytes() const { return FStorage.capacity(); }
 
-    // The Index-th kept frame, oldest first (Index < Count).
-    TDateTime TimeAt(int32_t Index) const;
+    // The Index-th kept frame, oldest first (Index < Count); its time as pushed.
+    double TimeAt(int32_t Index) const;
     const uint8_t* I420At(int32_t Index) const;
     // Writes the Index-th kept frame as bottom-up RGB32 into Dst (Width*Height*4 bytes).
     void CopyRgb32At(int32_t Index, uint8_t* Dst) const;
@@ -47,5 +47,5 @@ private:
     int32_t FFirst = 0;
     int32_t FCount = 0;
     std::vector<uint8_t> FStorage;
-    std::vector<TDateTime> FTimes;
+    std::vector<double> FTimes;
 };

@@ -95,12 +95,13 @@ bool QueryFolderSpace(const fs::path& Folder, uint64_t& FreeBytes, uint64_t& Tot
 
 }  // namespace
 
-bool HasRequiredFreeSpace(const std::string& Folder, const TRetentionLimits& Limits) {
+bool HasRequiredFreeSpace(const std::string& Folder, const TRetentionLimits& Limits,
+                          uint64_t StartBytes) {
     try {
         uint64_t free = 0;
         uint64_t total = 0;
         return !QueryFolderSpace(fs::path(Folder), free, total) ||
-               free >= RequiredFreeBytes(Limits, total);
+               free >= RequiredFreeBytes(Limits, total) + StartBytes;
     } catch (...) {
         LogMessage("Error in HasRequiredFreeSpace call...");
         return true;
@@ -113,7 +114,7 @@ TDiskSpaceQuery SetDiskSpaceQuery(TDiskSpaceQuery Query) {
 }
 
 TRetentionResult ApplyRecordingRetention(const std::string& Folder, const TRetentionLimits& Limits,
-                                         const std::set<std::string>& InUse) {
+                                         const std::set<std::string>& InUse, uint64_t StartBytes) {
     TRetentionResult result;
     try {
         const fs::path folder(Folder);
@@ -125,7 +126,7 @@ TRetentionResult ApplyRecordingRetention(const std::string& Folder, const TReten
             return result;
         }
         result.FreeBytes = free;
-        result.RequiredFreeBytes = RequiredFreeBytes(Limits, total);
+        result.RequiredFreeBytes = RequiredFreeBytes(Limits, total) + StartBytes;
         std::set<std::string> inUse;
         for (const std::string& file : InUse) {
             inUse.insert(fs::path(file).lexically_normal().string());
@@ -135,7 +136,7 @@ TRetentionResult ApplyRecordingRetention(const std::string& Folder, const TReten
             files = ListRecordings(folder, inUse);
         }
         const int64_t now = SecondsOf(fs::file_time_type::clock::now());
-        const TRetentionPlan plan = PlanRetention(files, free, total, now, Limits);
+        const TRetentionPlan plan = PlanRetention(files, free, total, now, Limits, StartBytes);
         uint64_t freed = 0;
         for (const TRetentionDeletion& deletion : plan.Deletions) {
             const fs::path video = folder / deletion.Name;

@@ -27,11 +27,15 @@ struct TRetentionResult {
 };
 
 // Folder ends with "/" or not; InUse holds full paths of recordings that are being written or
-// finished (never deleted). A folder that does not exist yet has nothing to delete. Failures
-// are logged once per call; a file that cannot be deleted is logged and skipped.
+// finished (never deleted). StartBytes is the room a new file needs besides the free space the
+// limits keep (its first second); it counts towards the space made. A folder that does not
+// exist yet has nothing to delete. Failures are logged once per call; a file that cannot be
+// deleted is logged and skipped.
 TRetentionResult ApplyRecordingRetention(const std::string& Folder, const TRetentionLimits& Limits,
-                                         const std::set<std::string>& InUse);
+                                         const std::set<std::string>& InUse,
+                                         uint64_t StartBytes = 0);
 
-// Whether the file system of Folder has the free space the limits ask for: the cheap question
-// (no listing) asked between full passes. True when it cannot be asked.
-bool HasRequiredFreeSpace(const std::string& Folder, const TRetentionLimits& Limits);
+// Whether the file system of Folder has the free space the limits ask for, and StartBytes more:
+// the cheap question (no listing) asked between full passes. True when it cannot be asked.
+bool HasRequiredFreeSpace(const std::string& Folder, const TRetentionLimits& Limits,
+                          uint64_t StartBytes = 0);

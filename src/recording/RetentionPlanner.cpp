@@ -45,7 +45,7 @@ bool IsRecordingFileName(const std::string& Name) {
 
 TRetentionPlan PlanRetention(const std::vector<TRecordingFileEntry>& Files, uint64_t FreeBytes,
                              uint64_t TotalBytes, int64_t NowSeconds,
-                             const TRetentionLimits& Limits) {
+                             const TRetentionLimits& Limits, uint64_t StartBytes) {
     std::vector<const TRecordingFileEntry*> recordings;
     uint64_t folderBytes = 0;
     for (const TRecordingFileEntry& file : Files) {
@@ -62,7 +62,14 @@ TRetentionPlan PlanRetention(const std::vector<TRecordingFileEntry>& Files, uint
                   return a->Name < b->Name;
               });
 
-    const uint64_t requiredFree = RequiredFreeBytes(Limits, TotalBytes);
+    const uint64_t requiredFree = RequiredFreeBytes(Limits, TotalBytes) + StartBytes;
+    // The newest finished recording (those in use are never chosen anyway).
+    const TRecordingFileEntry* newest = nullptr;
+    for (auto it = recordings.rbegin(); it != recordings.rend() && newest == nullptr; ++it) {
+        if (!(*it)->InUse) {
+            newest = *it;
+        }
+    }
     const uint64_t maxFolderBytes =
         Limits.MaxFolderMegabytes > 0 ? static_cast<uint64_t>(Limits.MaxFolderMegabytes) * kMegabyte
                                       : 0;
@@ -78,6 +85,9 @@ TRetentionPlan PlanRetention(const std::vector<TRecordingFileEntry>& Files, uint
         TRetentionDeletion deletion{file->Name, TRetentionReason::Age};
         if (maxAgeSeconds > 0 && NowSeconds - file->ModifiedSeconds > maxAgeSeconds) {
             deletion.Reason = TRetentionReason::Age;
+        } else if (file == newest) {
+            // The last recording made is kept: making room for the next one must not cost it.
+            break;
         } else if (maxFolderBytes > 0 && folderBytes > maxFolderBytes) {
             deletion.Reason = TRetentionReason::FolderSize;
         } else if (free < requiredFree) {

@@ -57,8 +57,10 @@ bool IsRecordingFileName(const std::string& Name);
 
 // Decides which recordings go, oldest first (by last change, then by name): every one older than
 // the age limit, then the oldest ones while the folder is over its size limit or the disk has
-// less free space than the limits ask for. Entries that are not recording names or are in use
-// are never chosen.
+// less free space than the limits ask for (and StartBytes more, the room a new file needs).
+// Entries that are not recording names or are in use are never chosen, and the newest
+// recording not in use never goes for room (only for its age): a new recording does not
+// replace the one just finished.
 TRetentionPlan PlanRetention(const std::vector<TRecordingFileEntry>& Files, uint64_t FreeBytes,
                              uint64_t TotalBytes, int64_t NowSeconds,
-                             const TRetentionLimits& Limits);
+                             const TRetentionLimits& Limits, uint64_t StartBytes = 0);

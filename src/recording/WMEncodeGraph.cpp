@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/Diagnostics.h"
+#include "platform/SafeFiles.h"
 #include "recording/AVSourceFilter.h"
 #include "recording/WMVWriter.h"
 
@@ -18,10 +19,12 @@ void Failure(const char* what) {
     LogMessage(std::string("Error in TWMEncodeGraph.SetDestinationFile - ") + what);
 }
 
-// A file nobody may write (no write permission bit) counts as read-only, whoever runs us.
-bool IsReadOnly(const std::string& path) {
+// A file nobody may write (no write permission bit) counts as read-only, whoever runs us; a
+// name that is not a regular file (a link, a pipe, a folder) is never replaced either.
+bool IsReadOnlyOrNotAFile(const std::string& path) {
     struct stat st {};
-    return stat(path.c_str(), &st) == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+    return lstat(path.c_str(), &st) == 0 &&
+           (!S_ISREG(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0);
 }
 
 }  // namespace
@@ -166,7 +169,7 @@ HRESULT TWMEncodeGraph::SetDuration(int64_t Duration) {
     }
 }
 
-HRESULT TWMEncodeGraph::SetDestinationFile(const std::string& FileName) {
+HRESULT TWMEncodeGraph::SetDestinationFile(const std::string& FileName, TUniqueFd File) {
     try {
         if (FFileSet) {
             Failure("cannot call SetDestinationFile twice.");
@@ -177,8 +180,8 @@ HRESULT TWMEncodeGraph::SetDestinationFile(const std::string& FileName) {
             return E_FAIL;
         }
         std::error_code ec;
-        if (std::filesystem::exists(FileName, ec)) {
-            if (IsReadOnly(FileName) || !std::filesystem::remove(FileName, ec)) {
+        if (!File && NameTaken(FileName)) {
+            if (IsReadOnlyOrNotAFile(FileName) || !std::filesystem::remove(FileName, ec)) {
                 Failure("cannot delete file.");
                 return E_FAIL;
             }
@@ -258,7 +261,7 @@ HRESULT TWMEncodeGraph::SetDestinationFile(const std::string& FileName) {
             Failure("cannot create WMV Writer filter.");
             return hr;
         }
-        if (FAILED(TWMVWriter::SetFileName(FWMVWriter.Get(), FFileName))) {
+        if (FAILED(TWMVWriter::SetFileName(FWMVWriter.Get(), FFileName, std::move(File)))) {
             Failure("cannot access File Writer filter.");
             return E_FAIL;
         }

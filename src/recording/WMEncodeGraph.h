@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "graph/Graph.h"
+#include "platform/UniqueFd.h"
 #include "recording/AVSourceControl.h"
 #include "recording/RecordingTypes.h"
 #include "recording/WindowsMediaConfigurator.h"
@@ -34,7 +35,10 @@ public:
     HRESULT ClearVideoStreamsList();
     HRESULT ClearAudioStreamsList();
     HRESULT SetDuration(int64_t Duration);
-    HRESULT SetDestinationFile(const std::string& FileName);
+    // File is FileName already created as a new file (see CreateNewFile). Without one, an
+    // existing regular file of that name is deleted and the name created anew; a name taken by
+    // anything else (a link, a pipe) is refused.
+    HRESULT SetDestinationFile(const std::string& FileName, TUniqueFd File = TUniqueFd());
 
     HRESULT Stop() override;
     virtual HRESULT EjectFile();

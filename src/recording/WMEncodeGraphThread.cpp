@@ -5,8 +5,10 @@
 #include <stdexcept>
 
 #include "platform/Diagnostics.h"
+#include "platform/MonotonicClock.h"
 #include "recording/AVSourceControl.h"
 #include "recording/I420Conversion.h"
+#include "recording/RecordingLength.h"
 #include "recording/WMEncodeGraph.h"
 
 namespace {
@@ -79,10 +81,13 @@ HRESULT TWMEncodeGraphThread::AddAudioStream(const TAudioStreamSettings& AudioSt
     }
 }
 
-bool TWMEncodeGraphThread::InitEncoder(int64_t Duration, const std::string& DestinationFile) {
+bool TWMEncodeGraphThread::InitEncoder(int64_t Duration, const std::string& DestinationFile,
+                                       TUniqueFd File) {
     try {
         FDuration = Duration;
         FDestinationFile = DestinationFile;
+        FDestinationFd = std::move(File);
+        FFileGiven = true;
         int32_t expected = kCreated;
         FStatus.compare_exchange_strong(expected, kInitialised);
         FExitEvent.SetEvent();
@@ -238,17 +243,25 @@ bool TWMEncodeGraphThread::SetPreEventFrames(std::unique_ptr<TPreEventRing> Ring
             Ring->Height() != FInVideoHeight || !QueuesI420() || frameLength <= 0 || FStatus != 0) {
             return false;
         }
-        // Each grid slot from the first kept frame's time on takes the newest frame kept by
-        // then (half a frame of slack for the camera's jitter).
-        const double slotDays = static_cast<double>(frameLength) / (kMillisecondsPerDay * 10000.0);
-        const TDateTime first = Ring->TimeAt(0);
-        const TDateTime last = Ring->TimeAt(Ring->Count() - 1);
-        const auto slots = static_cast<int32_t>(std::llround((last - first) / slotDays)) + 1;
-        std::vector<int32_t> order;
-        order.reserve(static_cast<size_t>(std::max(slots, 1)));
+        // The kept frames carry monotonic times (seconds), so a step of the wall clock never
+        // stretches them. Only the ring's span before its last frame is used (a frame older
+        // than that, from before a pause of the camera, would fill the gap with a still
+        // picture); each grid slot from the first used frame's time on takes the newest frame
+        // kept by then (half a frame of slack for the camera's jitter).
+        const double slot = static_cast<double>(frameLength) / 10000000.0;
+        const double last = Ring->TimeAt(Ring->Count() - 1);
+        const double earliest = last - (Ring->Capacity() - 1) * slot - slot / 2;
         int32_t frame = 0;
-        for (int32_t slot = 0; slot < slots; ++slot) {
-            const TDateTime due = first + (slot + 0.5) * slotDays;
+        while (frame + 1 < Ring->Count() && Ring->TimeAt(frame) < earliest) {
+            ++frame;
+        }
+        const double first = Ring->TimeAt(frame);
+        const auto slots = std::clamp<int32_t>(
+            static_cast<int32_t>(std::llround((last - first) / slot)) + 1, 1, Ring->Capacity());
+        std::vector<int32_t> order;
+        order.reserve(static_cast<size_t>(slots));
+        for (int32_t s = 0; s < slots; ++s) {
+            const double due = first + (s + 0.5) * slot;
             while (frame + 1 < Ring->Count() && Ring->TimeAt(frame + 1) <= due) {
                 ++frame;
             }
@@ -258,7 +271,8 @@ bool TWMEncodeGraphThread::SetPreEventFrames(std::unique_ptr<TPreEventRing> Ring
         FPreEventNext = 0;
         FPreEvent = std::move(Ring);
         FVideoStreamSettings.LeadTime = static_cast<int64_t>(FPreEventOrder.size()) * frameLength;
-        FStartDateTime = first;
+        // The file starts as long before now as its first frame was kept.
+        FStartDateTime = Now() - (MonotonicSeconds() - first) * 1000.0 / kMillisecondsPerDay;
         return true;
     } catch (...) {
         LogMessage("Error in TWMEncodeGraphThread.SetPreEventFrames call...");
@@ -338,7 +352,7 @@ void TWMEncodeGraphThread::RunRecording() {
     }
     FEncoder->AddVideoStream(FVideoStreamSettings);
     FEncoder->SetDuration(FDuration);
-    if (FAILED(FEncoder->SetDestinationFile(FDestinationFile))) {
+    if (FAILED(FEncoder->SetDestinationFile(FDestinationFile, std::move(FDestinationFd)))) {
         // The graph has logged why; there is no file to record into.
         FFailed = true;
         return;
@@ -368,9 +382,17 @@ void TWMEncodeGraphThread::FinishRecording() {
         }
         FEncoder.reset();
     }
-    if (fileSet && FVideoEndCallback) {
-        const double duration = static_cast<double>(FVideoStreamSettings.InputTimePerFrame) /
-                                10000000.0 * static_cast<double>(FVideoFramesEncoded);
+    FDestinationFd.Reset();
+    // The length a player shows for the file: a file at one picture a second holds whole
+    // seconds, however few camera frames went into it. No file (it could not be made, or held
+    // nothing and was removed) is a length of 0.
+    double duration = 0;
+    if (!fileSet || !ReadRecordingLength(FDestinationFile, duration)) {
+        duration = 0;
+    }
+    // Reported once for every recorder that was given a file, also when it failed: whoever
+    // counts the recordings in flight is told that this one is over.
+    if (FFileGiven && FVideoEndCallback) {
         FVideoEndCallback(FStartDateTime, duration);
     }
     std::lock_guard lock(FQueueLock);

@@ -12,6 +12,7 @@
 #include "platform/MediaType.h"
 #include "platform/NamedThread.h"
 #include "platform/Sync.h"
+#include "platform/UniqueFd.h"
 #include "recording/BuffQueueEx.h"
 #include "recording/PreEventRing.h"
 #include "recording/RecordingTypes.h"
@@ -44,6 +45,10 @@ class IAVSourceControl;
 // end callback reports a duration of 0. A graph that cannot be built (destination, stream
 // values), a file that cannot be written or a frame of another size ends the recording early;
 // AddVideoFrame then answers E_FAIL and the object waits for its stop.
+//
+// Every recorder that was given a file calls its end callback exactly once, whatever happened:
+// the duration is the play length the closed file holds (read back from the file), 0 when no
+// file was made or it holds no frame.
 class TWMEncodeGraphThread {
 public:
     TWMEncodeGraphThread(int32_t VideoWidth, int32_t VideoHeight, const TGUID& ColorSpace,
@@ -54,7 +59,10 @@ public:
 
     HRESULT AddVideoStream(const TVideoStreamSettings& VideoStreamSettings);
     HRESULT AddAudioStream(const TAudioStreamSettings& AudioStreamSettings);
-    bool InitEncoder(int64_t Duration, const std::string& DestinationFile);
+    // File is DestinationFile already created as a new file (see CreateNewFile); without one
+    // the graph creates it.
+    bool InitEncoder(int64_t Duration, const std::string& DestinationFile,
+                     TUniqueFd File = TUniqueFd());
     // Takes the frames kept before the start (of this recorder's input size, kept as I420)
     // and sets the start time to the first one's; false, and nothing taken, for an empty ring
     // or one of another size.
@@ -119,6 +127,8 @@ private:
     std::unique_ptr<TBuffQueueEx> FAudioBuffQueue;
     int64_t FDuration = 0;
     std::string FDestinationFile;
+    TUniqueFd FDestinationFd;
+    std::atomic<bool> FFileGiven{false};
     std::atomic<int32_t> FStatus{0};
 
     // The queues are used by the caller's thread while the worker may free them.

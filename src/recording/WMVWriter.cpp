@@ -1,10 +1,13 @@
 #include "recording/WMVWriter.h"
 
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,12 +16,16 @@
 #include "platform/DebugOutput.h"
 #include "platform/GstElementType.h"
 #include "platform/GstHandle.h"
+#include "platform/SafeFiles.h"
 
 namespace {
 
 struct TWriterBin {
     GstBin Parent;
     std::vector<GstElement*>* Inputs;  // elements of the input branches, owned by the bin
+    // The open destination file and its name; the descriptor is closed with the bin.
+    int Fd;
+    std::string* FileName;
 };
 
 struct TWriterBinClass {
@@ -29,16 +36,19 @@ GstBinClass* gParentClass = nullptr;
 
 constexpr const char* kMuxName = "mux";
 constexpr const char* kSinkName = "sink";
-constexpr int kFileSinkUnbuffered = 2;
 constexpr guint kAsfPacketSize = 1024;
 
 void InstanceInit(GTypeInstance* instance, gpointer) {
     auto* self = reinterpret_cast<TWriterBin*>(instance);
     self->Inputs = new std::vector<GstElement*>();
+    self->Fd = -1;
+    self->FileName = new std::string();
     GstElement* mux = gst_element_factory_make("asfmux", kMuxName);
-    GstElement* sink = gst_element_factory_make("filesink", kSinkName);
+    // The file is opened by the writer's owner (a new file, never a planted link) and written
+    // through its descriptor.
+    GstElement* sink = gst_element_factory_make("fdsink", kSinkName);
     if (mux == nullptr || sink == nullptr) {
-        OutputDebugString("gkt: Error in TWMVWriter.Create - asfmux or filesink is missing.");
+        OutputDebugString("gkt: Error in TWMVWriter.Create - asfmux or fdsink is missing.");
         if (mux != nullptr) {
             gst_object_unref(gst_object_ref_sink(mux));
         }
@@ -47,8 +57,9 @@ void InstanceInit(GTypeInstance* instance, gpointer) {
         }
         return;
     }
-    // Every packet goes to the file as it is made: a killed program loses none of them.
-    g_object_set(sink, "buffer-mode", kFileSinkUnbuffered, "sync", FALSE, nullptr);
+    // Every packet goes to the file as it is made (the descriptor is written without a buffer
+    // of its own): a killed program loses none of them.
+    g_object_set(sink, "sync", FALSE, nullptr);
     // An ASF packet counts its payloads in 6 bits, and the multiplexer does not stop at 63:
     // frames of a still picture are a few bytes each, and more than 63 of them in one packet
     // make a file that plays only up to there. A payload takes at least 18 bytes, so packets
@@ -62,6 +73,12 @@ void Finalize(GObject* object) {
     auto* self = reinterpret_cast<TWriterBin*>(object);
     delete self->Inputs;
     self->Inputs = nullptr;
+    delete self->FileName;
+    self->FileName = nullptr;
+    if (self->Fd >= 0) {
+        ::close(self->Fd);
+        self->Fd = -1;
+    }
     G_OBJECT_CLASS(gParentClass)->finalize(object);
 }
 
@@ -251,7 +268,8 @@ bool TWMVWriter::IsWriter(GstElement* element) {
     return element != nullptr && G_TYPE_CHECK_INSTANCE_TYPE(element, WriterType());
 }
 
-HRESULT TWMVWriter::SetFileName(GstElement* Writer, const std::string& FileName) {
+HRESULT TWMVWriter::SetFileName(GstElement* Writer, const std::string& FileName,
+                                TUniqueFd File) {
     if (!IsWriter(Writer)) {
         return E_POINTER;
     }
@@ -262,17 +280,34 @@ HRESULT TWMVWriter::SetFileName(GstElement* Writer, const std::string& FileName)
     if (!sink) {
         return E_FAIL;
     }
-    std::filesystem::path folder = std::filesystem::path(FileName).parent_path();
-    if (folder.empty()) {
-        folder = ".";
+    if (!File) {
+        std::filesystem::path folder = std::filesystem::path(FileName).parent_path();
+        if (folder.empty()) {
+            folder = ".";
+        }
+        std::error_code ec;
+        if (!std::filesystem::is_directory(folder, ec) || access(folder.c_str(), W_OK) != 0) {
+            OutputDebugString("gkt: Error in TWMVWriter.SetFileName - the folder " +
+                              folder.string() + " does not exist or cannot be written.");
+            return E_FAIL;
+        }
+        File = CreateNewFile(FileName);
+        if (!File) {
+            OutputDebugString("gkt: Error in TWMVWriter.SetFileName - cannot create " + FileName +
+                              ": " + std::strerror(errno) + ".");
+            return E_FAIL;
+        }
     }
-    std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec) || access(folder.c_str(), W_OK) != 0) {
-        OutputDebugString("gkt: Error in TWMVWriter.SetFileName - the folder " + folder.string() +
-                          " does not exist or cannot be written.");
-        return E_FAIL;
+    // Held while the file is written: whoever looks for recordings cut off by a crash leaves a
+    // locked one alone (the lock goes with the descriptor, also when the program is killed).
+    ::flock(File.Get(), LOCK_EX | LOCK_NB);
+    auto* self = reinterpret_cast<TWriterBin*>(Writer);
+    if (self->Fd >= 0) {
+        ::close(self->Fd);
     }
-    g_object_set(sink.Get(), "location", FileName.c_str(), nullptr);
+    self->Fd = File.Release();
+    *self->FileName = FileName;
+    g_object_set(sink.Get(), "fd", self->Fd, nullptr);
     return S_OK;
 }
 
@@ -280,14 +315,8 @@ std::string TWMVWriter::FileName(GstElement* Writer) {
     if (!IsWriter(Writer)) {
         return {};
     }
-    TGstElementHandle sink = Child(Writer, kSinkName);
-    gchar* location = nullptr;
-    if (sink) {
-        g_object_get(sink.Get(), "location", &location, nullptr);
-    }
-    std::string name = location != nullptr ? location : "";
-    g_free(location);
-    return name;
+    auto* self = reinterpret_cast<TWriterBin*>(Writer);
+    return self->FileName != nullptr ? *self->FileName : std::string();
 }
 
 HRESULT TWMVWriter::ConfigureFilterUsingProfile(GstElement* Writer, const TWMProfile& Profile) {

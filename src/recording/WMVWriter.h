@@ -5,12 +5,13 @@
 #include <string>
 
 #include "platform/HResult.h"
+#include "platform/UniqueFd.h"
 #include "recording/WMProfile.h"
 
 // The WMV writer: a bin element that encodes its inputs and writes them as one ASF file.
 // Inside: per video input `videorate ! videoconvert ! videoscale ! capsfilter ! <WMV encoder>`,
 // per audio input `audioconvert ! audioresample ! capsfilter ! <WMA encoder>`, all into
-// `asfmux ! filesink`. Its input pins appear when a profile is applied: "Video Input 01",
+// `asfmux ! fdsink`. Its input pins appear when a profile is applied: "Video Input 01",
 // "Video Input 02", ... and "Audio Input 01", ... in the profile's stream order.
 //
 // The file is written unbuffered and its header stays readable while it grows, so a file cut
@@ -24,10 +25,13 @@ public:
     static bool Register();
     static bool IsWriter(GstElement* element);
 
-    // The destination file (IFileSinkFilter.SetFileName). E_INVALIDARG for an empty name;
-    // E_FAIL, with a line naming the folder, when its folder does not exist or cannot be
-    // written.
-    static HRESULT SetFileName(GstElement* Writer, const std::string& FileName);
+    // The destination file (IFileSinkFilter.SetFileName). File is the file already opened
+    // for it (see CreateNewFile); without one the writer creates FileName as a new file.
+    // E_INVALIDARG for an empty name; E_FAIL, with a line naming the folder or the file, when
+    // its folder does not exist or cannot be written or the name is taken. The file is locked
+    // (flock) while the writer holds it.
+    static HRESULT SetFileName(GstElement* Writer, const std::string& FileName,
+                               TUniqueFd File = TUniqueFd());
     static std::string FileName(GstElement* Writer);
 
     // Replaces the inputs by the profile's streams (IConfigAsfWriter). Only while stopped.

@@ -1,9 +1,14 @@
 #include "shell/EventLine.h"
 
+#include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 
 #include <unistd.h>
+
+#include "platform/Diagnostics.h"
 
 TEventLine::TEventLine(std::string_view Event, TDateTime Time) {
     FText = "{\"event\":" + JsonString(Event) + ",\"time\":" + JsonString(IsoLocalTime(Time));
@@ -46,13 +51,27 @@ TEventLine& TEventLine::Add(std::string_view Key, std::string_view Value) {
 }
 
 void TEventLine::Write() const {
+    // Once standard output is gone (its reader closed the pipe), there is nobody to tell: the
+    // lines stop, said once in the log, and watching and recording go on.
+    static std::atomic<bool> closed{false};
+    if (closed) {
+        return;
+    }
     const std::string line = Text() + "\n";
     const char* data = line.data();
     size_t left = line.size();
     while (left > 0) {
         const ssize_t written = ::write(STDOUT_FILENO, data, left);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
         if (written <= 0) {
-            return;  // standard output is gone: nothing to tell anyone
+            if (!closed.exchange(true)) {
+                LogMessage("Standard output cannot be written (" +
+                           std::string(std::strerror(written < 0 ? errno : EIO)) +
+                           "); no more event lines are written.");
+            }
+            return;
         }
         data += written;
         left -= static_cast<size_t>(written);

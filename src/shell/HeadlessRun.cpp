@@ -172,6 +172,11 @@ int THeadlessRun::Start() {
     });
 
     FManager->SetRecordingEventCallback([](const TRecordingEvent& event) {
+        if (!event.Error.empty()) {
+            // A recording that could not be made or holds nothing: no "finished" for it.
+            TEventLine("error", Now()).Add("text", event.Error).Write();
+            return;
+        }
         TEventLine line(event.Finished ? "recording_finished" : "recording_started", Now());
         line.Add("file", event.File);
         if (event.Finished) {

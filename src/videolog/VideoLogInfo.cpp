@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <clocale>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 
 #include "platform/Diagnostics.h"
 #include "platform/Paths.h"
+#include "platform/SafeFiles.h"
 
 namespace {
 
@@ -26,17 +28,20 @@ constexpr double kMaxDurationSeconds = 30.0 * 86400.0;
 // Date-times from 1 January 1900 to 31 December 9999.
 constexpr double kMinStartTime = 2.0;
 constexpr double kMaxStartTime = 2958465.0;
+// More names than this within one second are not recordings but a folder full of planted ones.
+constexpr int kMaxSameSecondNames = 10000;
 
 std::string WithExtension(const std::string& path, const std::string& extension) {
     return fs::path(path).replace_extension(extension).string();
 }
 
-// The lines of the start of a file, split at CR LF, LF or CR.
+// The lines of the start of a file, split at CR LF, LF or CR. Only a regular file is read: a
+// pipe or a link planted in the folder yields no lines (and never blocks).
 std::vector<std::string> ReadLeadingLines(const std::string& fileName) {
-    std::ifstream file(fileName, std::ios::binary);
-    std::string text(static_cast<size_t>(kMaxInfoBytes), '\0');
-    file.read(text.data(), kMaxInfoBytes);
-    text.resize(static_cast<size_t>(std::max<std::streamsize>(file.gcount(), 0)));
+    std::string text;
+    if (!ReadRegularFileStart(fileName, static_cast<size_t>(kMaxInfoBytes), text)) {
+        return {};
+    }
     std::vector<std::string> lines;
     std::string line;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -121,11 +126,13 @@ std::string MakeRecFileName(const std::string& Folder, TDateTime StartTime) {
         }
         const std::string folder = IncludeTrailingPathDelimiter(Folder);
         const std::string base = folder + "Rec_" + FormatDateTime("yyyymmdd_hhnnss", StartTime);
-        // A second recording started within the same second must not replace the first.
+        // A second recording started within the same second must not replace the first, and a
+        // name taken in any other form (a link, a pipe) is not used either.
         std::string name = base + ".wmv";
-        for (int n = 2; fs::exists(name, error) ||
-                        fs::exists(folder + "LogInfo/" + fs::path(name).stem().string() + ".vli",
-                                   error);
+        for (int n = 2;
+             n < kMaxSameSecondNames &&
+             (NameTaken(name) ||
+              NameTaken(folder + "LogInfo/" + fs::path(name).stem().string() + ".vli"));
              ++n) {
             name = base + "_" + std::to_string(n) + ".wmv";
         }
@@ -134,6 +141,30 @@ std::string MakeRecFileName(const std::string& Folder, TDateTime StartTime) {
         LogMessage(kNamingFailure);
         return std::string();
     }
+}
+
+bool CreateAutoRecFile(const std::string& Folder, TDateTime& StartTime, std::string& FileName,
+                       TUniqueFd& File) {
+    File.Reset();
+    // A name found free can be taken before the file is made; the next free one is tried then.
+    constexpr int kAttempts = 8;
+    int error = 0;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (!GenerateAutoRecFileName(Folder, StartTime, FileName)) {
+            return false;
+        }
+        File = CreateNewFile(FileName);
+        if (File) {
+            return true;
+        }
+        error = errno;
+        if (error != EEXIST) {
+            break;
+        }
+    }
+    FileName.clear();
+    errno = error;
+    return false;
 }
 
 bool GenerateAutoRecFileName(const std::string& Folder, TDateTime& StartTime,
@@ -171,11 +202,9 @@ bool SaveVideoLogInfo(const std::string& Folder, const TVideoLogInfo& Info,
             }
             name = WithExtension(name, ".vli");
         }
-        std::ofstream file(name, std::ios::binary | std::ios::trunc);
-        file << FormatVideoLogNumber(Info.StartTime) << "\r\n"
-             << FormatVideoLogNumber(Info.Duration) << "\r\n";
-        file.close();
-        return static_cast<bool>(file);
+        // Whole or not at all: a full disk leaves no empty or half-written information file.
+        return WriteFileWhole(name, FormatVideoLogNumber(Info.StartTime) + "\r\n" +
+                                        FormatVideoLogNumber(Info.Duration) + "\r\n");
     } catch (...) {
         return false;
     }
@@ -201,7 +230,9 @@ bool LoadVideoLogInfoList(const std::string& Folder, TVideoLogInfoList* List) {
         std::vector<std::string> files;
         for (fs::directory_iterator it(infoFolder, error), end; !error && it != end;
              it.increment(error)) {
-            if (it->path().extension() == ".vli" && !it->is_directory(error)) {
+            // Regular files only: a pipe is never opened, a folder never read.
+            if (it->path().extension() == ".vli" && it->is_regular_file(error) &&
+                !it->is_symlink(error)) {
                 files.push_back(it->path().string());
             }
         }
@@ -217,9 +248,12 @@ bool LoadVideoLogInfoList(const std::string& Folder, TVideoLogInfoList* List) {
                 continue;
             }
             info->FileName = Folder + fs::path(file).stem().string() + ".wmv";
-            if (fs::exists(info->FileName, error)) {
+            // Only a regular file is listed (and ever played); an information file whose video
+            // is gone goes too, one beside something else (a pipe, a link) is left alone.
+            const fs::file_status video = fs::symlink_status(info->FileName, error);
+            if (fs::is_regular_file(video)) {
                 List->push_back(std::move(info));
-            } else {
+            } else if (!fs::exists(video)) {
                 fs::remove(file, error);
             }
         }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/DateTime.h"
+#include "platform/UniqueFd.h"
 
 // Recording names and recording-info files. Every recording is a pair of files in a recording
 // folder F: F/Rec_<yyyymmdd_hhnnss>.wmv and its information file
@@ -20,6 +21,13 @@ struct TVideoLogInfo {
 using PVideoLogInfo = TVideoLogInfo*;
 // The records of one folder; the list owns them.
 using TVideoLogInfoList = std::vector<std::unique_ptr<TVideoLogInfo>>;
+
+// Names a new recording as GenerateAutoRecFileName does and creates it at once as a new, empty
+// file (never through a link planted under the name; a name taken meanwhile is passed over).
+// False, with errno set and FileName empty, when the file cannot be made (a missing or
+// read-only folder, a full disk).
+bool CreateAutoRecFile(const std::string& Folder, TDateTime& StartTime, std::string& FileName,
+                       TUniqueFd& File);
 
 // StartTime := now; FileName := MakeRecFileName(Folder, StartTime). Logs "Error in
 // VideoLoggerFrm::GenerateAutoRecFileName call..." and leaves FileName empty on failure.

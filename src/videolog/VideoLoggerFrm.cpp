@@ -19,6 +19,7 @@
 #include "platform/DateTime.h"
 #include "platform/Diagnostics.h"
 #include "ui/DialogLayout.h"
+#include "videolog/RecordingRepair.h"
 #include "videolog/VideoLogPreviewForm.h"
 
 namespace {
@@ -176,6 +177,12 @@ void TVideoLoggerFrm::FormShow() {
     try {
         Timer1->setInterval(1000);
         RefreshTexts();
+        // Recordings cut off by a crash get their information files first, so they are listed.
+        for (const std::string* folder : {&FMotionFolder, &FConstantFolder}) {
+            if (!folder->empty()) {
+                RepairRecordingInfo(*folder);
+            }
+        }
         ClearVideoLogInfoList(&FVideoList);
         RefreshForm();
         if (lvVideoList->rowCount() > 0) {

@@ -20,6 +20,7 @@
 #include "platform/DateTime.h"
 #include "platform/GstHandle.h"
 #include "platform/MediaFramework.h"
+#include "platform/MonotonicClock.h"
 #include "videolog/VideoLogInfo.h"
 #include "zones/SelectorObjectManager.h"
 
@@ -79,10 +80,12 @@ protected:
         CameraManagerFixture::SetUp();
         ASSERT_TRUE(InitializeMediaFramework());
         FPreviousClock = SetDateTimeClock([this] { return FNow; });
+        FPreviousMonotonicClock = SetMonotonicClock([this] { return FMono; });
     }
     void TearDown() override {
         FManager.reset();
         SetDateTimeClock(FPreviousClock);
+        SetMonotonicClock(FPreviousMonotonicClock);
         CameraManagerFixture::TearDown();
     }
 
@@ -121,6 +124,7 @@ protected:
     // grey level when there is motion.
     void Step(bool motion) {
         FNow += 0.1 * kSecond;
+        FMono += 0.1;
         if (motion) {
             FPhase = (FPhase + 1) % 3;
         }
@@ -140,8 +144,16 @@ protected:
         return FFinished.size() == 1 ? FFinished.front() : std::string();
     }
 
+    // Time passing without a frame, on the wall clock and the monotonic clock alike.
+    void Pause(double seconds) {
+        FNow += seconds * kSecond;
+        FMono += seconds;
+    }
+
     TDateTime FNow = EncodeDateTime({2026, 12, 10, 9, 0, 0, 0});
+    double FMono = 5000.0;
     TDateTimeClock FPreviousClock;
+    TMonotonicClock FPreviousMonotonicClock;
     int FPhase = 0;
     int FIndex = 0;
     std::map<int, TDateTime> FTimes;
@@ -221,7 +233,7 @@ TEST_F(CameraManagerPreEventTest, FramesMissingFromTheGridKeepTheirTime) {
     for (int i = 1; i < 30; ++i) {
         Step(false);
         if (i % 5 == 4) {
-            FNow += 0.1 * kSecond;  // a frame that never came
+            Pause(0.1);  // a frame that never came
         }
     }
     const int motionFrame = FIndex;
@@ -231,24 +243,74 @@ TEST_F(CameraManagerPreEventTest, FramesMissingFromTheGridKeepTheirTime) {
     }
     FManager.reset();
     const std::vector<int> marks = DecodeMarks(FinishedFile());
-    // 20 frames kept (indexes 10..29) span 2.2 s of grid: 23 slots of the grid, the gaps filled by
-    // the frame before.
-    const TDateTime first = FTimes[motionFrame - 20];
-    const int gridSlots =
-        static_cast<int>(std::lround((FTimes[motionFrame - 1] - first) / (0.1 * kSecond))) + 1;
-    ASSERT_GT(marks.size(), static_cast<size_t>(gridSlots));
-    EXPECT_GT(gridSlots, 20);
-    int expected = motionFrame - 20;
-    for (int slot = 0; slot < gridSlots; ++slot) {
-        while (expected + 1 < motionFrame &&
-               FTimes[expected + 1] <= first + (slot + 0.5) * 0.1 * kSecond) {
-            ++expected;
-        }
-        EXPECT_EQ(marks[static_cast<size_t>(slot)], expected % kMarks) << "slot " << slot;
+    // The ring holds frames 10..29, which span 2.2 s with the missing ones. The opening is the
+    // two seconds before the last of them (frames 13..29), each missing frame's slot filled by
+    // the frame before it.
+    const std::vector<int> expected = {13, 14, 14, 15, 16, 17, 18, 19, 19, 20,
+                                       21, 22, 23, 24, 24, 25, 26, 27, 28, 29};
+    ASSERT_GT(marks.size(), expected.size());
+    for (size_t slot = 0; slot < expected.size(); ++slot) {
+        EXPECT_EQ(marks[slot], expected[slot] % kMarks) << "slot " << slot;
     }
-    const int live =
-        (marks[static_cast<size_t>(gridSlots)] - motionFrame % kMarks + kMarks) % kMarks;
+    const int live = (marks[expected.size()] - motionFrame % kMarks + kMarks) % kMarks;
     EXPECT_LE(live, 3) << "then the motion";
+}
+
+// The kept frames are timed by a clock that never steps: a wall clock set back an hour, or a
+// pause of the camera, never stretches the opening beyond its two seconds nor fills it with a
+// still picture from before the pause; the information file starts as long before the motion
+// as the opening lasts, on the wall clock of the moment.
+TEST_F(CameraManagerPreEventTest, AClockStepOrAPauseNeverStretchesTheOpening) {
+    struct TCase {
+        const char* What;
+        double WallStepSeconds;  // the wall clock alone, after 30 frames
+        double PauseSeconds;     // no frame at all, after 30 frames
+        int FramesAfter;         // before the motion
+        int FirstKept;
+    } const cases[] = {
+        {"the wall clock set back an hour", -3600, 0, 10, 20},
+        {"ten minutes without a frame, then half a second", 0, 600, 5, 30},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        FIndex = 0;
+        FTimes.clear();
+        FFinished.clear();
+        Start(2);
+        for (int i = 1; i < 30; ++i) {
+            Step(false);
+        }
+        FNow += c.WallStepSeconds * kSecond;
+        Pause(c.PauseSeconds);
+        for (int i = 0; i < c.FramesAfter; ++i) {
+            Step(false);
+        }
+        const int motionFrame = FIndex;
+        for (int i = 0; i < 20; ++i) {
+            Step(true);
+            QTest::qWait(100);
+        }
+        FManager.reset();
+        const std::string file = FinishedFile();
+        ASSERT_FALSE(file.empty());
+        const std::vector<int> marks = DecodeMarks(file);
+        const int kept = motionFrame - c.FirstKept;
+        ASSERT_GT(marks.size(), static_cast<size_t>(kept));
+        for (int i = 0; i < kept; ++i) {
+            EXPECT_EQ(marks[static_cast<size_t>(i)], (c.FirstKept + i) % kMarks) << "frame " << i;
+        }
+        const int live = (marks[static_cast<size_t>(kept)] - motionFrame % kMarks + kMarks) % kMarks;
+        EXPECT_LE(live, 3) << "then the motion";
+        TVideoLogInfoList list;
+        ASSERT_TRUE(LoadVideoLogInfoList(
+            TCameraManager::MotionLogFolderOf(FHome.path().toStdString() + "/data/"), &list));
+        const auto info = std::find_if(list.begin(), list.end(),
+                                       [&](const auto& entry) { return entry->FileName == file; });
+        ASSERT_NE(info, list.end());
+        EXPECT_NEAR(((*info)->StartTime - FTimes[motionFrame]) / kSecond, -0.1 * kept, 0.002)
+            << "the file starts as long before the motion as its opening lasts";
+        EXPECT_LT((*info)->Duration, 0.1 * kept + 5.0);
+    }
 }
 
 }  // namespace

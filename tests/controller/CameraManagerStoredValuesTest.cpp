@@ -101,6 +101,53 @@ TEST_F(CameraManagerStoredValuesTest, AnyStoredZoneRectangleBecomesAZoneOnThePic
     }
 }
 
+// Zones are stored in the pixels of the picture they were drawn on, with its size: a picture of
+// another size (another window, a run without a window) shows them at the same place, and they
+// are stored back unchanged whatever size the picture has at the time. Values stored without the
+// size are pixels of the picture as it is.
+TEST_F(CameraManagerStoredValuesTest, StoredZonesKeepTheirPlaceOnPicturesOfAnySize) {
+    Stored()->remove("");
+    ASSERT_TRUE(Start());
+    const int width = FManager->FramePreviewImage()->width();
+    const int height = FManager->FramePreviewImage()->height();
+    FManager.reset();
+    struct Case {
+        const char* What;
+        int StoredWidth, StoredHeight;  // 0: not stored
+        TRect Expected;                 // on the picture as it is
+    };
+    const Case cases[] = {
+        {"drawn on this picture", width, height, {40, 30, 200, 150}},
+        {"drawn on a picture twice as large", 2 * width, 2 * height, {20, 15, 100, 75}},
+        {"drawn on a picture half as large", width / 2, height / 2, {80, 60, 400, 300}},
+        {"stored without the picture's size", 0, 0, {40, 30, 200, 150}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        Stored()->remove("");
+        StoreZone(1, 40, 30, 200, 150);
+        if (c.StoredWidth > 0) {
+            Store({{"ZonePictureWidth", c.StoredWidth}, {"ZonePictureHeight", c.StoredHeight}});
+        }
+        for (int run = 0; run < 3; ++run) {
+            ASSERT_TRUE(Start());
+            ASSERT_EQ(FManager->SelectorObjectManager()->Count(), 1);
+            TRect rect;
+            ASSERT_TRUE(FManager->SelectorObjectManager()->GetActualRectangle(0, rect, false));
+            const TRect expected{std::min(c.Expected.Left, width), std::min(c.Expected.Top, height),
+                                 std::min(c.Expected.Right, width),
+                                 std::min(c.Expected.Bottom, height)};
+            EXPECT_NEAR(rect.Left, expected.Left, 1) << "run " << run;
+            EXPECT_NEAR(rect.Top, expected.Top, 1) << "run " << run;
+            EXPECT_NEAR(rect.Right, expected.Right, 1) << "run " << run;
+            EXPECT_NEAR(rect.Bottom, expected.Bottom, 1) << "run " << run;
+            FManager.reset();
+            EXPECT_EQ(Stored()->value("ZonePictureWidth").toInt(), width);
+            EXPECT_EQ(Stored()->value("ZonePictureHeight").toInt(), height);
+        }
+    }
+}
+
 TEST_F(CameraManagerStoredValuesTest, AnUnreadableZoneIsLeftOutAndTheOthersAreKept) {
     struct Case {
         const char* name;

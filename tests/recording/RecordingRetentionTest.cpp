@@ -95,11 +95,13 @@ TEST_F(RecordingRetentionTest, OldestRecordingsGoWithTheirInformationFilesAndFor
     EXPECT_TRUE(Exists("LogInfo/Rec_20261209_080000.vli"));
     EXPECT_EQ(log.Lines().size(), 2u) << "one line per deletion";
 
-    // Nothing left to delete but foreign files: no room, and they all stay.
+    // Nothing left to delete but foreign files and the newest recording, which a new one never
+    // replaces: no room, and they all stay.
     FFree = 0;
     result = ApplyRecordingRetention(Folder(), limits, {});
     EXPECT_FALSE(result.Room);
-    EXPECT_FALSE(Exists("Rec_20261209_080000.wmv"));
+    EXPECT_EQ(result.Deleted, 0);
+    EXPECT_TRUE(Exists("Rec_20261209_080000.wmv"));
     for (const char* foreign : {"holiday.wmv", "Rec_20261101_080000.wmv.bak", "LogInfo/notes.vli",
                                 "Rec_20200101_000000.wmv"}) {
         EXPECT_TRUE(Exists(foreign)) << foreign;

@@ -119,11 +119,10 @@ TEST(RetentionPlanner, OldestGoFirstUntilTheLimitsHold) {
          {"Rec_20261205_080000.wmv", "Rec_20261206_080000.wmv"},
          TRetentionReason::FreeSpace,
          true},
-        {"a full disk that all recordings cannot free",
+        {"a full disk that the recordings cannot free: the newest stays",
          0,
          0,
-         {"Rec_20261205_080000.wmv", "Rec_20261206_080000.wmv", "Rec_20261207_080000.wmv",
-          "Rec_20261209_080000.wmv"},
+         {"Rec_20261205_080000.wmv", "Rec_20261206_080000.wmv", "Rec_20261207_080000.wmv"},
          TRetentionReason::FreeSpace,
          false},
     };
@@ -144,13 +143,14 @@ TEST(RetentionPlanner, ForeignFilesAndRecordingsInUseAreNeverChosen) {
         {"holiday.wmv", 5 * kGB, kNow - 400 * kDay, false},
         {"Rec_notes.txt", 5 * kGB, kNow - 400 * kDay, false},
         Recording("20261101_080000", kMB, 100),
+        Recording("20261208_080000", kMB, 1),
         Recording("20261209_080000", kMB, 0.01),
     };
     files[2].InUse = true;  // an old recording still being finished
     TRetentionLimits limits;
     limits.MaxFolderMegabytes = 1;
     const TRetentionPlan plan = PlanRetention(files, 0, 1000 * kGB, kNow, limits);
-    EXPECT_EQ(Names(plan), (std::vector<std::string>{"Rec_20261209_080000.wmv"}));
+    EXPECT_EQ(Names(plan), (std::vector<std::string>{"Rec_20261208_080000.wmv"}));
     EXPECT_FALSE(plan.RoomAfter) << "foreign files fill the disk";
 }
 
@@ -171,4 +171,46 @@ TEST(RetentionPlanner, ZeroLimitsKeepEverything) {
     const TRetentionPlan plan = PlanRetention(files, 0, 1000 * kGB, kNow, off);
     EXPECT_TRUE(plan.Deletions.empty());
     EXPECT_TRUE(plan.RoomAfter);
+}
+
+// Room for the next recording never costs the one just finished: the newest recording not in
+// use goes only for its age. The room a new file needs counts on top of the limits.
+TEST(RetentionPlanner, TheNewestRecordingNeverGoesForRoom) {
+    struct Case {
+        const char* What;
+        std::vector<TRecordingFileEntry> Files;
+        uint64_t Free;
+        uint64_t StartBytes;
+        std::vector<std::string> Deleted;
+        bool Room;
+    };
+    const TRecordingFileEntry older = Recording("20261208_080000", 10 * kMB, 1);
+    const TRecordingFileEntry newest = Recording("20261209_080000", 10 * kMB, 0.5);
+    TRecordingFileEntry writing = Recording("20261209_090000", 10 * kMB, 0.01);
+    writing.InUse = true;
+    const Case cases[] = {
+        {"only one recording, the disk short of room", {newest}, 0, 0, {}, false},
+        {"the older one goes, the newest stays", {older, newest}, 0, 0, {older.Name}, false},
+        {"the newest finished one stays while another is written",
+         {older, newest, writing},
+         0,
+         0,
+         {older.Name},
+         false},
+        {"enough room for the limits, not for a second more",
+         {older, newest},
+         2 * kGB,
+         kMB,
+         {older.Name},
+         true},
+        {"enough room for both", {older, newest}, 2 * kGB + kMB, kMB, {}, true},
+        {"the newest goes for its age", {Recording("20261001_080000", kMB, 60)}, 3 * kGB, 0,
+         {"Rec_20261001_080000.wmv"}, true},
+    };
+    for (const Case& c : cases) {
+        const TRetentionPlan plan =
+            PlanRetention(c.Files, c.Free, 1000 * kGB, kNow, TRetentionLimits{}, c.StartBytes);
+        EXPECT_EQ(Names(plan), c.Deleted) << c.What;
+        EXPECT_EQ(plan.RoomAfter, c.Room) << c.What;
+    }
 }

@@ -11,67 +11,10 @@
 #include <QTest>
 
 #include "capture/CaptureTestFiles.h"
-#include "platform/MediaFramework.h"
 #include "recording/RecordingTestSupport.h"
+#include "shell/HeadlessRunFixture.h"
 
 namespace {
-
-class HeadlessRunTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(FHome.isValid());
-        // Recordings are decoded here again.
-        ASSERT_TRUE(InitializeMediaFramework());
-        FEnvironment = QProcessEnvironment::systemEnvironment();
-        FEnvironment.insert("HOME", FHome.path());
-        FEnvironment.insert("XDG_CONFIG_HOME", FHome.path() + "/config");
-        FEnvironment.insert("XDG_DATA_HOME", FHome.path() + "/data");
-        FEnvironment.insert(
-            "TANDREL_INSTANCE_NAME",
-            QString("tandrel-headless-%1-%2")
-                .arg(QCoreApplication::applicationPid())
-                .arg(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        FEnvironment.insert("TANDREL_AUDIO_SINK", "fakesink");
-        FEnvironment.insert("TANDREL_VIDEO_SINK", "fakesink");
-        FEnvironment.remove("TANDREL_TEST_PATTERN");
-        FEnvironment.remove("TANDREL_FILE_CAMERAS");
-        FEnvironment.remove("DISPLAY");
-    }
-
-    // Runs the program to its end (at most a minute); its exit status.
-    int RunToEnd(const QStringList& arguments) {
-        QProcess process;
-        process.setProcessEnvironment(FEnvironment);
-        process.start(TANDREL_EXECUTABLE, arguments);
-        EXPECT_TRUE(process.waitForFinished(60000));
-        FOut = process.readAllStandardOutput();
-        FErr = process.readAllStandardError();
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-
-    // The JSON events of the output, in order.
-    static std::vector<QJsonObject> Events(const QByteArray& output) {
-        std::vector<QJsonObject> events;
-        for (const QByteArray& line : output.split('\n')) {
-            if (line.isEmpty()) {
-                continue;
-            }
-            const QJsonDocument document = QJsonDocument::fromJson(line);
-            EXPECT_TRUE(document.isObject()) << line.constData();
-            events.push_back(document.object());
-        }
-        return events;
-    }
-
-    QString SettingsFile() const {
-        return FHome.path() + "/config/Vantrelle Media Solutions/Tandrel.conf";
-    }
-
-    QTemporaryDir FHome;
-    QProcessEnvironment FEnvironment;
-    QByteArray FOut;
-    QByteArray FErr;
-};
 
 TEST_F(HeadlessRunTest, WatchesTheTestPatternPrintsEventsAndEndsOnSigterm) {
     QProcess process;

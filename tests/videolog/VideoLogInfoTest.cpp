@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -191,6 +194,61 @@ TEST(VideoLogInfoFiles, NoInformationFilesListNothing) {
     temp.MakeFolder("LogInfo");
     EXPECT_FALSE(LoadVideoLogInfoList(temp.Path() + "/", &list));  // no .vli file
     EXPECT_FALSE(LoadVideoLogInfoList(temp.Path() + "/", nullptr));
+}
+
+}  // namespace
+
+namespace {
+
+// Names planted where the next recording and its information file will go: links to files
+// outside (dangling or not) and a pipe. The recording is made as a new file beside them, under
+// the next free name, and nothing outside is touched.
+TEST(VideoLogNames, PlantedNamesAreTakenNamesAndNeverFollowed) {
+    TempFolder temp;
+    TempFolder outside;
+    const std::string folder = temp.Path() + "/";
+    temp.MakeFolder("LogInfo");
+    FixedClock clock(May22());
+    fs::create_symlink(outside.Path() + "/video", folder + "Rec_20170522_072955.wmv");
+    fs::create_symlink(outside.Path() + "/info", folder + "LogInfo/Rec_20170522_072955_2.vli");
+    ASSERT_EQ(::mkfifo((folder + "Rec_20170522_072955_3.wmv").c_str(), 0600), 0);
+    TDateTime start = 0;
+    std::string name;
+    TUniqueFd file;
+    ASSERT_TRUE(CreateAutoRecFile(folder, start, name, file));
+    EXPECT_EQ(name, folder + "Rec_20170522_072955_4.wmv");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name)));
+    EXPECT_TRUE(fs::is_empty(outside.Path()));
+    ASSERT_TRUE(SaveVideoLogInfo(folder, TVideoLogInfo{start, 5.5, name}, true));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder + "LogInfo/Rec_20170522_072955_4.vli")));
+
+    // A folder that cannot be made (a file stands in its place): no file, and errno tells why.
+    temp.Write("blocked", "a file");
+    TUniqueFd none;
+    EXPECT_FALSE(CreateAutoRecFile(folder + "blocked/sub/", start, name, none));
+    EXPECT_FALSE(none);
+    EXPECT_TRUE(name.empty());
+    EXPECT_NE(errno, 0);
+}
+
+// A pipe planted as an information file (or as the video it names) is never opened: the list
+// comes at once, without it.
+TEST(VideoLogInfoFiles, APipeInTheFolderNeverBlocksTheList) {
+    TempFolder temp;
+    const std::string folder = temp.Path() + "/";
+    temp.MakeFolder("LogInfo");
+    ASSERT_EQ(::mkfifo((folder + "LogInfo/Rec_20170522_072955.vli").c_str(), 0600), 0);
+    temp.Write("Rec_20170522_072955.wmv", "video");
+    temp.Write("LogInfo/Rec_20170522_073000.vli", "42877.3125\r\n5\r\n");
+    ASSERT_EQ(::mkfifo((folder + "Rec_20170522_073000.wmv").c_str(), 0600), 0);
+    temp.Write("LogInfo/Rec_20170522_073005.vli", "42877.3125\r\n6\r\n");
+    temp.Write("Rec_20170522_073005.wmv", "video");
+    TVideoLogInfoList list;
+    ASSERT_TRUE(LoadVideoLogInfoList(folder, &list));
+    ASSERT_EQ(list.size(), 1u) << "only the recording that is a regular file";
+    EXPECT_EQ(list[0]->FileName, folder + "Rec_20170522_073005.wmv");
+    EXPECT_TRUE(fs::exists(folder + "LogInfo/Rec_20170522_073000.vli"))
+        << "left alone: its video is there, though not a file";
 }
 
 }  // namespace
