@@ -114,8 +114,9 @@ bool TUpdateCheck::InitializationAndUpdate() {
         // a folder of this run's own, so nothing planted there can be taken for the updater.
         FUpdateFolder = MakePrivateFolder(FTempPath + kUpdateFolderPrefix);
         if (FUpdateFolder.empty()) {
-            LogMessage("Error in TForm1.InitializationAndUpdate - cannot create a private folder "
-                       "in the temporary folder.");
+            LogMessage(
+                "Error in TForm1.InitializationAndUpdate - cannot create a private folder "
+                "in the temporary folder.");
             return Fail(txtCannotRetrieveUpdater);
         }
         if (DownloadFile(Url(kPackagePath), FUpdateFolder + kPackageFile, nullptr, std::string(),
@@ -210,8 +211,9 @@ bool TUpdateCheck::UnpackUpdaterFile() {
         const std::string updater = FUpdateFolder + kUpdaterFile;
         if (std::find(files.begin(), files.end(), kUpdaterFile) == files.end() ||
             ::lstat(updater.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-            LogMessage("Error in TForm1.UnpackUpdaterFile - the package holds no TDRUpdater.exe "
-                       "file.");
+            LogMessage(
+                "Error in TForm1.UnpackUpdaterFile - the package holds no TDRUpdater.exe "
+                "file.");
             return false;
         }
         return true;

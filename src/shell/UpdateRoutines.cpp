@@ -360,8 +360,7 @@ bool RunAsAdministrator(void* Window, const std::string& FileName, const std::st
         // A dup2 onto itself keeps the descriptor open across the exec of pkexec.
         posix_spawn_file_actions_adddup2(&actions, channel[1], channel[1]);
         pid_t child = 0;
-        const int spawned =
-            posix_spawnp(&child, "pkexec", &actions, nullptr, argv.data(), environ);
+        const int spawned = posix_spawnp(&child, "pkexec", &actions, nullptr, argv.data(), environ);
         posix_spawn_file_actions_destroy(&actions);
         ::close(channel[1]);
         channel[1] = -1;

@@ -22,8 +22,8 @@ bool IsSafeArchiveEntry(const std::string& Name, bool SymbolicLink);
 // How much an archive may unpack to. A package is small; what unpacks to far more than it holds
 // is an archive bomb, refused before anything is written.
 struct TUnpackLimits {
-    uint64_t MaxTotalBytes = uint64_t{1} << 30;  // all entries together
-    uint64_t MaxRatio = 200;                     // one entry: unpacked size / packed size
+    uint64_t MaxTotalBytes = uint64_t{1} << 30;   // all entries together
+    uint64_t MaxRatio = 200;                      // one entry: unpacked size / packed size
     uint64_t RatioFreeBytes = uint64_t{1} << 20;  // entries up to this size need not keep the ratio
 };
 

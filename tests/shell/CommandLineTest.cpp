@@ -127,14 +127,15 @@ TEST(EventLine, BytesThatAreNotUtf8AreEscapedAsLatin1) {
         std::string json;
     };
     const std::vector<Case> cases = {
-        {"K\xc3\xbc" "che \xe2\x82\xac \xf0\x9f\x93\xb7", "\"K\xc3\xbc" "che \xe2\x82\xac \xf0\x9f\x93\xb7\""},
-        {"K\xfc" "che", R"("K\u00fcche")"},             // Latin-1
-        {"\x80\xbf", R"("\u0080\u00bf")"},              // stray continuation bytes
-        {"\xc3", R"("\u00c3")"},                         // cut off at the end
-        {"\xc3(", R"("\u00c3(")"},                       // cut off inside
-        {"\xc0\xaf", R"("\u00c0\u00af")"},              // overlong "/"
-        {"\xe0\x80\xaf", R"("\u00e0\u0080\u00af")"},   // overlong "/"
-        {"\xed\xa0\x80", R"("\u00ed\u00a0\u0080")"},   // a surrogate
+        {"\x4b\xc3\xbc\x63he \xe2\x82\xac \xf0\x9f\x93\xb7",  // "Küche € 📷" in UTF-8
+         "\"\x4b\xc3\xbc\x63he \xe2\x82\xac \xf0\x9f\x93\xb7\""},
+        {"K\xfc\x63he", R"("K\u00fcche")"},                     // Latin-1
+        {"\x80\xbf", R"("\u0080\u00bf")"},                      // stray continuation bytes
+        {"\xc3", R"("\u00c3")"},                                // cut off at the end
+        {"\xc3(", R"("\u00c3(")"},                              // cut off inside
+        {"\xc0\xaf", R"("\u00c0\u00af")"},                      // overlong "/"
+        {"\xe0\x80\xaf", R"("\u00e0\u0080\u00af")"},            // overlong "/"
+        {"\xed\xa0\x80", R"("\u00ed\u00a0\u0080")"},            // a surrogate
         {"\xf4\x90\x80\x80", R"("\u00f4\u0090\u0080\u0080")"},  // above U+10FFFF
         {"\xff\xfe", R"("\u00ff\u00fe")"},
         {"\xe9\"\n", R"("\u00e9\"\n")"},

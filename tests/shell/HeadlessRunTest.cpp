@@ -332,7 +332,8 @@ TEST_F(HeadlessRunTest, EventLinesStayJsonWhateverTheBytesOfANameAre) {
     const std::vector<QJsonObject> events = Events(output);
     ASSERT_EQ(events.size(), 1u) << output.constData();
     EXPECT_EQ(events[0]["event"].toString(), "error");
-    EXPECT_EQ(events[0]["text"].toString(), QString::fromUtf8("there is no camera named \"K\u00fcche\"."));
+    EXPECT_EQ(events[0]["text"].toString(),
+              QString::fromUtf8("there is no camera named \"K\u00fcche\"."));
 }
 
 }  // namespace

@@ -4,11 +4,11 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTest>
 
 #include <sys/stat.h>

@@ -287,7 +287,8 @@ TEST(RunAsAdministratorTest, WaitsUntilPkexecHasStartedTheProgramOrGivenUp) {
     const std::vector<Case> cases = {
         // The password dialog takes its time; the program starts only while its caller lives.
         {"authorised", "sleep 1; kill -0 $PPID || exit 127", true, ""},
-        {"dismissed", "exit 126", false, "Error in RunAsAdministrator - pkexec ended with status 126."},
+        {"dismissed", "exit 126", false,
+         "Error in RunAsAdministrator - pkexec ended with status 126."},
         {"not authorised", "sleep 0.2; exit 127", false,
          "Error in RunAsAdministrator - pkexec ended with status 127."},
         {"no answer", "echo $$ > \"$(dirname \"$0\")/pid\"; sleep 30", false,
@@ -298,20 +299,21 @@ TEST(RunAsAdministratorTest, WaitsUntilPkexecHasStartedTheProgramOrGivenUp) {
         SCOPED_TRACE(c.Name);
         TempFolder folder;
         const std::string bin = StandInPkexec(folder, c.Body);
-        const std::string updater =
-            folder.Write("TDRUpdater.exe", "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/ran\"\n");
+        const std::string updater = folder.Write(
+            "TDRUpdater.exe", "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/ran\"\n");
         ::chmod(updater.c_str(), 0755);
         ::setenv("PATH", (bin + ":" + (oldPath ? oldPath : "/usr/bin:/bin")).c_str(), 1);
         LogCapture log;
         int pumped = 0;
         const auto start = std::chrono::steady_clock::now();
-        const bool started = RunAsAdministrator(nullptr, updater, "/opt/tandrel/tandrel",
-                                                [&] { ++pumped; }, std::chrono::seconds(2));
+        const bool started = RunAsAdministrator(
+            nullptr, updater, "/opt/tandrel/tandrel", [&] { ++pumped; }, std::chrono::seconds(2));
         const auto took = std::chrono::steady_clock::now() - start;
         ::setenv("PATH", oldPath ? oldPath : "", 1);
         EXPECT_EQ(started, c.Started);
         // The caller's messages are handled all along (about every 50 ms).
-        EXPECT_GE(pumped, std::chrono::duration_cast<std::chrono::milliseconds>(took).count() / 100);
+        EXPECT_GE(pumped,
+                  std::chrono::duration_cast<std::chrono::milliseconds>(took).count() / 100);
         EXPECT_GT(pumped, 0);
         EXPECT_LT(took, std::chrono::seconds(10));
         if (c.Line.empty()) {
