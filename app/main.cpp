@@ -14,7 +14,26 @@
 #include "shell/CommandLine.h"
 #include "shell/Form1.h"
 #include "shell/HeadlessRun.h"
+#include "shell/TerminationSignals.h"
 #include "ui/VisualStyle.h"
+
+namespace {
+
+// The termination handlers go in before anything else of the process runs, libraries' own
+// initialisers included: a SIGTERM, SIGINT or SIGHUP that comes while the program is still
+// starting then ends it in order (status 0, everything saved) instead of killing it.
+void InstallTerminationHandlersFirst(int, char**, char**) {
+    TTerminationSignals::InstallHandlers();
+}
+__attribute__((section(".preinit_array"), used)) void (*kInstallTerminationHandlersFirst)(
+    int, char**, char**) = &InstallTerminationHandlersFirst;
+
+int RefuseCommandLine(const std::string& why) {
+    std::fprintf(stderr, "tandrel: %s\n\n%s", why.c_str(), CommandLineUsage().c_str());
+    return kExitBadUsage;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // A reader that goes away (a closed pipe of event lines, a network peer) is a failed write
@@ -27,11 +46,14 @@ int main(int argc, char** argv) {
     mallopt(M_ARENA_MAX, 2);
 #endif
     const TCommandLine line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (line.Action != TCommandLine::TAction::Window &&
+        line.Action != TCommandLine::TAction::Headless) {
+        // Listing cameras, printing a text or refusing the line: a signal simply ends it.
+        TTerminationSignals::RestoreDefaultHandlers();
+    }
     switch (line.Action) {
         case TCommandLine::TAction::Error:
-            std::fprintf(stderr, "tandrel: %s\n\n%s", line.Error.c_str(),
-                         CommandLineUsage().c_str());
-            return kExitBadUsage;
+            return RefuseCommandLine(line.Error);
         case TCommandLine::TAction::Help:
             std::fputs(CommandLineUsage().c_str(), stdout);
             return 0;
@@ -50,6 +72,11 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     application.setOrganizationName("Vantrelle Media Solutions");
     application.setApplicationName("Tandrel");
+    // The toolkit has taken its own options out of the argument list; what is left means
+    // nothing to either.
+    if (line.Action == TCommandLine::TAction::Window && argc > 1) {
+        return RefuseCommandLine(std::string("unknown argument ") + argv[1]);
+    }
     int result = 0;
     if (line.Action == TCommandLine::TAction::ListCameras) {
         result = ListCameras();

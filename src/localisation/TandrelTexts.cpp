@@ -83,6 +83,7 @@ const TTandrelTexts DefaultTexts = {{
     "Delete recordings older than (days, 0 = never)",
     "Camera lost — reconnecting…",
     "Pre-event recording (seconds before the motion, 0 = off)",
+    "The updater could not be started. Please restart the application to try again.",
 }};
 
 TTandrelTexts CurrentTexts = DefaultTexts;

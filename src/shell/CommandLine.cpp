@@ -55,6 +55,11 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Arguments) {
     bool headless = false;
     bool listCameras = false;
     bool headlessOptionSeen = false;
+    bool help = false;
+    bool version = false;
+    // Arguments that are not options of the program: the toolkit's in the window, meaningless
+    // anywhere else.
+    std::optional<std::string> stray;
     auto fail = [&line](const std::string& why) {
         line.Action = TCommandLine::TAction::Error;
         line.Error = why;
@@ -63,7 +68,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Arguments) {
     for (size_t i = 0; i < Arguments.size(); ++i) {
         const std::string& argument = Arguments[i];
         if (argument.rfind("--", 0) != 0) {
-            continue;  // the toolkit's
+            if (!stray) {
+                stray = argument;
+            }
+            continue;
         }
         std::string name = argument;
         std::optional<std::string> value;
@@ -83,14 +91,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Arguments) {
         auto noValue = [&] { return !value.has_value(); };
 
         if (name == "--help" && noValue()) {
-            line.Action = TCommandLine::TAction::Help;
-            return line;
-        }
-        if (name == "--version" && noValue()) {
-            line.Action = TCommandLine::TAction::Version;
-            return line;
-        }
-        if (name == "--headless" && noValue()) {
+            help = true;
+        } else if (name == "--version" && noValue()) {
+            version = true;
+        } else if (name == "--headless" && noValue()) {
             headless = true;
         } else if (name == "--list-cameras" && noValue()) {
             listCameras = true;
@@ -140,11 +144,29 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Arguments) {
                 if (text->empty()) {
                     return fail("--instance takes a name");
                 }
+                // The name becomes part of the lock file's name, which the file system limits.
+                if (text->size() > kMaxInstanceNameLength) {
+                    return fail("--instance takes a name of at most " +
+                                std::to_string(kMaxInstanceNameLength) + " bytes; this one has " +
+                                std::to_string(text->size()));
+                }
                 line.Instance = *text;
             }
         } else {
             return fail("unknown option " + argument);
         }
+    }
+    const bool windowless = headless || listCameras || help || version;
+    if (stray && windowless) {
+        return fail("unknown argument " + *stray);
+    }
+    if (help) {
+        line.Action = TCommandLine::TAction::Help;
+        return line;
+    }
+    if (version) {
+        line.Action = TCommandLine::TAction::Version;
+        return line;
     }
     if (headless && listCameras) {
         return fail("--headless and --list-cameras cannot be combined");

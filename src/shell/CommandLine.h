@@ -1,13 +1,15 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/Rect.h"
 
-// What the command line asks for. Options of the program start with "--"; anything else (Qt's
-// own options such as "-platform xcb") is left to the toolkit.
+// What the command line asks for. Options of the program start with "--". Other arguments are
+// left to the toolkit when the window opens (Qt's own options such as "-platform xcb"; whatever
+// the toolkit does not take is refused there) and refuse the line in every other mode.
 struct TCommandLine {
     enum class TAction { Window, Headless, ListCameras, Help, Version, Error };
     TAction Action = TAction::Window;
@@ -28,6 +30,9 @@ struct TCommandLine {
         return !CameraIndex && !CameraName && Zones.empty() && !Mode && !Sensitivity;
     }
 };
+
+// The longest --instance name (bytes): it becomes part of a lock file's name.
+constexpr size_t kMaxInstanceNameLength = 100;
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& Arguments);
 

@@ -299,6 +299,17 @@ int DownloadFile(const std::string& URL, const std::string& FileName, void* User
                  const std::string& Agent, const std::atomic<bool>* Cancel,
                  const TDownloadProgress& Progress, const TMessagePump& Pump,
                  const TDownloadLimits& Limits) {
+    // The file this call created: a failed download removes it, so nothing half-written stays
+    // behind (a temporary file system filled up by an endless body included).
+    std::string created;
+    struct TRemoveCreated {
+        std::string& Path;
+        ~TRemoveCreated() {
+            if (!Path.empty()) {
+                ::unlink(Path.c_str());
+            }
+        }
+    } removeCreated{created};
     try {
         struct stat info {};
         if (!FileName.empty() && ::lstat(FileName.c_str(), &info) == 0 &&
@@ -315,6 +326,7 @@ int DownloadFile(const std::string& URL, const std::string& FileName, void* User
                 LogMessage("Error in DownloadFile - error creating destination file.");
                 return kDownloadCreateFailed;
             }
+            created = FileName;
         }
         TEasy easy = NewEasy(URL, Agent, Limits);
         if (!easy) {
@@ -329,13 +341,21 @@ int DownloadFile(const std::string& URL, const std::string& FileName, void* User
         transfer.Easy = easy.get();
         transfer.Progress = &Progress;
         transfer.UserData = UserData;
-        transfer.OnHeaders = [](int64_t total) {
+        const int64_t maxBytes = Limits.MaxBytes;
+        transfer.OnHeaders = [&](int64_t total) {
             if (total < 0) {
                 LogMessage("Error in DownloadFile - error calling HttpQueryInfo.");
+            } else if (maxBytes > 0 && total > maxBytes) {
+                transfer.End(kDownloadTooLarge);
+                return false;
             }
             return true;
         };
         transfer.Sink = [&](const char* data, size_t size) {
+            if (maxBytes > 0 && transfer.Received + static_cast<int64_t>(size) > maxBytes) {
+                transfer.End(kDownloadTooLarge);
+                return false;
+            }
             if (file.Fd >= 0 && !WriteAll(file.Fd, data, size)) {
                 transfer.End(kDownloadWriteFailed);
                 return false;
@@ -343,6 +363,9 @@ int DownloadFile(const std::string& URL, const std::string& FileName, void* User
             return true;
         };
         const int result = Run(transfer, Pump, Cancel);
+        if (result == kDownloadOK) {
+            created.clear();
+        }
         switch (result) {
             case kDownloadOpenUrlFailed:
                 LogMessage("Error in DownloadFile - error calling InternetOpenURL.");
@@ -352,6 +375,10 @@ int DownloadFile(const std::string& URL, const std::string& FileName, void* User
                 break;
             case kDownloadWriteFailed:
                 LogMessage("Error in DownloadFile - error writing destination file.");
+                break;
+            case kDownloadTooLarge:
+                LogMessageFmt("Error in DownloadFile - the download is larger than %lld bytes.",
+                              static_cast<long long>(maxBytes));
                 break;
             case kDownloadFailed:
                 LogMessage("Error in DownloadFile call...");

@@ -15,10 +15,12 @@ using TMessagePump = std::function<void()>;
 
 // How long a download may wait. A host that accepts the connection and then sends nothing ends
 // the download after StallSeconds; the whole transfer ends after TotalSeconds (0: no bound).
+// DownloadFile stores at most MaxBytes (0: no bound); a larger body ends it with -10.
 struct TDownloadLimits {
     long ConnectSeconds = 10;
     long StallSeconds = 15;
     long TotalSeconds = 0;
+    int64_t MaxBytes = 0;
 };
 
 // The updater package is run with administrator rights, so only an authenticated channel is
@@ -37,6 +39,7 @@ constexpr int kDownloadDeleteFailed = -6;      // the old destination file canno
 constexpr int kDownloadCreateFailed = -7;      // the destination file cannot be created
 constexpr int kDownloadAllocFailed = -8;       // no read buffer
 constexpr int kDownloadWriteFailed = -9;       // a short write to the destination file
+constexpr int kDownloadTooLarge = -10;         // the body is larger than the limit allows
 
 // Fills Buffer (Size bytes, zeroed first) with the body of URL; Size becomes the bytes read.
 // A content length above Size returns -4 before any of the body is read. Logs nothing.
@@ -45,7 +48,9 @@ int DownloadToBuffer(const std::string& URL, void* Buffer, int& Size, const std:
                      const TMessagePump& Pump = {}, const TDownloadLimits& Limits = {});
 
 // Stores the body of URL in FileName (an empty FileName downloads without storing). Setting
-// *Cancel ends the download early with 0. Each failure logs its one line.
+// *Cancel ends the download early with 0. Each failure logs its one line and removes the file it
+// had begun, so no partial download is left behind. A content length above Limits.MaxBytes
+// fails before any of the body is read.
 int DownloadFile(const std::string& URL, const std::string& FileName, void* UserData,
                  const std::string& Agent, const std::atomic<bool>* Cancel,
                  const TDownloadProgress& Progress, const TMessagePump& Pump = {},

@@ -86,9 +86,69 @@ std::string IsoLocalTime(TDateTime Time) {
     return text;
 }
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of Text (1 to 4), or 0 when the
+// bytes there are none: a stray continuation byte, a cut-off sequence, an overlong form, a
+// surrogate or a code point above U+10FFFF.
+size_t Utf8SequenceLength(std::string_view Text) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(Text[i]); };
+    const unsigned char lead = byte(0);
+    size_t length = 0;
+    unsigned char low = 0x80;  // the range the second byte must lie in
+    unsigned char high = 0xBF;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;   // no overlong forms
+        high = lead == 0xED ? 0x9F : 0xBF;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;   // no overlong forms
+        high = lead == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
+    } else {
+        return 0;
+    }
+    if (Text.size() < length || byte(1) < low || byte(1) > high) {
+        return 0;
+    }
+    for (size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+void AppendUnicodeEscape(std::string& out, unsigned value) {
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04x", value);
+    out += escape;
+}
+
+}  // namespace
+
 std::string JsonString(std::string_view Text) {
     std::string out = "\"";
-    for (const char c : Text) {
+    size_t i = 0;
+    while (i < Text.size()) {
+        const char c = Text[i];
+        const size_t length = Utf8SequenceLength(Text.substr(i));
+        if (length == 0) {
+            // A byte that is not part of UTF-8 text (a file name in another encoding) is read
+            // as Latin-1, so the line stays valid JSON and the byte can still be told.
+            AppendUnicodeEscape(out, static_cast<unsigned char>(c));
+            ++i;
+            continue;
+        }
+        if (length > 1) {
+            out.append(Text.substr(i, length));
+            i += length;
+            continue;
+        }
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -107,13 +167,12 @@ std::string JsonString(std::string_view Text) {
                 break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", c);
-                    out += escape;
+                    AppendUnicodeEscape(out, static_cast<unsigned char>(c));
                 } else {
                     out += c;
                 }
         }
+        ++i;
     }
     out += "\"";
     return out;

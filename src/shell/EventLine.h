@@ -32,5 +32,7 @@ private:
 // "2026-12-10T14:03:07.250": local time, ISO 8601, with milliseconds.
 std::string IsoLocalTime(TDateTime Time);
 
-// Text as a JSON string literal, quotes included.
+// Text as a JSON string literal, quotes included. UTF-8 text is kept as it is; every byte that
+// is not part of a well-formed UTF-8 sequence is read as Latin-1 and written as "\u00XX", so the
+// literal is always valid JSON.
 std::string JsonString(std::string_view Text);

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <utility>
@@ -84,6 +85,10 @@ int THeadlessRun::Run() {
     if (!FLine.Instance.empty()) {
         name += "-" + FLine.Instance;
     }
+    // The same signals that close the window end the run, recordings finished. A signal that
+    // comes while the camera starts waits in the handler's pipe and ends the run at once.
+    auto* termination = new TTerminationSignals(this);
+    connect(termination, &TTerminationSignals::TerminationRequested, qApp, &QCoreApplication::quit);
     TSingleInstanceLock lock;
     if (lock.TryAcquire(name) != TSingleInstanceLock::TResult::Acquired) {
         ReportError("You can start only one instance of the product.");
@@ -93,16 +98,32 @@ int THeadlessRun::Run() {
     if (started != 0) {
         return started;
     }
-    // The same signals that close the window end the run, recordings finished.
-    auto* termination = new TTerminationSignals(this);
-    connect(termination, &TTerminationSignals::TerminationRequested, qApp, &QCoreApplication::quit);
     if (FLine.Seconds) {
-        QTimer::singleShot(static_cast<int64_t>(*FLine.Seconds) * 1000, qApp,
-                           &QCoreApplication::quit);
+        FEnd = std::chrono::steady_clock::now() + std::chrono::seconds(*FLine.Seconds);
+        ArmEndTimer();
     }
     QCoreApplication::exec();
     FManager.reset();
     return 0;
+}
+
+void THeadlessRun::ArmEndTimer() {
+    // A timer takes its interval in int milliseconds (under 25 days), so a longer run is timed in
+    // steps of at most a day, each measured from the steady clock's end time.
+    constexpr std::chrono::milliseconds kLongestStep = std::chrono::hours(24);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        FEnd - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+        QCoreApplication::quit();
+        return;
+    }
+    if (left <= kLongestStep) {
+        QTimer::singleShot(static_cast<int>(left.count()), Qt::PreciseTimer, qApp,
+                           &QCoreApplication::quit);
+    } else {
+        QTimer::singleShot(static_cast<int>(kLongestStep.count()), Qt::PreciseTimer, this,
+                           &THeadlessRun::ArmEndTimer);
+    }
 }
 
 int32_t THeadlessRun::ResolveCamera() {
@@ -196,6 +217,16 @@ int THeadlessRun::Start() {
     }
     const int32_t width = FManager->VideoWidth();
     const int32_t height = FManager->VideoHeight();
+    // A zone that lies wholly outside the picture would watch nothing at all: a mistake on the
+    // command line (a zone partly outside is cut to the picture).
+    for (const TRect& zone : FLine.Zones) {
+        if (width > 0 && height > 0 && (zone.Left >= width || zone.Top >= height)) {
+            std::fprintf(stderr, "%s: zone %d,%d,%d,%d is outside the %d x %d picture.\n\n%s",
+                         kProductName, zone.Left, zone.Top, zone.Right, zone.Bottom, width, height,
+                         CommandLineUsage().c_str());
+            return kExitBadUsage;
+        }
+    }
     const int64_t interval = FManager->VideoFrameInterval();
     const std::string* device = nullptr;
     FManager->FrameGrabCaptureGraph()->GetSupportedDeviceFriendlyName(FManager->CameraIndex(),

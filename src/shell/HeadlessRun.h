@@ -2,6 +2,7 @@
 
 #include <QObject>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -29,10 +30,13 @@ private:
     std::string CameraLabel(int32_t Index) const;
     void PlaceZones();
     void ReportError(const std::string& Text);
+    // Ends the run at FEnd; re-arms itself where that is further than one timer can wait.
+    void ArmEndTimer();
 
     TCommandLine FLine;
     std::unique_ptr<QWidget> FHost;
     std::unique_ptr<TCameraManager> FManager;
+    std::chrono::steady_clock::time_point FEnd;
 };
 
 // Prints every camera (index, name, device type) and its formats, one per line; exit status.

@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
 
 #include <fcntl.h>
@@ -11,26 +12,20 @@
 namespace {
 
 int gPipe[2] = {-1, -1};
+volatile sig_atomic_t gLastSignal = 0;
 
-void OnSignal(int) {
+void OnSignal(int signal) {
+    gLastSignal = signal;
+    const int saved = errno;
     const char byte = 1;
     // Only async-signal-safe calls here.
     [[maybe_unused]] const ssize_t written = ::write(gPipe[1], &byte, 1);
+    errno = saved;
 }
 
-}  // namespace
-
-TTerminationSignals::TTerminationSignals(QObject* parent) : QObject(parent) {
-    if (gPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gPipe) != 0) {
-        gPipe[0] = gPipe[1] = -1;
-        return;
-    }
-    ::fcntl(gPipe[1], F_SETFL, O_NONBLOCK);
-    FNotifier = new QSocketNotifier(gPipe[0], QSocketNotifier::Read, this);
-    connect(FNotifier, &QSocketNotifier::activated, this, &TTerminationSignals::ReadPipe);
-
+void SetHandler(void (*handler)(int)) {
     struct sigaction action {};
-    action.sa_handler = OnSignal;
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
@@ -38,13 +33,39 @@ TTerminationSignals::TTerminationSignals(QObject* parent) : QObject(parent) {
     ::sigaction(SIGHUP, &action, nullptr);
 }
 
+}  // namespace
+
+bool TTerminationSignals::InstallHandlers() {
+    if (gPipe[0] < 0) {
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, gPipe) != 0) {
+            gPipe[0] = gPipe[1] = -1;
+            return false;
+        }
+        ::fcntl(gPipe[1], F_SETFL, O_NONBLOCK);
+    }
+    SetHandler(OnSignal);
+    return true;
+}
+
+void TTerminationSignals::RestoreDefaultHandlers() {
+    SetHandler(SIG_DFL);
+    if (gLastSignal != 0) {
+        ::raise(gLastSignal);
+    }
+}
+
+TTerminationSignals::TTerminationSignals(QObject* parent) : QObject(parent) {
+    if (!InstallHandlers()) {
+        return;
+    }
+    // A byte already waiting (a signal before this object existed) makes the notifier fire as
+    // soon as the event loop runs.
+    FNotifier = new QSocketNotifier(gPipe[0], QSocketNotifier::Read, this);
+    connect(FNotifier, &QSocketNotifier::activated, this, &TTerminationSignals::ReadPipe);
+}
+
 TTerminationSignals::~TTerminationSignals() {
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGHUP, &action, nullptr);
+    SetHandler(SIG_DFL);
 }
 
 void TTerminationSignals::ReadPipe() {

@@ -13,6 +13,15 @@ public:
     explicit TTerminationSignals(QObject* parent = nullptr);
     ~TTerminationSignals() override;
 
+    // Installs the handlers. The program calls this first thing, before anything that takes
+    // time: a signal that arrives before any object of this class exists is kept in the pipe
+    // and reported by the first one. Creating an object installs them too. Only calls that
+    // need no initialised library are made, so it may run before any library is initialised.
+    static bool InstallHandlers();
+    // Gives the signals their default action back, for a run that does not watch for them; a
+    // signal that came since InstallHandlers is raised again and takes that action now.
+    static void RestoreDefaultHandlers();
+
 signals:
     void TerminationRequested();
 

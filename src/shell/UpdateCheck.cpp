@@ -4,6 +4,9 @@
 #include <QFileInfo>
 #include <QUuid>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <vector>
 
 #include "localisation/UiText.h"
@@ -19,6 +22,9 @@ constexpr const char* kVersionFilePath = "/download/tdr/ver.txt";
 constexpr const char* kPackagePath = "/download/tdr/TDRUpdater.zip";
 constexpr const char* kPackageFile = "TDRUpdater.zip";
 constexpr const char* kUpdaterFile = "TDRUpdater.exe";
+// The private folder of one update, in the temporary folder: this prefix and six random
+// characters.
+constexpr const char* kUpdateFolderPrefix = "TDRUpdater-";
 constexpr int kVersionBufferSize = 2048;
 
 }  // namespace
@@ -28,8 +34,8 @@ TUpdateCheck::TUpdateCheck(const QString& Host, const std::string& TempPath,
     : FHost(Host.trimmed()),
       FTempPath(TempPath),
       FCloseMainWindow(std::move(CloseMainWindow)),
-      FRunner([](const std::string& file, const std::string& parameters) {
-          return RunAsAdministrator(nullptr, file, parameters);
+      FRunner([this](const std::string& file, const std::string& parameters) {
+          return RunAsAdministrator(nullptr, file, parameters, FPump);
       }) {
     while (FHost.endsWith('/')) {
         FHost.chop(1);
@@ -48,7 +54,9 @@ QString TUpdateCheck::ConfiguredHost() {
 std::string TUpdateCheck::InstallationId() {
     TSettingsStore settings;
     QString id;
-    if (settings.OpenKey(QString(), true)) {
+    // Only an existing key keeps the identifier: creating the key here would hide a missing
+    // product key from the version check that follows.
+    if (settings.OpenKey(QString(), false)) {
         if (settings.ReadString("InstallationId", id) && !id.isEmpty()) {
             return id.toStdString();
         }
@@ -78,6 +86,14 @@ bool TUpdateCheck::Fail(TTextIndex text) {
     return false;
 }
 
+bool TUpdateCheck::FailAndClean(TTextIndex text) {
+    if (!FUpdateFolder.empty()) {
+        RemoveFolder(FUpdateFolder);
+        FUpdateFolder.clear();
+    }
+    return Fail(text);
+}
+
 bool TUpdateCheck::InitializationAndUpdate() {
     try {
         // No update host: nothing to compare with, and no network is touched.
@@ -94,17 +110,28 @@ bool TUpdateCheck::InitializationAndUpdate() {
         if (FRegistryVersion == FHostVersion) {
             return true;
         }
-        if (DownloadFile(Url(kPackagePath), FTempPath + kPackageFile, nullptr, std::string(),
-                         nullptr, {}, FPump, FPackageLimits) != kDownloadOK) {
+        // The temporary folder is shared with every user: the package is stored and unpacked in
+        // a folder of this run's own, so nothing planted there can be taken for the updater.
+        FUpdateFolder = MakePrivateFolder(FTempPath + kUpdateFolderPrefix);
+        if (FUpdateFolder.empty()) {
+            LogMessage(
+                "Error in TForm1.InitializationAndUpdate - cannot create a private folder "
+                "in the temporary folder.");
             return Fail(txtCannotRetrieveUpdater);
         }
-        if (!UnpackUpdaterFile()) {
-            return Fail(txtCannotUnpackUpdater);
+        if (DownloadFile(Url(kPackagePath), FUpdateFolder + kPackageFile, nullptr, std::string(),
+                         nullptr, {}, FPump, FPackageLimits) != kDownloadOK) {
+            return FailAndClean(txtCannotRetrieveUpdater);
         }
-        // A refused elevation changes nothing: the program closes all the same.
-        if (FRunner) {
-            FRunner(FTempPath + kUpdaterFile,
-                    QCoreApplication::applicationFilePath().toStdString());
+        if (!UnpackUpdaterFile()) {
+            return FailAndClean(txtCannotUnpackUpdater);
+        }
+        // The program stays until pkexec has started the updater or given up: pkexec asks on
+        // behalf of this process and refuses once it is gone.
+        if (FRunner && !FRunner(FUpdateFolder + kUpdaterFile,
+                                QCoreApplication::applicationFilePath().toStdString())) {
+            LogMessage("Error in TForm1.InitializationAndUpdate - the updater was not started.");
+            return FailAndClean(txtUpdaterNotStarted);
         }
         if (FCloseMainWindow) {
             FCloseMainWindow();
@@ -166,12 +193,27 @@ bool TUpdateCheck::GetVersionFromRegistry() {
 
 bool TUpdateCheck::UnpackUpdaterFile() {
     try {
-        const std::string package = FTempPath + kPackageFile;
+        if (FUpdateFolder.empty()) {
+            return false;
+        }
+        const std::string package = FUpdateFolder + kPackageFile;
         if (!QFileInfo::exists(QString::fromStdString(package))) {
             return false;
         }
-        if (!ExtractZipArchive(package, FTempPath)) {
+        std::vector<std::string> files;
+        if (!ExtractZipArchive(package, FUpdateFolder, FUnpackLimits, &files)) {
             LogMessage("Error in TForm1.UnpackUpdaterFile call...");
+            return false;
+        }
+        // Only an updater that came out of this very package is ever started, and only a
+        // regular file.
+        struct stat info {};
+        const std::string updater = FUpdateFolder + kUpdaterFile;
+        if (std::find(files.begin(), files.end(), kUpdaterFile) == files.end() ||
+            ::lstat(updater.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+            LogMessage(
+                "Error in TForm1.UnpackUpdaterFile - the package holds no TDRUpdater.exe "
+                "file.");
             return false;
         }
         return true;

@@ -91,6 +91,8 @@ TEST(TandrelTexts, NamedIndexesReachTheirEnglishTexts) {
         {txtRecordingAgeDays, "Delete recordings older than (days, 0 = never)"},
         {txtCameraLost, "Camera lost — reconnecting…"},
         {txtPreEventSeconds, "Pre-event recording (seconds before the motion, 0 = off)"},
+        {txtUpdaterNotStarted,
+         "The updater could not be started. Please restart the application to try again."},
     };
     ASSERT_EQ(std::size(entries), static_cast<size_t>(TandrelTextCount));
     std::set<std::string> distinct;

@@ -24,6 +24,9 @@ TEST(CommandLine, GoodLinesGiveTheirActionAndValues) {
              {{"--help"}, TAction::Help},
              {{"--headless", "--version"}, TAction::Version},
              {{"--headless", "--seconds", "30", "--camera", "2", "--mode=1"}, TAction::Headless},
+             {{"--headless", "--seconds", "2147483647"}, TAction::Headless},
+             {{"--headless", "--instance", std::string(kMaxInstanceNameLength, 'n')},
+              TAction::Headless},
          }) {
         std::string joined;
         for (const std::string& a : c.arguments) {
@@ -77,6 +80,17 @@ TEST(CommandLine, BadLinesAreRefused) {
         {"--headless", "--list-cameras"},
         {"--list-cameras", "--camera", "1"},
         {"--headless=yes"},
+        // Arguments that are no option mean nothing outside the window (where they are the
+        // toolkit's), and --help or --version do not make a bad line good.
+        {"--headless", "foo", "-x", "--seconds", "1"},
+        {"--headless", "-platform", "xcb"},
+        {"--list-cameras", "all"},
+        {"--version", "--bogus"},
+        {"--bogus", "--help"},
+        {"--help", "me"},
+        {"--version", "-v"},
+        {"--headless", "--instance", std::string(kMaxInstanceNameLength + 1, 'n')},
+        {"--headless", "--instance", std::string(300, 'n')},
         {"--headless", "--zone", "0,0,1,1", "--zone", "0,0,1,1", "--zone", "0,0,1,1", "--zone",
          "0,0,1,1", "--zone", "0,0,1,1", "--zone", "0,0,1,1", "--zone", "0,0,1,1", "--zone",
          "0,0,1,1", "--zone", "0,0,1,1", "--zone", "0,0,1,1", "--zone", "0,0,1,1"},
@@ -103,6 +117,32 @@ TEST(EventLine, OneJsonObjectWithLocalTimeAndEscapedTexts) {
               R"({"event":"camera_started","time":"2026-12-10T14:03:07.250","device":"Cam \"A\"\\B\n","fps":29.97})");
     EXPECT_EQ(JsonString(std::string("\x01", 1)), R"("\u0001")");
     EXPECT_EQ(IsoLocalTime(EncodeDateTime({2027, 1, 2, 3, 4, 5, 6})), "2027-01-02T03:04:05.006");
+}
+
+// Names and paths come from the file system and the user, in any encoding: UTF-8 is kept, and
+// every byte that is not UTF-8 is read as Latin-1, so the line is always valid JSON.
+TEST(EventLine, BytesThatAreNotUtf8AreEscapedAsLatin1) {
+    struct Case {
+        std::string text;
+        std::string json;
+    };
+    const std::vector<Case> cases = {
+        {"\x4b\xc3\xbc\x63he \xe2\x82\xac \xf0\x9f\x93\xb7",  // "Küche € 📷" in UTF-8
+         "\"\x4b\xc3\xbc\x63he \xe2\x82\xac \xf0\x9f\x93\xb7\""},
+        {"K\xfc\x63he", R"("K\u00fcche")"},                     // Latin-1
+        {"\x80\xbf", R"("\u0080\u00bf")"},                      // stray continuation bytes
+        {"\xc3", R"("\u00c3")"},                                // cut off at the end
+        {"\xc3(", R"("\u00c3(")"},                              // cut off inside
+        {"\xc0\xaf", R"("\u00c0\u00af")"},                      // overlong "/"
+        {"\xe0\x80\xaf", R"("\u00e0\u0080\u00af")"},            // overlong "/"
+        {"\xed\xa0\x80", R"("\u00ed\u00a0\u0080")"},            // a surrogate
+        {"\xf4\x90\x80\x80", R"("\u00f4\u0090\u0080\u0080")"},  // above U+10FFFF
+        {"\xff\xfe", R"("\u00ff\u00fe")"},
+        {"\xe9\"\n", R"("\u00e9\"\n")"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(JsonString(c.text), c.json) << c.json;
+    }
 }
 
 }  // namespace

@@ -182,7 +182,40 @@ TEST(DownloadFileTest, ResultCodesAndLines) {
         EXPECT_EQ(log.Lines(), c.Lines) << c.Url;
         if (c.File == file) {
             EXPECT_EQ(ReadFile(file), c.Stored) << c.Url;
+            // A failed download leaves no partial file.
+            EXPECT_EQ(::access(file.c_str(), F_OK) == 0, c.Result == 0) << c.Url;
         }
+    }
+}
+
+// A package is bounded: a stated length above the limit is refused before the body is read, a
+// body without a length is cut off at the limit, and nothing of either stays on disk.
+TEST(DownloadFileTest, BodiesAboveTheLimitAreRefusedAndRemoved) {
+    TempFolder folder;
+    LoopbackHttpServer server({{"/fits", {200, std::string(1000, 'a')}},
+                               {"/stated", {200, std::string(1001, 'a')}},
+                               {"/endless", {200, std::string(50000, 'a'), false}}});
+    const std::string file = folder.Path() + "/TDRUpdater.zip";
+    TDownloadLimits limits = kShort;
+    limits.MaxBytes = 1000;
+    struct Case {
+        const char* Path;
+        int Result;
+        std::vector<std::string> Lines;
+    };
+    const std::string tooLarge = "Error in DownloadFile - the download is larger than 1000 bytes.";
+    const std::vector<Case> cases = {
+        {"/fits", 0, {}},
+        {"/stated", -10, {tooLarge}},
+        {"/endless", -10, {"Error in DownloadFile - error calling HttpQueryInfo.", tooLarge}},
+    };
+    for (const Case& c : cases) {
+        LogCapture log;
+        EXPECT_EQ(DownloadFile(server.Url(c.Path), file, nullptr, "", nullptr, {}, {}, limits),
+                  c.Result)
+            << c.Path;
+        EXPECT_EQ(log.Lines(), c.Lines) << c.Path;
+        EXPECT_EQ(::access(file.c_str(), F_OK) == 0, c.Result == 0) << c.Path;
     }
 }
 

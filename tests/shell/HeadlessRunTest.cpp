@@ -10,6 +10,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
 #include "capture/CaptureTestFiles.h"
 #include "recording/RecordingTestSupport.h"
 #include "shell/HeadlessRunFixture.h"
@@ -91,11 +96,35 @@ TEST_F(HeadlessRunTest, ExitStatusTellsWhatWentWrong) {
         {{"--headless", "--mode", "9"}, 64, "--mode takes"},
         {{"--bogus"}, 64, "unknown option --bogus"},
         {{"--headless", "--zone", "3,3,1,1"}, 64, "Usage: tandrel"},
+        // Arguments that mean nothing, wherever they stand.
+        {{"--headless", "foo", "-x", "--seconds", "1"}, 64, "unknown argument foo"},
+        {{"--version", "--bogus"}, 64, "unknown option --bogus"},
+        {{"--help", "me"}, 64, "unknown argument me"},
+        {{"--list-cameras", "-x"}, 64, "unknown argument -x"},
+        // The window's toolkit takes its own options; what it leaves is refused.
+        {{"-x"}, 64, "unknown argument -x"},
+        {{"-platform", "offscreen", "foo"}, 64, "unknown argument foo"},
+        // A zone that would watch nothing of the Test Pattern's picture.
+        {{"--headless", "--zone", "5000,5000,6000,6000"},
+         64,
+         "zone 5000,5000,6000,6000 is outside the 320 x 240 picture."},
+        {{"--headless", "--zone", "320,0,400,10"},
+         64,
+         "zone 320,0,400,10 is outside the 320 x 240 picture."},
+        {{"--headless", "--instance", QString(300, 'n')},
+         64,
+         "--instance takes a name of at most 100 bytes; this one has 300"},
     };
+    // The window, where it opens at all, opens without a display.
+    FEnvironment.insert("QT_QPA_PLATFORM", "offscreen");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments.join(' ').toStdString());
         EXPECT_EQ(RunToEnd(c.arguments), c.status) << FErr.constData();
         EXPECT_TRUE(FErr.contains(c.error)) << FErr.constData();
+        if (c.status == 64) {
+            EXPECT_TRUE(FErr.contains("Usage: tandrel")) << FErr.constData();
+            EXPECT_TRUE(FOut.isEmpty()) << FOut.constData();
+        }
     }
     // A camera that cannot start is also an event for whoever reads the output.
     RunToEnd({"--headless", "--camera", "9"});
@@ -155,6 +184,99 @@ TEST_F(HeadlessRunTest, ALostCameraIsAnErrorEventAndTheRunGoesOn) {
     EXPECT_TRUE(errors[0]["text"].toString().contains("porch.avi"))
         << errors[0]["text"].toString().toStdString();
     EXPECT_TRUE(errors[0]["text"].toString().endsWith("was lost; reconnecting."));
+}
+
+// A run timed beyond what one timer can wait (about 24.8 days of milliseconds) is timed all the
+// same, not left without an end.
+TEST_F(HeadlessRunTest, LongRunsAreTimed) {
+    for (const char* seconds : {"2147484", "2147483647"}) {
+        SCOPED_TRACE(seconds);
+        QProcess process;
+        process.setProcessEnvironment(FEnvironment);
+        process.start(TANDREL_EXECUTABLE, {"--headless", "--seconds", seconds});
+        ASSERT_TRUE(process.waitForStarted(10000));
+        QByteArray output;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                output += process.readAllStandardOutput();
+                return output.contains("\"camera_started\"");
+            },
+            30000));
+        QTest::qWait(500);
+        EXPECT_EQ(process.state(), QProcess::Running);
+        process.terminate();
+        ASSERT_TRUE(process.waitForFinished(20000));
+        const QByteArray errors = process.readAllStandardError();
+        EXPECT_FALSE(errors.contains("Timers cannot")) << errors.constData();
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0);
+    }
+}
+
+// Whether the process catches SIGTERM: its handler is installed.
+bool CatchesSigterm(qint64 pid) {
+    QFile status(QString("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:")) {
+            bool ok = false;
+            const qulonglong caught = line.mid(7).trimmed().toULongLong(&ok, 16);
+            return ok && (caught & (1ull << (SIGTERM - 1))) != 0;
+        }
+    }
+    return false;
+}
+
+// A termination signal at any moment of the start ends the run in order (status 0): the handlers
+// are in place long before the camera starts.
+TEST_F(HeadlessRunTest, ATerminationSignalDuringTheStartEndsTheRunInOrder) {
+    for (const int delayMS : {0, 20, 60, 150, 300}) {
+        SCOPED_TRACE(delayMS);
+        QProcess process;
+        process.setProcessEnvironment(FEnvironment);
+        process.start(TANDREL_EXECUTABLE, {"--headless"});
+        ASSERT_TRUE(process.waitForStarted(10000));
+        QByteArray output;
+        bool caught = false;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!caught && process.state() == QProcess::Running &&
+               std::chrono::steady_clock::now() < deadline) {
+            caught = CatchesSigterm(process.processId());
+            if (!caught) {
+                process.waitForReadyRead(1);
+                output += process.readAllStandardOutput();
+            }
+        }
+        ASSERT_TRUE(caught);
+        // Whatever the program has written by now.
+        process.waitForReadyRead(0);
+        output += process.readAllStandardOutput();
+        EXPECT_TRUE(output.isEmpty()) << "the handlers came only after " << output.constData();
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMS));
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        ASSERT_TRUE(process.waitForFinished(30000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
+    }
+}
+
+// Names and paths need not be UTF-8; every event line is valid JSON all the same.
+TEST_F(HeadlessRunTest, EventLinesStayJsonWhateverTheBytesOfANameAre) {
+    // A camera name in Latin-1, as a script in an old locale would pass it.
+    QProcess process;
+    process.setProcessEnvironment(FEnvironment);
+    process.start("/bin/sh", {"-c", "exec \"$0\" --headless --camera \"$(printf 'K\\374che')\"",
+                              TANDREL_EXECUTABLE});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    EXPECT_EQ(process.exitCode(), 2);
+    const QByteArray output = process.readAllStandardOutput();
+    const std::vector<QJsonObject> events = Events(output);
+    ASSERT_EQ(events.size(), 1u) << output.constData();
+    EXPECT_EQ(events[0]["event"].toString(), "error");
+    EXPECT_EQ(events[0]["text"].toString(),
+              QString::fromUtf8("there is no camera named \"K\u00fcche\"."));
 }
 
 }  // namespace
