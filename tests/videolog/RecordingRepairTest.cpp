@@ -84,7 +84,7 @@ TEST(RecordingRepair, OnlyFinishedVideosWithoutInformationGetOne) {
     ASSERT_TRUE(LoadVideoLogInfoList(folder, &list));
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[0]->FileName, folder + "Rec_20261201_101500.wmv");
-    EXPECT_EQ(list[0]->StartTime, EncodeDateTime({2026, 12, 1, 10, 15, 0, 0}));
+    EXPECT_NEAR(list[0]->StartTime, EncodeDateTime({2026, 12, 1, 10, 15, 0, 0}), 1e-9);
     EXPECT_NEAR(list[0]->Duration, 2.0, 0.15);
     EXPECT_EQ(list[1]->Duration, 2.0) << "an existing information file is kept";
     EXPECT_FALSE(fs::exists(folder + "LogInfo/Rec_20261201_101600.vli")) << "being written";
