@@ -11,6 +11,7 @@
 #include "capture/CaptureSourceBin.h"
 #include "graph/LiveDecoders.h"
 #include "platform/Diagnostics.h"
+#include "platform/MediaFramework.h"
 
 namespace NetworkCamera {
 
@@ -50,9 +51,18 @@ std::string Unescape(const char* text) {
     return result;
 }
 
+// GStreamer's URI parser, which needs GStreamer started: the camera lists are read at start-up,
+// before any graph has been made.
+GstUri* ParseUri(const std::string& uri) {
+    if (!InitializeMediaFramework()) {
+        return nullptr;
+    }
+    return gst_uri_from_string(uri.c_str());
+}
+
 // Splits "user:password@" off the URI into the camera's credentials.
 bool TakeCredentials(const std::string& uri, TNetworkCamera& camera) {
-    GstUri* parsed = gst_uri_from_string(uri.c_str());
+    GstUri* parsed = ParseUri(uri);
     if (parsed == nullptr) {
         return false;
     }
@@ -313,7 +323,7 @@ TGstElementHandle MakeStreamSource(const TNetworkCamera& camera) {
 
 bool IsSupportedUri(const std::string& uri) {
     static const char* const schemes[] = {"rtsp", "rtsps", "http", "https"};
-    GstUri* parsed = gst_uri_from_string(uri.c_str());
+    GstUri* parsed = ParseUri(uri);
     if (parsed == nullptr) {
         return false;
     }
@@ -376,7 +386,7 @@ std::string MaskedUri(const TNetworkCamera& camera) {
     if (camera.User.empty() && camera.Password.empty()) {
         return camera.Uri;
     }
-    GstUri* parsed = gst_uri_from_string(camera.Uri.c_str());
+    GstUri* parsed = ParseUri(camera.Uri);
     if (parsed == nullptr) {
         return camera.Uri;
     }
