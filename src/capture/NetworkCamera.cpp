@@ -27,6 +27,9 @@ constexpr guint kRtspLatencyMs = 200;
 // A picture found by a probe is taken as the stream's size for this long: the device list and
 // the activation both ask, and a reconnect should not have to wait for a second probe.
 constexpr auto kProbeReuse = std::chrono::seconds(60);
+// The rate offered for a stream that names none (MJPEG over HTTP): the ten pictures a second
+// the program takes. A rate converter holds the stream to it.
+constexpr int kUnnamedRateNum = 10;
 
 std::string Trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -275,27 +278,29 @@ TStreamInfo ProbeNow(const TNetworkCamera& camera, int timeoutMs) {
 
 TGstCapsHandle DecodedOffer(const TStreamInfo& info) {
     GstCaps* caps = gst_caps_new_empty();
+    const int rateNum = info.RateNum > 0 ? info.RateNum : kUnnamedRateNum;
+    const int rateDen = info.RateNum > 0 ? info.RateDen : 1;
     for (const char* format : {"I420", "YUY2", "BGRx"}) {
-        GstStructure* s =
-            gst_structure_new("video/x-raw", "format", G_TYPE_STRING, format, "width", G_TYPE_INT,
-                              info.Width, "height", G_TYPE_INT, info.Height, nullptr);
-        if (info.RateNum > 0) {
-            gst_structure_set(s, "framerate", GST_TYPE_FRACTION, info.RateNum, info.RateDen,
-                              nullptr);
-        }
+        GstStructure* s = gst_structure_new(
+            "video/x-raw", "format", G_TYPE_STRING, format, "width", G_TYPE_INT, info.Width,
+            "height", G_TYPE_INT, info.Height, "framerate", GST_TYPE_FRACTION, rateNum, rateDen,
+            nullptr);
         gst_caps_append_structure(caps, s);
     }
     return TGstCapsHandle::Adopt(caps);
 }
 
-// source ! decoder ! queue (leaky) ! videoconvert ! videoscale, as a bin with output "src".
+// source ! decoder ! queue (leaky) ! videoconvert ! videoscale ! videorate, as a bin with
+// output "src". The rate converter passes a stream of the offered rate as it is and holds a
+// stream without a rate of its own (MJPEG over HTTP) to the offered one.
 TGstElementHandle MakeStreamSource(const TNetworkCamera& camera) {
     TGstElementHandle bin = TGstElementHandle::Adopt(gst_bin_new("Network"));
     GstElement* queue = gst_element_factory_make("queue", nullptr);
     GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
     GstElement* scale = gst_element_factory_make("videoscale", nullptr);
-    if (!bin || queue == nullptr || convert == nullptr || scale == nullptr) {
-        for (GstElement* e : {queue, convert, scale}) {
+    GstElement* rate = gst_element_factory_make("videorate", nullptr);
+    if (!bin || queue == nullptr || convert == nullptr || scale == nullptr || rate == nullptr) {
+        for (GstElement* e : {queue, convert, scale, rate}) {
             if (e != nullptr) {
                 gst_object_unref(gst_object_ref_sink(e));
             }
@@ -307,12 +312,12 @@ TGstElementHandle MakeStreamSource(const TNetworkCamera& camera) {
     g_object_set(queue, "max-size-buffers", 2, "max-size-bytes", 0, "max-size-time", guint64{0},
                  nullptr);
     gst_util_set_object_arg(G_OBJECT(queue), "leaky", "downstream");
-    gst_bin_add_many(GST_BIN(bin.Get()), queue, convert, scale, nullptr);
-    if (!gst_element_link_many(queue, convert, scale, nullptr) ||
+    gst_bin_add_many(GST_BIN(bin.Get()), queue, convert, scale, rate, nullptr);
+    if (!gst_element_link_many(queue, convert, scale, rate, nullptr) ||
         !AddSourceChain(GST_BIN(bin.Get()), camera, queue)) {
         return {};
     }
-    TGstPadHandle out = TGstPadHandle::Adopt(gst_element_get_static_pad(scale, "src"));
+    TGstPadHandle out = TGstPadHandle::Adopt(gst_element_get_static_pad(rate, "src"));
     GstPad* ghost = gst_ghost_pad_new("src", out.Get());
     gst_pad_set_active(ghost, TRUE);
     gst_element_add_pad(bin.Get(), ghost);
