@@ -6,9 +6,12 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include "capture/CaptureSourceBin.h"
+#include "capture/NetworkCameraProbes.h"
+#include "capture/ProbeStop.h"
 #include "graph/LiveDecoders.h"
 #include "platform/Diagnostics.h"
 #include "platform/MediaFramework.h"
@@ -24,9 +27,6 @@ constexpr guint64 kRtspTcpTimeoutUs = 5'000'000;
 constexpr guint kHttpTimeoutS = 5;
 // RTSP's jitter buffer: 200 ms of reordering, older packets dropped rather than queued.
 constexpr guint kRtspLatencyMs = 200;
-// A picture found by a probe is taken as the stream's size for this long: the device list and
-// the activation both ask, and a reconnect should not have to wait for a second probe.
-constexpr auto kProbeReuse = std::chrono::seconds(60);
 // The rate offered for a stream that names none (MJPEG over HTTP): the ten pictures a second
 // the program takes. A rate converter holds the stream to it.
 constexpr int kUnnamedRateNum = 10;
@@ -102,18 +102,6 @@ void ReportUnopened(const TNetworkCamera& camera, const std::string& reason) {
     }
     LogMessageFmt("Error in NetworkCamera::Probe - %s (%s) cannot be opened: %s.",
                   camera.Name.c_str(), MaskedUri(camera).c_str(), reason.c_str());
-}
-
-struct TCachedProbe {
-    TStreamInfo Info;
-    std::chrono::steady_clock::time_point When;
-};
-
-std::mutex gCacheMutex;
-std::map<std::string, TCachedProbe> gCache;
-
-std::string CacheKey(const TNetworkCamera& camera) {
-    return camera.Uri + "\n" + camera.User + "\n" + camera.Password;
 }
 
 // rtspsrc: only the video streams of the session are set up.
@@ -215,7 +203,9 @@ std::string ReasonOf(const GError* error) {
     return message.empty() ? "the stream failed" : message;
 }
 
-TStreamInfo ProbeNow(const TNetworkCamera& camera, int timeoutMs) {
+// The look proper; `stopped` tells whether it was ended from outside.
+TStreamInfo ProbeNow(const TNetworkCamera& camera, int timeoutMs, TProbeStop* stop,
+                     bool& stopped) {
     TStreamInfo info;
     TGstElementHandle pipeline = TGstElementHandle::Adopt(gst_pipeline_new("NetworkCameraProbe"));
     GstElement* sink = gst_element_factory_make("fakesink", nullptr);
@@ -229,8 +219,14 @@ TStreamInfo ProbeNow(const TNetworkCamera& camera, int timeoutMs) {
         info.Reason = "the network elements are not installed";
         return info;
     }
-    gst_element_set_state(pipeline.Get(), GST_STATE_PLAYING);
     TGstBusHandle bus = TGstBusHandle::Adopt(gst_element_get_bus(pipeline.Get()));
+    if (stop != nullptr && !stop->Attach(bus.Get())) {
+        stopped = true;
+        stop->Detach();
+        info.Reason = "stopped";
+        return info;
+    }
+    gst_element_set_state(pipeline.Get(), GST_STATE_PLAYING);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     TGstPadHandle sinkPad = TGstPadHandle::Adopt(gst_element_get_static_pad(sink, "sink"));
     while (!info.Opened && info.Reason.empty()) {
@@ -257,11 +253,16 @@ TStreamInfo ProbeNow(const TNetworkCamera& camera, int timeoutMs) {
             info.Reason = "no picture came within " + std::to_string(timeoutMs / 1000) + " s";
             break;
         }
-        GstMessage* message =
-            gst_bus_timed_pop_filtered(bus.Get(), std::min<int64_t>(left.count(), 50) * GST_MSECOND,
-                                       GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_EOS));
+        GstMessage* message = gst_bus_timed_pop_filtered(
+            bus.Get(), std::min<int64_t>(left.count(), 50) * GST_MSECOND,
+            GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_EOS | GST_MESSAGE_APPLICATION));
         if (message != nullptr) {
-            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+            if (TProbeStop::IsStopMessage(message)) {
+                stopped = true;
+                info.Reason = "stopped";
+            } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_APPLICATION) {
+                // not ours
+            } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
                 GError* error = nullptr;
                 gst_message_parse_error(message, &error, nullptr);
                 info.Reason = ReasonOf(error);
@@ -271,6 +272,9 @@ TStreamInfo ProbeNow(const TNetworkCamera& camera, int timeoutMs) {
             }
             gst_message_unref(message);
         }
+    }
+    if (stop != nullptr) {
+        stop->Detach();
     }
     gst_element_set_state(pipeline.Get(), GST_STATE_NULL);
     return info;
@@ -406,22 +410,11 @@ std::string MaskedUri(const TNetworkCamera& camera) {
     return masked;
 }
 
-TStreamInfo Probe(const TNetworkCamera& camera, int timeoutMs) {
+TStreamInfo Probe(const TNetworkCamera& camera, int timeoutMs, TProbeStop* stop) {
     try {
-        const std::string key = CacheKey(camera);
-        {
-            std::lock_guard lock(gCacheMutex);
-            auto it = gCache.find(key);
-            if (it != gCache.end() &&
-                std::chrono::steady_clock::now() - it->second.When < kProbeReuse) {
-                return it->second.Info;
-            }
-        }
-        TStreamInfo info = ProbeNow(camera, timeoutMs);
-        if (info.Opened) {
-            std::lock_guard lock(gCacheMutex);
-            gCache[key] = {info, std::chrono::steady_clock::now()};
-        } else {
+        bool stopped = false;
+        TStreamInfo info = ProbeNow(camera, timeoutMs, stop, stopped);
+        if (!info.Opened && !stopped) {
             ReportUnopened(camera, info.Reason);
         }
         return info;
@@ -431,12 +424,13 @@ TStreamInfo Probe(const TNetworkCamera& camera, int timeoutMs) {
     }
 }
 
-TGstElementHandle MakeFilter(const std::string& name, const TNetworkCamera& camera) {
+TGstElementHandle MakeFilter(const std::string& name, const TNetworkCamera& camera, int waitMs) {
     try {
-        const TStreamInfo info = Probe(camera);
-        if (info.Opened) {
+        const std::optional<TStreamInfo> info =
+            TNetworkCameraProbes::Instance().Result(camera, waitMs);
+        if (info && info->Opened) {
             TGstElementHandle source = MakeStreamSource(camera);
-            TGstCapsHandle offer = DecodedOffer(info);
+            TGstCapsHandle offer = DecodedOffer(*info);
             if (source) {
                 return CaptureSourceBin::MakeFormatSource(name, source, offer.Get());
             }

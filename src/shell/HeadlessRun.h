@@ -24,6 +24,9 @@ public:
 
 private:
     int Start();
+    // The camera delivers: the start event, the zones and detection. An exit status, 0 when
+    // detection runs.
+    int BeginWatching();
     // The camera asked for by name or index, or the stored one; -1 when a name is unknown.
     int32_t ResolveCamera();
     std::string CameraLabel(int32_t Index) const;
@@ -33,6 +36,8 @@ private:
     TCommandLine FLine;
     std::unique_ptr<QWidget> FHost;
     std::unique_ptr<TCameraManager> FManager;
+    // The camera has started and detection runs (a camera missing at the start is waited for).
+    bool FWatching = false;
 };
 
 // Prints every camera (index, name, device type) and its formats, one per line; exit status.

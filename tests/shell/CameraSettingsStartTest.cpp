@@ -11,9 +11,11 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -138,6 +140,52 @@ TEST_F(CameraSettingsStartTest, CamerasOfTheSettingsAndTheEnvironmentWorkFromThe
         EXPECT_EQ(events.front()["device"].toString(), name);
         EXPECT_EQ(events.front()["width"].toInt(), 320);
     }
+}
+
+// A network camera that is not there when the run starts (it boots after the computer) is an
+// error event, and the run waits for it: once its server answers, it starts and is watched.
+TEST_F(CameraSettingsStartTest, ACameraMissingAtTheStartIsWaitedFor) {
+    ASSERT_FALSE(Frames().empty());
+    int port = 0;
+    {
+        MjpegHttpServer probe(Frames(), 10);
+        port = probe.Port();
+    }
+    FEnvironment.insert("TANDREL_NETWORK_CAMERAS",
+                        QString("Late=http://127.0.0.1:%1/video").arg(port));
+    QProcess process;
+    process.setProcessEnvironment(FEnvironment);
+    process.start(TANDREL_EXECUTABLE, {"--headless", "--camera", "Late"});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    QByteArray output;
+    auto waitFor = [&](const QByteArray& text) {
+        return QTest::qWaitFor(
+            [&] {
+                output += process.readAllStandardOutput();
+                return output.contains(text);
+            },
+            60000);
+    };
+    EXPECT_TRUE(waitFor("\"error\"")) << process.readAllStandardError().constData();
+    EXPECT_FALSE(output.contains("camera_started"));
+    MjpegHttpServer server(Frames(), 10, "", "", std::chrono::seconds(120), port);
+    EXPECT_TRUE(waitFor("\"camera_started\"")) << output.constData();
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(20000));
+    output += process.readAllStandardOutput();
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
+    const std::vector<QJsonObject> events = Events(output);
+    ASSERT_GE(events.size(), 2u) << output.constData();
+    EXPECT_EQ(events[0]["event"].toString(), "error");
+    EXPECT_TRUE(events[0]["text"].toString().contains("\"Late\""))
+        << events[0]["text"].toString().toStdString();
+    const auto started = std::find_if(events.begin(), events.end(), [](const QJsonObject& e) {
+        return e["event"].toString() == "camera_started";
+    });
+    ASSERT_NE(started, events.end());
+    EXPECT_EQ((*started)["device"].toString(), "Late");
+    EXPECT_EQ((*started)["width"].toInt(), 320);
 }
 
 // Lists typed into the settings file by hand, unquoted: every network camera of a ";"-separated
