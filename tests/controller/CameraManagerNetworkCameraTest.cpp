@@ -8,8 +8,13 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <QTimer>
+
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +26,7 @@
 #include "controller/CameraPicture.h"
 #include "platform/MediaFramework.h"
 #include "support/LogCapture.h"
+#include "support/LoopbackListener.h"
 #include "support/MjpegHttpServer.h"
 
 namespace {
@@ -250,6 +256,62 @@ TEST_F(CameraManagerNetworkCameraTest, ACameraMissingAtTheStartIsPickedUpLater) 
     EXPECT_TRUE(QTest::qWaitFor([&] { return FManager->FrameCounter() > from + 5; }, 30000));
     EXPECT_EQ(FManager->VideoWidth(), 320);
     EXPECT_EQ(FManager->FramePreviewImage()->BitmapWidth(), 320);
+}
+
+// Five cameras whose hosts accept a connection and then say nothing: opening Camera Setup,
+// choosing one of them, OK, and the attempts to start it that follow never hold the GUI thread
+// for more than a moment. Measured as the longest gap between the ticks of a 10 ms timer.
+TEST_F(CameraManagerNetworkCameraTest, SilentCamerasNeverHoldUpTheWindow) {
+    qunsetenv("TANDREL_TEST_PATTERN");
+    std::vector<std::unique_ptr<LoopbackListener>> silent;
+    std::string list;
+    for (int i = 0; i < 5; ++i) {
+        silent.push_back(std::make_unique<LoopbackListener>());
+        list += "Silent" + std::to_string(i) + "=" +
+                (i % 2 == 0 ? "http" : "rtsp") + "://127.0.0.1:" +
+                std::to_string(silent.back()->Port()) + "/video;";
+    }
+    qputenv("TANDREL_NETWORK_CAMERAS", QByteArray::fromStdString(list));
+    ASSERT_TRUE(Start());
+    int32_t count = 0;
+    FManager->FrameGrabCaptureGraph()->GetSupportedDevicesCount(count);
+    ASSERT_GE(count, 6);
+    const int32_t chosen = count - 2;  // the fourth silent camera
+
+    using Clock = std::chrono::steady_clock;
+    auto last = Clock::now();
+    Clock::duration longest{};
+    QTimer meter;
+    QObject::connect(&meter, &QTimer::timeout, [&] {
+        const auto now = Clock::now();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    meter.start(10);
+    bool listed = false;
+    auto previousSetup = SetCameraManagerSetupFormRunHook([&](TCameraManagerSetupForm& form) {
+        form.show();
+        QTest::qWait(1500);
+        auto* cameras = Child<QComboBox>(form, "cbCamera");
+        listed = cameras->count() == count;
+        cameras->setCurrentIndex(chosen);
+        QTest::qWait(500);
+        Child<QPushButton>(form, "btnOK")->click();
+        return form.result();
+    });
+    last = Clock::now();
+    FManager->OnSetupClick();
+    SetCameraManagerSetupFormRunHook(previousSetup);
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(FManager->CameraIndex(), chosen);
+    // The look at the chosen camera fails, the camera is lost and tried again and again.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return FManager->CameraLost(); }, 30000));
+    QTest::qWait(8000);
+    meter.stop();
+    const auto longestMs = std::chrono::duration_cast<std::chrono::milliseconds>(longest).count();
+    std::printf("five silent cameras: the GUI thread was held at most %lld ms\n",
+                static_cast<long long>(longestMs));
+    EXPECT_LT(longestMs, 1000);
 }
 
 }  // namespace
