@@ -397,7 +397,9 @@ void TCameraManagerSetupForm::MediaTypeToStringLocalized(const TMediaType* Media
 void TCameraManagerSetupForm::cbCameraChange() {
     try {
         // A network camera chosen is looked at anew; its formats follow the answer.
-        FFrameGrabCaptureGraph->ProbeDeviceAgain(cbCamera->currentIndex());
+        if (FFrameGrabCaptureGraph) {
+            FFrameGrabCaptureGraph->ProbeDeviceAgain(cbCamera->currentIndex());
+        }
         UpdateCameraFormats(FFormatIndex);
     } catch (...) {
         LogMessage("Error in TCameraManagerSetupForm.cbCameraChange call...");

@@ -111,8 +111,8 @@ HRESULT TFrameGrabCaptureGraph::ActivateMainGraph(int32_t DeviceIndex) {
                 return E_FAIL;
             }
         }
-        // A network camera is a webcam whatever its last look found: whether it opens shows
-        // now, so one that could not be reached when listed can still be started later.
+        // A network camera listed as unrecognised (its look failed then) is a webcam once a
+        // later look finds its stream.
         const int32_t type =
             NetworkCameraOf(DeviceIndex) != nullptr
                 ? CaptureDeviceType_Analog

@@ -1,11 +1,14 @@
 // Camera loss and reconnection. A camera is lost when its graph reports the end of its stream or
 // a failure (an unplugged camera, a device that stops, a file that cannot be read), or when no
-// frame has come for kStallMs while the graph plays. The running recordings are then finished
-// (files complete, information files written), a caption says so over the picture, and the same
-// camera and format are started again after pauses of 1, 2, 4 ... at most 30 seconds, or at once
-// when the device monitor sees a camera plugged in. A file camera whose file is moved away or
-// deleted is lost too (it would otherwise go on reading the open file). When the camera delivers
-// again, detection starts afresh with the same zones.
+// frame has come for kStallMs while the graph is meant to play; a camera that cannot be started
+// at all is lost from the start. The running recordings are then finished (files complete,
+// information files written), a caption says so over the picture, and the same camera and
+// format are started again after pauses of 1, 2, 4 ... at most 30 seconds, or at once when the
+// device monitor sees a camera plugged in. A network camera is looked at anew for each attempt,
+// and the attempt goes on when that look answers. An attempt's graph is given kStallMs for its
+// first picture: the camera is back only when pictures come again. A file camera whose file is
+// moved away or deleted is lost too (it would otherwise go on reading the open file). When the
+// camera delivers again, detection starts afresh with the same zones.
 
 #include <QLabel>
 #include <QTimer>
