@@ -13,6 +13,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStringList>
+#include <QTimer>
 
 #include <algorithm>
 #include <iterator>
@@ -28,6 +29,8 @@
 
 namespace {
 
+// How often the dialog looks whether a network camera's look has answered.
+constexpr int kProbeCheckMs = 100;
 constexpr int kClientWidth = 575;
 constexpr int kClientHeight = 244;
 // The design width of the camera and format lists (and of the slider and the mode list below
@@ -66,6 +69,26 @@ TCameraManagerSetupForm::TCameraManagerSetupForm(QWidget* parent) : QDialog(pare
 
     // Key preview: the dialog sees key presses before the focused control.
     qApp->installEventFilter(this);
+
+    FProbeTimer = new QTimer(this);
+    connect(FProbeTimer, &QTimer::timeout, this, [this] { NetworkProbesAnswered(); });
+    FProbeTimer->start(kProbeCheckMs);
+}
+
+void TCameraManagerSetupForm::NetworkProbesAnswered() {
+    try {
+        const uint64_t finished = TFrameGrabCaptureGraph::NetworkProbesFinished();
+        if (finished == FProbesSeen || !FFrameGrabCaptureGraph) {
+            return;
+        }
+        FProbesSeen = finished;
+        if (cbFormat->count() == 0 && cbCamera->currentIndex() >= 0 &&
+            !FFrameGrabCaptureGraph->NetworkProbePending(cbCamera->currentIndex())) {
+            UpdateCameraFormats(FFormatIndex);
+        }
+    } catch (...) {
+        LogMessage("Error in TCameraManagerSetupForm.NetworkProbesAnswered call...");
+    }
 }
 
 TCameraManagerSetupForm::~TCameraManagerSetupForm() {
@@ -249,8 +272,11 @@ bool TCameraManagerSetupForm::ListDevices(int32_t CameraIndex, int32_t FormatInd
     if (FFrameGrabCaptureGraph) {
         FFrameGrabCaptureGraph->DeactivateMainGraph();
     }
+    // The dialog never waits for a network camera: all are looked at at once, in the
+    // background, and their formats shown as the answers come.
+    FProbesSeen = TFrameGrabCaptureGraph::NetworkProbesFinished();
     FFrameGrabCaptureGraph =
-        std::make_unique<TFrameGrabCaptureGraph>(CameraSourceSettings::Sources());
+        std::make_unique<TFrameGrabCaptureGraph>(CameraSourceSettings::Sources(), 0);
 
     int32_t count = 0;
     FFrameGrabCaptureGraph->GetSupportedDevicesCount(count);
@@ -308,12 +334,12 @@ bool TCameraManagerSetupForm::UpdateCameraFormats(int32_t FormatIndex) {
 
         int32_t count = 0;
         FFrameGrabCaptureGraph->GetOutputTypesCount(count);
+        const QSignalBlocker blocker(cbFormat);
+        cbFormat->clear();
         if (count <= 0) {
             return false;
         }
 
-        const QSignalBlocker blocker(cbFormat);
-        cbFormat->clear();
         for (int32_t i = 0; i < count; ++i) {
             const TMediaType* outputType = nullptr;
             int32_t minWidth = 0, minHeight = 0, maxWidth = 0, maxHeight = 0;
@@ -370,6 +396,10 @@ void TCameraManagerSetupForm::MediaTypeToStringLocalized(const TMediaType* Media
 
 void TCameraManagerSetupForm::cbCameraChange() {
     try {
+        // A network camera chosen is looked at anew; its formats follow the answer.
+        if (FFrameGrabCaptureGraph) {
+            FFrameGrabCaptureGraph->ProbeDeviceAgain(cbCamera->currentIndex());
+        }
         UpdateCameraFormats(FFormatIndex);
     } catch (...) {
         LogMessage("Error in TCameraManagerSetupForm.cbCameraChange call...");
@@ -406,6 +436,11 @@ void TCameraManagerSetupForm::btnOKClick() {
     try {
         FCameraIndex = cbCamera->currentIndex();
         FFormatIndex = cbFormat->currentIndex();
+        // A network camera whose look has not answered yet starts at its first format.
+        if (FFormatIndex < 0 && FFrameGrabCaptureGraph &&
+            FFrameGrabCaptureGraph->NetworkProbePending(FCameraIndex)) {
+            FFormatIndex = 0;
+        }
         FMotionDetectionSensitivity = tbMotionDetectionSensitivity->value();
     } catch (...) {
         LogMessage("Error in TCameraManagerSetupForm.btnOKClick call...");

@@ -16,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
+class QTimer;
 class TFrameGrabCaptureGraph;
 
 // The modal "Setup" dialog of a camera: device, output format, motion detection sensitivity and
@@ -97,8 +98,15 @@ private:
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;
 
+    // Network cameras are looked at on threads of their own: a camera whose look has not
+    // answered shows no formats yet, and the list is filled once an answer comes (checked by
+    // a timer against the count of finished looks).
+    void NetworkProbesAnswered();
+
     std::unique_ptr<TFrameGrabCaptureGraph> FFrameGrabCaptureGraph;
     bool FShown = false;
+    QTimer* FProbeTimer = nullptr;
+    uint64_t FProbesSeen = 0;
 };
 
 // Shows the dialog modally with the four values; on OK they receive the chosen values and the

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "capture/NetworkCameraProbes.h"
 #include "platform/Diagnostics.h"
 #include "platform/SettingsStore.h"
 
@@ -105,6 +106,8 @@ bool SaveNetworkCameras(const std::vector<NetworkCamera::TNetworkCamera>& Camera
                           written;
             }
         }
+        // What was found out about the cameras of the old list is looked at again.
+        TNetworkCameraProbes::Instance().Forget();
         return store.Flush() && written;
     } catch (...) {
         LogMessage("Error in CameraSourceSettings::SaveNetworkCameras call...");

@@ -6,6 +6,7 @@
 #include "capture/CapturePins.h"
 #include "capture/CaptureSourceBin.h"
 #include "capture/FrameGrabCaptureGraph.h"
+#include "capture/NetworkCameraProbes.h"
 #include "capture/VideoDeviceMonitor.h"
 #include "platform/Diagnostics.h"
 
@@ -63,9 +64,9 @@ HRESULT EnumerateVideoInputDevices(const VirtualDevices::TCameraSources& sources
     return monikers.empty() ? S_FALSE : S_OK;
 }
 
-TGstElementHandle BindToFilter(const TDeviceMoniker& moniker) {
+TGstElementHandle BindToFilter(const TDeviceMoniker& moniker, int networkProbeWaitMs) {
     if (!moniker.Device) {
-        return VirtualDevices::CreateVirtualDeviceFilter(moniker.Virtual);
+        return VirtualDevices::CreateVirtualDeviceFilter(moniker.Virtual, networkProbeWaitMs);
     }
     TGstElementHandle source =
         TGstElementHandle::Adopt(gst_device_create_element(moniker.Device.Get(), nullptr));
@@ -85,6 +86,11 @@ void TFrameGrabCaptureGraph::EnumSupportedDevices() {
     list.DevicesCount = 0;
     try {
         std::vector<TDeviceMoniker> monikers;
+        // Every network camera is looked at now, all at once, on threads of their own; the
+        // list waits for their answers at most as long as this graph may.
+        for (const NetworkCamera::TNetworkCamera& camera : FSources.NetworkCameras) {
+            TNetworkCameraProbes::Instance().Request(camera);
+        }
         if (CaptureDevices::EnumerateVideoInputDevices(FSources, monikers) != S_OK) {
             LogMessage(
                 "Error in TFrameGrabCaptureGraph.EnumSupportedDevices - cannot "
@@ -102,7 +108,17 @@ void TFrameGrabCaptureGraph::EnumSupportedDevices() {
             entry.DisplayName = moniker.DisplayName;
             entry.DevicePath = moniker.DevicePath;
             entry.DeviceType = CaptureDeviceType_Unrecognised;
-            TGstElementHandle filter = CaptureDevices::BindToFilter(moniker);
+            if (moniker.Virtual.Network) {
+                // A network camera is a webcam; one whose look failed is listed as unrecognised.
+                const std::optional<NetworkCamera::TStreamInfo> info =
+                    TNetworkCameraProbes::Instance().Result(moniker.Virtual.Camera,
+                                                            FNetworkProbeWaitMs);
+                entry.DeviceType =
+                    !info || info->Opened ? CaptureDeviceType_Analog : CaptureDeviceType_Unrecognised;
+                list.DevicesCount = list.DevicesCount + 1;
+                continue;
+            }
+            TGstElementHandle filter = CaptureDevices::BindToFilter(moniker, FNetworkProbeWaitMs);
             if (filter) {
                 GetCaptureDeviceType(filter.Get(), entry.FriendlyName, entry.DeviceType);
                 gst_element_set_state(filter.Get(), GST_STATE_NULL);
@@ -181,7 +197,7 @@ HRESULT TFrameGrabCaptureGraph::CreateDevice(TGstElementHandle& Filter, const TG
             Found->DisplayName = moniker.DisplayName;
             Found->DevicePath = moniker.DevicePath;
         }
-        Filter = CaptureDevices::BindToFilter(moniker);
+        Filter = CaptureDevices::BindToFilter(moniker, FNetworkProbeWaitMs);
         return Filter ? S_OK : E_FAIL;
     } catch (...) {
         LogMessage("Error in CreateDevice call...");
@@ -259,6 +275,42 @@ HRESULT TFrameGrabCaptureGraph::GetSupportedDeviceDevicePath(int32_t DeviceIndex
         LogMessage("Error in TFrameGrabCaptureGraph.GetSupportedDeviceDevicePath call...");
         return E_FAIL;
     }
+}
+
+const NetworkCamera::TNetworkCamera* TFrameGrabCaptureGraph::NetworkCameraOf(
+    int32_t DeviceIndex) const {
+    if (!ValidIndex(FCaptureDeviceDescriptionList, DeviceIndex)) {
+        return nullptr;
+    }
+    const TCaptureDeviceDescription& entry =
+        FCaptureDeviceDescriptionList.Devices[static_cast<size_t>(DeviceIndex)];
+    if (entry.DisplayName.rfind(std::string(kNetworkCameraProvider) + ":", 0) != 0) {
+        return nullptr;
+    }
+    for (const NetworkCamera::TNetworkCamera& camera : FSources.NetworkCameras) {
+        if (camera.Name == entry.FriendlyName && camera.Uri == entry.DevicePath) {
+            return &camera;
+        }
+    }
+    return nullptr;
+}
+
+bool TFrameGrabCaptureGraph::NetworkProbePending(int32_t DeviceIndex) {
+    const NetworkCamera::TNetworkCamera* camera = NetworkCameraOf(DeviceIndex);
+    return camera != nullptr && TNetworkCameraProbes::Instance().Pending(*camera);
+}
+
+bool TFrameGrabCaptureGraph::ProbeDeviceAgain(int32_t DeviceIndex) {
+    const NetworkCamera::TNetworkCamera* camera = NetworkCameraOf(DeviceIndex);
+    if (camera == nullptr) {
+        return false;
+    }
+    TNetworkCameraProbes::Instance().ProbeAgain(*camera);
+    return true;
+}
+
+uint64_t TFrameGrabCaptureGraph::NetworkProbesFinished() {
+    return TNetworkCameraProbes::Instance().FinishedCount();
 }
 
 HRESULT TFrameGrabCaptureGraph::GetSupportedDeviceType(int32_t DeviceIndex, int32_t& DeviceType) {

@@ -28,7 +28,8 @@ struct TDeviceMoniker {
 HRESULT EnumerateVideoInputDevices(const VirtualDevices::TCameraSources& sources,
                                    std::vector<TDeviceMoniker>& monikers);
 
-// The capture filter of a device: a bin named `FriendlyName` whose ghost pads are its pins.
-TGstElementHandle BindToFilter(const TDeviceMoniker& moniker);
+// The capture filter of a device: a bin named `FriendlyName` whose ghost pads are its pins. A
+// network camera's waits at most `networkProbeWaitMs` for the look at its stream.
+TGstElementHandle BindToFilter(const TDeviceMoniker& moniker, int networkProbeWaitMs);
 
 }  // namespace CaptureDevices

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "capture/CapturePins.h"
+#include "capture/NetworkCameraProbes.h"
 #include "capture/VideoFrameGrabFilter.h"
 #include "graph/GraphFunctions.h"
 #include "platform/Diagnostics.h"
@@ -52,8 +53,11 @@ TFrameGrabCaptureGraph::TFrameGrabCaptureGraph(std::vector<std::string> FileCame
     : TFrameGrabCaptureGraph(VirtualDevices::TCameraSources{std::move(FileCameras),
                                                             NetworkCamera::FromEnvironment()}) {}
 
-TFrameGrabCaptureGraph::TFrameGrabCaptureGraph(VirtualDevices::TCameraSources Sources)
-    : TDirectShowGraph(TGraphClock::Own), FSources(std::move(Sources)) {
+TFrameGrabCaptureGraph::TFrameGrabCaptureGraph(VirtualDevices::TCameraSources Sources,
+                                               int NetworkProbeWaitMs)
+    : TDirectShowGraph(TGraphClock::Own),
+      FSources(std::move(Sources)),
+      FNetworkProbeWaitMs(NetworkProbeWaitMs) {
     try {
         FDeviceIndex = -1;
         FAnalogCardInputs.clear();
@@ -98,8 +102,22 @@ HRESULT TFrameGrabCaptureGraph::ActivateMainGraph(int32_t DeviceIndex) {
             LogMessage("Error in TFrameGrabCaptureGraph.ActivateMainGraph - invalid device index.");
             return E_FAIL;
         }
+        // A network camera starts only with the size a look at its stream found; one whose look
+        // has not answered (NetworkProbePending) or failed (logged by the look) does not.
+        if (const NetworkCamera::TNetworkCamera* camera = NetworkCameraOf(DeviceIndex)) {
+            const std::optional<NetworkCamera::TStreamInfo> info =
+                TNetworkCameraProbes::Instance().Result(*camera, FNetworkProbeWaitMs);
+            if (!info || !info->Opened) {
+                return E_FAIL;
+            }
+        }
+        // A network camera listed as unrecognised (its look failed then) is a webcam once a
+        // later look finds its stream.
         const int32_t type =
-            FCaptureDeviceDescriptionList.Devices[static_cast<size_t>(DeviceIndex)].DeviceType;
+            NetworkCameraOf(DeviceIndex) != nullptr
+                ? CaptureDeviceType_Analog
+                : FCaptureDeviceDescriptionList.Devices[static_cast<size_t>(DeviceIndex)]
+                      .DeviceType;
         // The builders read the entry through FDeviceIndex; a failed build restores it.
         const int32_t previousIndex = FDeviceIndex;
         FDeviceIndex = DeviceIndex;

@@ -42,8 +42,14 @@ public:
     // network cameras are those of TANDREL_NETWORK_CAMERAS.
     explicit TFrameGrabCaptureGraph(
         std::vector<std::string> FileCameras = VirtualDevices::FileCamerasFromEnvironment());
-    // File cameras and network cameras (listed after the file cameras) as given.
-    explicit TFrameGrabCaptureGraph(VirtualDevices::TCameraSources Sources);
+    // File cameras and network cameras (listed after the file cameras) as given. The network
+    // cameras are looked at on threads of their own, all at once; the list and the activation
+    // of a network camera wait for that look at most `NetworkProbeWaitMs`. The window's graphs
+    // wait not at all: a network camera whose look has not answered yet is listed as a webcam
+    // and fails to activate, and NetworkProbePending tells why.
+    static constexpr int kWaitForNetworkProbes = 10000;
+    explicit TFrameGrabCaptureGraph(VirtualDevices::TCameraSources Sources,
+                                    int NetworkProbeWaitMs = kWaitForNetworkProbes);
     ~TFrameGrabCaptureGraph() override;
 
     // Device list. Text pointers stay valid while the graph lives.
@@ -52,6 +58,13 @@ public:
     HRESULT GetSupportedDeviceDisplayName(int32_t DeviceIndex, const std::string*& DisplayName);
     HRESULT GetSupportedDeviceDevicePath(int32_t DeviceIndex, const std::string*& DevicePath);
     HRESULT GetSupportedDeviceType(int32_t DeviceIndex, int32_t& DeviceType);
+    // Whether the device is a network camera whose look at its stream has not answered yet.
+    bool NetworkProbePending(int32_t DeviceIndex);
+    // A network camera is looked at again (it was selected, or is tried again); false for
+    // other devices.
+    bool ProbeDeviceAgain(int32_t DeviceIndex);
+    // How many looks at network cameras have ended: a change means a result came.
+    static uint64_t NetworkProbesFinished();
 
     // Called on the thread that posts it when the running graph's stream ends or fails (an
     // unplugged camera, a device that stops, a file that cannot be read): true for a failure.
@@ -194,6 +207,8 @@ protected:
 
 private:
     void EnumSupportedDevices();
+    // The network camera behind a listed device, or null.
+    const NetworkCamera::TNetworkCamera* NetworkCameraOf(int32_t DeviceIndex) const;
     static GstBusSyncReply OnBusMessage(GstBus* Bus, GstMessage* Message, gpointer Self);
 
     std::mutex FStreamEndLock;
@@ -277,4 +292,5 @@ private:
                             int32_t& Width, int32_t& Height, int64_t& FrameInterval);
 
     VirtualDevices::TCameraSources FSources;
+    int FNetworkProbeWaitMs = kWaitForNetworkProbes;
 };

@@ -6,11 +6,15 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include "capture/CaptureSourceBin.h"
+#include "capture/NetworkCameraProbes.h"
+#include "capture/ProbeStop.h"
 #include "graph/LiveDecoders.h"
 #include "platform/Diagnostics.h"
+#include "platform/MediaFramework.h"
 
 namespace NetworkCamera {
 
@@ -23,9 +27,9 @@ constexpr guint64 kRtspTcpTimeoutUs = 5'000'000;
 constexpr guint kHttpTimeoutS = 5;
 // RTSP's jitter buffer: 200 ms of reordering, older packets dropped rather than queued.
 constexpr guint kRtspLatencyMs = 200;
-// A picture found by a probe is taken as the stream's size for this long: the device list and
-// the activation both ask, and a reconnect should not have to wait for a second probe.
-constexpr auto kProbeReuse = std::chrono::seconds(60);
+// The rate offered for a stream that names none (MJPEG over HTTP): the ten pictures a second
+// the program takes. A rate converter holds the stream to it.
+constexpr int kUnnamedRateNum = 10;
 
 std::string Trim(const std::string& text) {
     const auto first = text.find_first_not_of(" \t\r\n");
@@ -50,9 +54,18 @@ std::string Unescape(const char* text) {
     return result;
 }
 
+// GStreamer's URI parser, which needs GStreamer started: the camera lists are read at start-up,
+// before any graph has been made.
+GstUri* ParseUri(const std::string& uri) {
+    if (!InitializeMediaFramework()) {
+        return nullptr;
+    }
+    return gst_uri_from_string(uri.c_str());
+}
+
 // Splits "user:password@" off the URI into the camera's credentials.
 bool TakeCredentials(const std::string& uri, TNetworkCamera& camera) {
-    GstUri* parsed = gst_uri_from_string(uri.c_str());
+    GstUri* parsed = ParseUri(uri);
     if (parsed == nullptr) {
         return false;
     }
@@ -89,18 +102,6 @@ void ReportUnopened(const TNetworkCamera& camera, const std::string& reason) {
     }
     LogMessageFmt("Error in NetworkCamera::Probe - %s (%s) cannot be opened: %s.",
                   camera.Name.c_str(), MaskedUri(camera).c_str(), reason.c_str());
-}
-
-struct TCachedProbe {
-    TStreamInfo Info;
-    std::chrono::steady_clock::time_point When;
-};
-
-std::mutex gCacheMutex;
-std::map<std::string, TCachedProbe> gCache;
-
-std::string CacheKey(const TNetworkCamera& camera) {
-    return camera.Uri + "\n" + camera.User + "\n" + camera.Password;
 }
 
 // rtspsrc: only the video streams of the session are set up.
@@ -202,7 +203,9 @@ std::string ReasonOf(const GError* error) {
     return message.empty() ? "the stream failed" : message;
 }
 
-TStreamInfo ProbeNow(const TNetworkCamera& camera, int timeoutMs) {
+// The look proper; `stopped` tells whether it was ended from outside.
+TStreamInfo ProbeNow(const TNetworkCamera& camera, int timeoutMs, TProbeStop* stop,
+                     bool& stopped) {
     TStreamInfo info;
     TGstElementHandle pipeline = TGstElementHandle::Adopt(gst_pipeline_new("NetworkCameraProbe"));
     GstElement* sink = gst_element_factory_make("fakesink", nullptr);
@@ -216,8 +219,14 @@ TStreamInfo ProbeNow(const TNetworkCamera& camera, int timeoutMs) {
         info.Reason = "the network elements are not installed";
         return info;
     }
-    gst_element_set_state(pipeline.Get(), GST_STATE_PLAYING);
     TGstBusHandle bus = TGstBusHandle::Adopt(gst_element_get_bus(pipeline.Get()));
+    if (stop != nullptr && !stop->Attach(bus.Get())) {
+        stopped = true;
+        stop->Detach();
+        info.Reason = "stopped";
+        return info;
+    }
+    gst_element_set_state(pipeline.Get(), GST_STATE_PLAYING);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     TGstPadHandle sinkPad = TGstPadHandle::Adopt(gst_element_get_static_pad(sink, "sink"));
     while (!info.Opened && info.Reason.empty()) {
@@ -244,11 +253,16 @@ TStreamInfo ProbeNow(const TNetworkCamera& camera, int timeoutMs) {
             info.Reason = "no picture came within " + std::to_string(timeoutMs / 1000) + " s";
             break;
         }
-        GstMessage* message =
-            gst_bus_timed_pop_filtered(bus.Get(), std::min<int64_t>(left.count(), 50) * GST_MSECOND,
-                                       GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_EOS));
+        GstMessage* message = gst_bus_timed_pop_filtered(
+            bus.Get(), std::min<int64_t>(left.count(), 50) * GST_MSECOND,
+            GstMessageType(GST_MESSAGE_ERROR | GST_MESSAGE_EOS | GST_MESSAGE_APPLICATION));
         if (message != nullptr) {
-            if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
+            if (TProbeStop::IsStopMessage(message)) {
+                stopped = true;
+                info.Reason = "stopped";
+            } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_APPLICATION) {
+                // not ours
+            } else if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR) {
                 GError* error = nullptr;
                 gst_message_parse_error(message, &error, nullptr);
                 info.Reason = ReasonOf(error);
@@ -259,33 +273,38 @@ TStreamInfo ProbeNow(const TNetworkCamera& camera, int timeoutMs) {
             gst_message_unref(message);
         }
     }
+    if (stop != nullptr) {
+        stop->Detach();
+    }
     gst_element_set_state(pipeline.Get(), GST_STATE_NULL);
     return info;
 }
 
 TGstCapsHandle DecodedOffer(const TStreamInfo& info) {
     GstCaps* caps = gst_caps_new_empty();
+    const int rateNum = info.RateNum > 0 ? info.RateNum : kUnnamedRateNum;
+    const int rateDen = info.RateNum > 0 ? info.RateDen : 1;
     for (const char* format : {"I420", "YUY2", "BGRx"}) {
-        GstStructure* s =
-            gst_structure_new("video/x-raw", "format", G_TYPE_STRING, format, "width", G_TYPE_INT,
-                              info.Width, "height", G_TYPE_INT, info.Height, nullptr);
-        if (info.RateNum > 0) {
-            gst_structure_set(s, "framerate", GST_TYPE_FRACTION, info.RateNum, info.RateDen,
-                              nullptr);
-        }
+        GstStructure* s = gst_structure_new(
+            "video/x-raw", "format", G_TYPE_STRING, format, "width", G_TYPE_INT, info.Width,
+            "height", G_TYPE_INT, info.Height, "framerate", GST_TYPE_FRACTION, rateNum, rateDen,
+            nullptr);
         gst_caps_append_structure(caps, s);
     }
     return TGstCapsHandle::Adopt(caps);
 }
 
-// source ! decoder ! queue (leaky) ! videoconvert ! videoscale, as a bin with output "src".
+// source ! decoder ! queue (leaky) ! videoconvert ! videoscale ! videorate, as a bin with
+// output "src". The rate converter passes a stream of the offered rate as it is and holds a
+// stream without a rate of its own (MJPEG over HTTP) to the offered one.
 TGstElementHandle MakeStreamSource(const TNetworkCamera& camera) {
     TGstElementHandle bin = TGstElementHandle::Adopt(gst_bin_new("Network"));
     GstElement* queue = gst_element_factory_make("queue", nullptr);
     GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
     GstElement* scale = gst_element_factory_make("videoscale", nullptr);
-    if (!bin || queue == nullptr || convert == nullptr || scale == nullptr) {
-        for (GstElement* e : {queue, convert, scale}) {
+    GstElement* rate = gst_element_factory_make("videorate", nullptr);
+    if (!bin || queue == nullptr || convert == nullptr || scale == nullptr || rate == nullptr) {
+        for (GstElement* e : {queue, convert, scale, rate}) {
             if (e != nullptr) {
                 gst_object_unref(gst_object_ref_sink(e));
             }
@@ -297,12 +316,12 @@ TGstElementHandle MakeStreamSource(const TNetworkCamera& camera) {
     g_object_set(queue, "max-size-buffers", 2, "max-size-bytes", 0, "max-size-time", guint64{0},
                  nullptr);
     gst_util_set_object_arg(G_OBJECT(queue), "leaky", "downstream");
-    gst_bin_add_many(GST_BIN(bin.Get()), queue, convert, scale, nullptr);
-    if (!gst_element_link_many(queue, convert, scale, nullptr) ||
+    gst_bin_add_many(GST_BIN(bin.Get()), queue, convert, scale, rate, nullptr);
+    if (!gst_element_link_many(queue, convert, scale, rate, nullptr) ||
         !AddSourceChain(GST_BIN(bin.Get()), camera, queue)) {
         return {};
     }
-    TGstPadHandle out = TGstPadHandle::Adopt(gst_element_get_static_pad(scale, "src"));
+    TGstPadHandle out = TGstPadHandle::Adopt(gst_element_get_static_pad(rate, "src"));
     GstPad* ghost = gst_ghost_pad_new("src", out.Get());
     gst_pad_set_active(ghost, TRUE);
     gst_element_add_pad(bin.Get(), ghost);
@@ -313,7 +332,7 @@ TGstElementHandle MakeStreamSource(const TNetworkCamera& camera) {
 
 bool IsSupportedUri(const std::string& uri) {
     static const char* const schemes[] = {"rtsp", "rtsps", "http", "https"};
-    GstUri* parsed = gst_uri_from_string(uri.c_str());
+    GstUri* parsed = ParseUri(uri);
     if (parsed == nullptr) {
         return false;
     }
@@ -376,7 +395,7 @@ std::string MaskedUri(const TNetworkCamera& camera) {
     if (camera.User.empty() && camera.Password.empty()) {
         return camera.Uri;
     }
-    GstUri* parsed = gst_uri_from_string(camera.Uri.c_str());
+    GstUri* parsed = ParseUri(camera.Uri);
     if (parsed == nullptr) {
         return camera.Uri;
     }
@@ -391,22 +410,11 @@ std::string MaskedUri(const TNetworkCamera& camera) {
     return masked;
 }
 
-TStreamInfo Probe(const TNetworkCamera& camera, int timeoutMs) {
+TStreamInfo Probe(const TNetworkCamera& camera, int timeoutMs, TProbeStop* stop) {
     try {
-        const std::string key = CacheKey(camera);
-        {
-            std::lock_guard lock(gCacheMutex);
-            auto it = gCache.find(key);
-            if (it != gCache.end() &&
-                std::chrono::steady_clock::now() - it->second.When < kProbeReuse) {
-                return it->second.Info;
-            }
-        }
-        TStreamInfo info = ProbeNow(camera, timeoutMs);
-        if (info.Opened) {
-            std::lock_guard lock(gCacheMutex);
-            gCache[key] = {info, std::chrono::steady_clock::now()};
-        } else {
+        bool stopped = false;
+        TStreamInfo info = ProbeNow(camera, timeoutMs, stop, stopped);
+        if (!info.Opened && !stopped) {
             ReportUnopened(camera, info.Reason);
         }
         return info;
@@ -416,12 +424,13 @@ TStreamInfo Probe(const TNetworkCamera& camera, int timeoutMs) {
     }
 }
 
-TGstElementHandle MakeFilter(const std::string& name, const TNetworkCamera& camera) {
+TGstElementHandle MakeFilter(const std::string& name, const TNetworkCamera& camera, int waitMs) {
     try {
-        const TStreamInfo info = Probe(camera);
-        if (info.Opened) {
+        const std::optional<TStreamInfo> info =
+            TNetworkCameraProbes::Instance().Result(camera, waitMs);
+        if (info && info->Opened) {
             TGstElementHandle source = MakeStreamSource(camera);
-            TGstCapsHandle offer = DecodedOffer(info);
+            TGstCapsHandle offer = DecodedOffer(*info);
             if (source) {
                 return CaptureSourceBin::MakeFormatSource(name, source, offer.Get());
             }

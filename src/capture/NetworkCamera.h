@@ -5,6 +5,8 @@
 
 #include "platform/GstHandle.h"
 
+class TProbeStop;
+
 // A network camera: an RTSP stream (H.264, H.265 or MPEG-4, "rtsp://" or "rtsps://") or MJPEG
 // over HTTP ("http://" or "https://", multipart JPEG), listed after the machine's cameras as a
 // webcam whose capture pin offers the decoded picture in I420, YUY2 and RGB32 at the stream's
@@ -51,14 +53,16 @@ struct TStreamInfo {
     std::string Reason;  // why it could not be opened
 };
 
-// Connects, decodes the first picture and disconnects, within `timeoutMs` at most. A camera
-// that cannot be opened is logged with its name, masked URI and reason.
-TStreamInfo Probe(const TNetworkCamera& camera, int timeoutMs = 8000);
+// Connects, decodes the first picture and disconnects, within `timeoutMs` at most, on the
+// calling thread; `stop` may end it early from another thread. A camera that cannot be opened
+// is logged with its name, masked URI and reason (once per camera and reason).
+TStreamInfo Probe(const TNetworkCamera& camera, int timeoutMs = 8000, TProbeStop* stop = nullptr);
 
 // The capture filter of the camera named `name`: the stream source, decoder, a leaky queue
 // (the newest pictures win when the program falls behind), converters and the capture pin
-// "Capture" offering the probed size. A bin without pins when the stream cannot be opened
-// (the device is then listed as unrecognised).
-TGstElementHandle MakeFilter(const std::string& name, const TNetworkCamera& camera);
+// "Capture" offering the size a look at the stream found (TNetworkCameraProbes, waited for at
+// most `waitMs`). A bin without pins when the stream cannot be opened or the look has not
+// answered yet.
+TGstElementHandle MakeFilter(const std::string& name, const TNetworkCamera& camera, int waitMs);
 
 }  // namespace NetworkCamera

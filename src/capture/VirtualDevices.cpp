@@ -123,12 +123,12 @@ std::vector<TVirtualDevice> ListVirtualDevices(const TCameraSources& Sources) {
     return devices;
 }
 
-TGstElementHandle CreateVirtualDeviceFilter(const TVirtualDevice& Device) {
+TGstElementHandle CreateVirtualDeviceFilter(const TVirtualDevice& Device, int NetworkProbeWaitMs) {
     if (Device.TestPattern) {
         return MakeTestPatternFilter(Device.FriendlyName);
     }
     if (Device.Network) {
-        return NetworkCamera::MakeFilter(Device.FriendlyName, Device.Camera);
+        return NetworkCamera::MakeFilter(Device.FriendlyName, Device.Camera, NetworkProbeWaitMs);
     }
     return FileCamera::MakeFilter(Device.FriendlyName, Device.DevicePath);
 }

@@ -47,8 +47,9 @@ std::vector<TVirtualDevice> ListVirtualDevices(const std::vector<std::string>& F
 // credentials).
 std::vector<TVirtualDevice> ListVirtualDevices(const TCameraSources& Sources);
 
-// The capture filter of a listed virtual device.
-TGstElementHandle CreateVirtualDeviceFilter(const TVirtualDevice& Device);
+// The capture filter of a listed virtual device; a network camera's waits at most
+// `NetworkProbeWaitMs` for the look at its stream.
+TGstElementHandle CreateVirtualDeviceFilter(const TVirtualDevice& Device, int NetworkProbeWaitMs);
 
 // The Test Pattern's filter: pin "Capture" offering 320 x 240, 640 x 480 and 1280 x 720, each
 // in YUY2 and RGB32, each at 30, 15 and 10 frames per second, in that order.

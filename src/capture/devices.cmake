@@ -16,6 +16,8 @@ if(NOT TANDREL_CORE_ONLY)
     ${CMAKE_CURRENT_LIST_DIR}/CaptureSplitters.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FileCamera.cpp
     ${CMAKE_CURRENT_LIST_DIR}/NetworkCamera.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/NetworkCameraProbes.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ProbeStop.cpp
     ${CMAKE_CURRENT_LIST_DIR}/PropertyPages.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FrameGrabCaptureGraph.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FrameGrabCaptureGraphFormats.cpp

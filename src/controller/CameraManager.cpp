@@ -35,8 +35,10 @@ TCameraManager::TCameraManager(QWidget* MainForm, int32_t TimePerFrameMS) {
     try {
         FTimePerFrameMS = TimePerFrameMS;
         FMainForm = MainForm;
+        // The window never waits for a network camera's stream: the camera watch starts such a
+        // camera once the look at it has answered.
         FFrameGrabCaptureGraph =
-            std::make_unique<TFrameGrabCaptureGraph>(CameraSourceSettings::Sources());
+            std::make_unique<TFrameGrabCaptureGraph>(CameraSourceSettings::Sources(), 0);
         FSelectorObjectManager = std::make_unique<TSelectorObjectManager>(kMaxZones);
         FSelectorObjectManager->SetDefaultObjectIDString(UiText(txtZone) + " %d");
         FKeepVideoAspectRatio = true;
@@ -130,67 +132,17 @@ bool TCameraManager::InitializeCamera() {
                           FCameraIndex, devices);
             return false;
         }
-        if (FAILED(FFrameGrabCaptureGraph->ActivateMainGraph(FCameraIndex))) {
-            const std::string* name = nullptr;
-            const std::string* path = nullptr;
-            FFrameGrabCaptureGraph->GetSupportedDeviceFriendlyName(FCameraIndex, name);
-            FFrameGrabCaptureGraph->GetSupportedDeviceDevicePath(FCameraIndex, path);
-            LogMessageFmt(
-                "Error in TCameraManager.InitializeCamera - camera %d, \"%s\" (%s), "
-                "cannot be started.",
-                FCameraIndex, name != nullptr ? name->c_str() : "",
-                path != nullptr ? path->c_str() : "");
-            return false;
-        }
         FFrameGrabCaptureGraph->SetNextFrameDataFunction(
             [this](uint8_t* Data, int32_t Size) { return NextFrameDataFunction(Data, Size); });
         FFrameGrabCaptureGraph->SetFrameTime(kFrameTime);
-
-        int32_t formats = 0;
-        FFrameGrabCaptureGraph->GetOutputTypesCount(formats);
-        if (formats <= 0) {
-            FFrameGrabCaptureGraph->DeactivateMainGraph();
-            LogMessage("TCameraManager.InitializeCamera - the camera offers no format.");
-            return false;
-        }
-        int32_t width = 0;
-        int32_t height = 0;
-        int64_t interval = 0;
-        // A stored format the device no longer offers (another camera, a changed driver) would
-        // leave the picture black for ever: the device's first format is used and stored instead.
-        if (FAILED(FFrameGrabCaptureGraph->GetOutputType(FFormatIndex, width, height, interval)) ||
-            FAILED(
-                FFrameGrabCaptureGraph->SelectOutputType(FFormatIndex, width, height, interval))) {
-            LogMessageFmt(
-                "Error in TCameraManager.InitializeCamera - format %d cannot be used; "
-                "the first of %d formats is used.",
-                FFormatIndex, formats);
-            FFormatIndex = 0;
-            if (FAILED(FFrameGrabCaptureGraph->GetOutputType(0, width, height, interval)) ||
-                FAILED(FFrameGrabCaptureGraph->SelectOutputType(0, width, height, interval))) {
-                FFrameGrabCaptureGraph->DeactivateMainGraph();
-                LogMessage("Error in TCameraManager.InitializeCamera - no format can be used.");
-                return false;
-            }
-        }
-
-        FPictureAspectRatio = SelectedPictureAspectRatio(width, height);
-        RepositionImage();
-        LoadRegistrySelectors();
-
-        {
-            std::lock_guard<std::mutex> guard(FLock);
-            FVideoWidth = width;
-            FVideoHeight = height;
-            FVideoFrameInterval = interval;
-            FFramePreviewImage->SetBitmapSize(width, height);
-        }
         FFramePreviewImage->SetClickHandler([this] { OnImageClick(); });
 
+        // The camera may be missing now (a network camera that boots later, a camera not yet
+        // plugged in) or wait for the look at its stream: the panel is there all the same, and
+        // the camera watch starts it as soon as it can.
+        const TCameraStart start = BuildCameraGraph(true);
         CreateButtons();
         PlaceButtons();
-
-        FFrameGrabCaptureGraph->RenderOutput();
 
         const std::string dataFolder = GetCommonAppDataPath();
         FConstantLogFolder = ConstantLogFolderOf(dataFolder);
@@ -212,12 +164,20 @@ bool TCameraManager::InitializeCamera() {
         }
         StartRecordingRepair();
 
-        FFrameGrabCaptureGraph->Play();
+        if (FOverrides.FramesFromCaller && start == TCameraStart::Built) {
+            return true;
+        }
         StartCameraWatch();
-
-        if (FAlarmSettings->UseConstantVideoLogger()) {
-            std::lock_guard<std::mutex> guard(FLock);
-            StartWMEncoderGraph(0);
+        if (start == TCameraStart::Built) {
+            FFrameGrabCaptureGraph->Play();
+            if (FAlarmSettings->UseConstantVideoLogger()) {
+                std::lock_guard<std::mutex> guard(FLock);
+                StartWMEncoderGraph(0);
+            }
+        } else if (start == TCameraStart::Waiting) {
+            FAwaitingProbe = true;
+        } else {
+            OnCameraLost("it cannot be started");
         }
         return true;
     } catch (...) {
@@ -237,6 +197,91 @@ void TCameraManager::StartRecordingRepair() {
             RepairRecordingInfo(folder);
         }
     });
+}
+
+TCameraManager::TCameraStart TCameraManager::BuildCameraGraph(bool Report) {
+    if (FFrameGrabCaptureGraph->MainGraphActive()) {
+        // Stopped without the lock: stopping waits for the streaming thread.
+        FFrameGrabCaptureGraph->Stop();
+        FFrameGrabCaptureGraph->DeactivateMainGraph();
+    }
+    // A failure of the new graph from here on is one of this start.
+    FStreamEnded = false;
+    if (FAILED(FFrameGrabCaptureGraph->ActivateMainGraph(FCameraIndex))) {
+        if (FFrameGrabCaptureGraph->NetworkProbePending(FCameraIndex)) {
+            return TCameraStart::Waiting;
+        }
+        if (Report) {
+            const std::string* name = nullptr;
+            const std::string* path = nullptr;
+            FFrameGrabCaptureGraph->GetSupportedDeviceFriendlyName(FCameraIndex, name);
+            FFrameGrabCaptureGraph->GetSupportedDeviceDevicePath(FCameraIndex, path);
+            LogMessageFmt(
+                "Error in TCameraManager.InitializeCamera - camera %d, \"%s\" (%s), "
+                "cannot be started.",
+                FCameraIndex, name != nullptr ? name->c_str() : "",
+                path != nullptr ? path->c_str() : "");
+        }
+        return TCameraStart::Failed;
+    }
+    int32_t formats = 0;
+    FFrameGrabCaptureGraph->GetOutputTypesCount(formats);
+    if (formats <= 0) {
+        FFrameGrabCaptureGraph->DeactivateMainGraph();
+        if (FFrameGrabCaptureGraph->NetworkProbePending(FCameraIndex)) {
+            return TCameraStart::Waiting;
+        }
+        if (Report) {
+            LogMessage("TCameraManager.InitializeCamera - the camera offers no format.");
+        }
+        return TCameraStart::Failed;
+    }
+    int32_t width = 0;
+    int32_t height = 0;
+    int64_t interval = 0;
+    // A stored format the device no longer offers (another camera, a changed driver) would
+    // leave the picture black for ever: the device's first format is used and stored instead.
+    if (FAILED(FFrameGrabCaptureGraph->GetOutputType(FFormatIndex, width, height, interval)) ||
+        FAILED(FFrameGrabCaptureGraph->SelectOutputType(FFormatIndex, width, height, interval))) {
+        LogMessageFmt(
+            "Error in TCameraManager.InitializeCamera - format %d cannot be used; "
+            "the first of %d formats is used.",
+            FFormatIndex, formats);
+        FFormatIndex = 0;
+        if (FAILED(FFrameGrabCaptureGraph->GetOutputType(0, width, height, interval)) ||
+            FAILED(FFrameGrabCaptureGraph->SelectOutputType(0, width, height, interval))) {
+            FFrameGrabCaptureGraph->DeactivateMainGraph();
+            LogMessage("Error in TCameraManager.InitializeCamera - no format can be used.");
+            return TCameraStart::Failed;
+        }
+    }
+
+    FPictureAspectRatio = SelectedPictureAspectRatio(width, height);
+    RepositionImage();
+    // The stored zones are placed on the first picture the camera gives.
+    if (!FSelectorsLoaded) {
+        LoadRegistrySelectors();
+    }
+    {
+        std::lock_guard<std::mutex> guard(FLock);
+        FVideoWidth = width;
+        FVideoHeight = height;
+        FVideoFrameInterval = interval;
+        if (FFramePreviewImage) {
+            FFramePreviewImage->SetBitmapSize(width, height);
+        }
+        // The fresh picture holds no previous frame to compare with.
+        FFirstFrame = true;
+        // The continually running recording goes on in a new file with the new size.
+        if (FConstantVideoLoggerThread != nullptr) {
+            StopWMEncoderGraph(0);
+            StartWMEncoderGraph(0);
+        }
+    }
+    if (FAILED(FFrameGrabCaptureGraph->RenderOutput())) {
+        return TCameraStart::Failed;
+    }
+    return TCameraStart::Built;
 }
 
 bool TCameraManager::DeinitializeCamera() {
@@ -289,7 +334,8 @@ bool TCameraManager::RefreshCaptureGraph() {
         FFrameGrabCaptureGraph->Stop();
         FFrameGrabCaptureGraph->DeactivateMainGraph();
     }
-    auto graph = std::make_unique<TFrameGrabCaptureGraph>(std::move(sources));
+    auto graph = std::make_unique<TFrameGrabCaptureGraph>(std::move(sources), 0);
+    graph->SetStreamEndHandler([this](bool) { FStreamEnded = true; });
     graph->SetNextFrameDataFunction(
         [this](uint8_t* Data, int32_t Size) { return NextFrameDataFunction(Data, Size); });
     graph->SetFrameTime(kFrameTime);

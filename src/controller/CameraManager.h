@@ -73,6 +73,9 @@ struct TCameraOverrides {
     std::optional<int32_t> Sensitivity;
     // The run brings its own zones: the stored ones are not loaded.
     bool IgnoreStoredZones = false;
+    // The camera's graph is built but neither played nor watched: the caller hands the frames
+    // to NextFrameDataFunction itself (a test's own pictures on a clock of its own).
+    bool FramesFromCaller = false;
 };
 
 // The one controller of a camera: owns the capture graph, the zone overlays, the alarm settings,
@@ -160,11 +163,18 @@ public:
         return FConstantVideoLoggerThread != nullptr;
     }
     // The camera has stopped delivering (its stream ended or failed, or no frame came for
-    // kStallMs while it should be playing) and is being started again (GUI thread).
+    // kStallMs while it should be playing), or could not be started, and is being started again
+    // until it delivers (GUI thread).
     bool CameraLost() const { return FCameraLost; }
-    // Called on the GUI thread when the camera is found lost (the reconnection then begins).
+    // Called on the GUI thread when the camera is found lost, or cannot be started (the
+    // attempts then begin).
     void SetCameraLostCallback(std::function<void()> Callback) {
         FCameraLostCallback = std::move(Callback);
+    }
+    // Called on the GUI thread when a camera that had to be waited for (lost, not started yet,
+    // or a network camera whose stream was still being looked at) delivers its first picture.
+    void SetCameraDeliversCallback(std::function<void()> Callback) {
+        FCameraDeliversCallback = std::move(Callback);
     }
     static constexpr int64_t kStallMs = 5000;
     static constexpr int32_t kMaxReconnectPauseS = 30;
@@ -292,7 +302,24 @@ private:
     void WatchCamera();
     void OnCameraLost(const char* Reason);
     bool CameraFileGone(int64_t NowMs);
-    void TryReconnect();
+    // One attempt to start the camera again; `Fresh` looks at a network camera's stream anew
+    // (a scheduled attempt), otherwise the last look's answer is used (it has just come).
+    void TryReconnect(bool Fresh);
+    // The attempt's graph plays and is waited for: the camera is back at its first picture.
+    void AwaitFirstPicture();
+    void OnCameraDelivers();
+    // The camera or its format was changed in the setup: the watch waits for the first picture
+    // of the graph that plays now, or for the look at a network camera's stream.
+    void FollowCameraChange(bool Started);
+    // The attempt failed: the next one after the pause, which doubles up to its limit.
+    void ScheduleNextAttempt();
+    // How a start of the selected camera went: built and ready to play, waiting for the look at
+    // a network camera's stream, or failed.
+    enum class TCameraStart { Built, Waiting, Failed };
+    // Builds the selected camera's graph with its stored format (the first one when that cannot
+    // be used) up to the frame grab filter, without playing it; the picture, zones (the first
+    // time) and recorder follow the format. `Report` logs why it failed.
+    TCameraStart BuildCameraGraph(bool Report);
     void ShowCameraLostCaption(bool Show);
     // The alarm a new zone gets: enabled, with the default alarm sound.
     static void SetDefaultZoneAlarm(TZoneAlarmSettings& Zone);
@@ -392,8 +419,14 @@ private:
     int32_t FReconnectPauseS = 1;
     int64_t FNextReconnectMs = 0;
     int64_t FNextFileCheckMs = 0;
+    // An attempt waits for the look at a network camera's stream (it goes on once the look has
+    // answered), or its graph plays and waits for the first picture since FAttemptStartMs.
+    bool FAwaitingProbe = false;
+    bool FAttemptRunning = false;
+    int64_t FAttemptStartMs = 0;
     QPointer<QLabel> FCameraLostCaption;
     std::function<void()> FCameraLostCallback;
+    std::function<void()> FCameraDeliversCallback;
     // The last frames before a motion recording, which the recording opens with (FLock).
     std::unique_ptr<TPreEventRing> FPreEventRing;
     // Gives recordings cut off by an earlier crash their information files (once, at the first

@@ -368,13 +368,17 @@ void TCameraManager::OnSetupClick() {
         if (!chosen && !listChanged) {
             return;
         }
-        if (!ReInitializeCameraAndFormat(FCameraIndex, FFormatIndex)) {
+        bool started = ReInitializeCameraAndFormat(FCameraIndex, FFormatIndex);
+        // A network camera whose stream is still being looked at is started by the camera
+        // watch once the look answers; only a camera known not to work keeps the previous one.
+        if (!started && !FFrameGrabCaptureGraph->NetworkProbePending(FCameraIndex)) {
             FCameraIndex = oldCamera;
             FFormatIndex = oldFormat;
-            ReInitializeCameraAndFormat(FCameraIndex, FFormatIndex);
+            started = ReInitializeCameraAndFormat(FCameraIndex, FFormatIndex);
             ShowMessageDialog(UiText(txtFormatCannotBeUsed), TMsgDlgType::mtInformation,
                               {TMsgDlgBtn::mbOK}, UiText(txtProductName), {UiText(txtOK)});
         }
+        FollowCameraChange(started);
         Reposition();
     } catch (...) {
         LogMessage("Error in TCameraManager.OnSetupClick call..");
@@ -386,6 +390,7 @@ bool TCameraManager::ReInitializeCameraAndFormat(int32_t DeviceIndex, int32_t Fo
         // Stopped without the lock: stopping waits for the streaming thread.
         FFrameGrabCaptureGraph->Stop();
         FFrameGrabCaptureGraph->DeactivateMainGraph();
+        FStreamEnded = false;
         if (FAILED(FFrameGrabCaptureGraph->ActivateMainGraph(DeviceIndex))) {
             return false;
         }

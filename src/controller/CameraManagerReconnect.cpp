@@ -1,11 +1,14 @@
 // Camera loss and reconnection. A camera is lost when its graph reports the end of its stream or
 // a failure (an unplugged camera, a device that stops, a file that cannot be read), or when no
-// frame has come for kStallMs while the graph plays. The running recordings are then finished
-// (files complete, information files written), a caption says so over the picture, and the same
-// camera and format are started again after pauses of 1, 2, 4 ... at most 30 seconds, or at once
-// when the device monitor sees a camera plugged in. A file camera whose file is moved away or
-// deleted is lost too (it would otherwise go on reading the open file). When the camera delivers
-// again, detection starts afresh with the same zones.
+// frame has come for kStallMs while the graph is meant to play; a camera that cannot be started
+// at all is lost from the start. The running recordings are then finished (files complete,
+// information files written), a caption says so over the picture, and the same camera and
+// format are started again after pauses of 1, 2, 4 ... at most 30 seconds, or at once when the
+// device monitor sees a camera plugged in. A network camera is looked at anew for each attempt,
+// and the attempt goes on when that look answers. An attempt's graph is given kStallMs for its
+// first picture: the camera is back only when pictures come again. A file camera whose file is
+// moved away or deleted is lost too (it would otherwise go on reading the open file). When the
+// camera delivers again, detection starts afresh with the same zones.
 
 #include <QLabel>
 #include <QTimer>
@@ -36,15 +39,14 @@ int64_t SteadyMs() {
         .count();
 }
 
-// Whether the pipeline is playing or on its way there (a stopped graph delivers nothing on
-// purpose).
+// Whether the pipeline has been told to play (a stopped graph delivers nothing on purpose). A
+// graph that never got there, its first picture failing, counts as playing.
 bool GraphPlays(GstElement* pipeline) {
     if (pipeline == nullptr) {
         return false;
     }
     GST_OBJECT_LOCK(pipeline);
-    const bool plays =
-        GST_STATE(pipeline) == GST_STATE_PLAYING && GST_STATE_TARGET(pipeline) == GST_STATE_PLAYING;
+    const bool plays = GST_STATE_TARGET(pipeline) == GST_STATE_PLAYING;
     GST_OBJECT_UNLOCK(pipeline);
     return plays;
 }
@@ -53,8 +55,9 @@ bool GraphPlays(GstElement* pipeline) {
 
 void TCameraManager::StartCameraWatch() {
     FLastFrameMs = SteadyMs();
-    FStreamEnded = false;
     FCameraLost = false;
+    FAwaitingProbe = false;
+    FAttemptRunning = false;
     FCameraWatched = true;
     FNextFileCheckMs = 0;
     if (!FDeviceMonitor) {
@@ -70,6 +73,8 @@ void TCameraManager::StartCameraWatch() {
 void TCameraManager::StopCameraWatch() {
     FCameraWatched = false;
     FCameraLost = false;
+    FAwaitingProbe = false;
+    FAttemptRunning = false;
     if (FCameraWatchTimer) {
         FCameraWatchTimer->stop();
     }
@@ -83,7 +88,31 @@ void TCameraManager::WatchCamera() {
         }
         const int64_t now = SteadyMs();
         const bool plugged = FDeviceMonitor && !FDeviceMonitor->TakeChanges().Added.empty();
+        if (FAttemptRunning) {
+            // A camera is back when pictures come again, not when its graph is built.
+            if (FLastFrameMs.load() >= FAttemptStartMs) {
+                OnCameraDelivers();
+            } else if (FStreamEnded.exchange(false) || now - FAttemptStartMs > kStallMs) {
+                FAttemptRunning = false;
+                // Stopped without the lock: stopping waits for the streaming thread.
+                FFrameGrabCaptureGraph->Stop();
+                if (!FCameraLost) {
+                    OnCameraLost("no picture came");
+                } else {
+                    ScheduleNextAttempt();
+                }
+            }
+            return;
+        }
+        if (FAwaitingProbe) {
+            if (!FFrameGrabCaptureGraph->NetworkProbePending(FCameraIndex)) {
+                TryReconnect(false);
+            }
+            return;
+        }
         if (!FCameraLost) {
+            // Every failure of the stream after the start counts, also one before the first
+            // picture; a stall only while the graph is meant to play.
             if (FStreamEnded.exchange(false)) {
                 OnCameraLost("its stream ended");
             } else if (now - FLastFrameMs > kStallMs &&
@@ -98,9 +127,9 @@ void TCameraManager::WatchCamera() {
             LogMessageFmt(
                 "TCameraManager.WatchCamera - a camera was plugged in; trying camera %d at once.",
                 FCameraIndex);
-            TryReconnect();
+            TryReconnect(true);
         } else if (now >= FNextReconnectMs) {
-            TryReconnect();
+            TryReconnect(true);
         }
     } catch (...) {
         LogMessage("Error in TCameraManager.WatchCamera call...");
@@ -129,6 +158,8 @@ void TCameraManager::OnCameraLost(const char* Reason) {
     LogMessageFmt("Error in TCameraManager.WatchCamera - camera %d lost (%s); reconnecting.",
                   FCameraIndex, Reason);
     FCameraLost = true;
+    FAwaitingProbe = false;
+    FAttemptRunning = false;
     FReconnectPauseS = 1;
     FNextReconnectMs = SteadyMs() + 1000;
     // Stopped without the lock: stopping waits for the streaming thread.
@@ -149,20 +180,77 @@ void TCameraManager::OnCameraLost(const char* Reason) {
     }
 }
 
-void TCameraManager::TryReconnect() {
-    FStreamEnded = false;
-    if (!ReInitializeCameraAndFormat(FCameraIndex, FFormatIndex)) {
-        FReconnectPauseS = std::min(FReconnectPauseS * 2, kMaxReconnectPauseS);
-        FNextReconnectMs = SteadyMs() + FReconnectPauseS * 1000LL;
+void TCameraManager::ScheduleNextAttempt() {
+    FReconnectPauseS = std::min(FReconnectPauseS * 2, kMaxReconnectPauseS);
+    FNextReconnectMs = SteadyMs() + FReconnectPauseS * 1000LL;
+}
+
+void TCameraManager::TryReconnect(bool Fresh) {
+    FAwaitingProbe = false;
+    if (Fresh) {
+        // A network camera is looked at anew: its server may be back.
+        FFrameGrabCaptureGraph->ProbeDeviceAgain(FCameraIndex);
+    }
+    // A camera that never started at all gets its stored format and zones now; a camera that
+    // was lost keeps what it had. Only the first attempt says why it failed.
+    switch (BuildCameraGraph(!FCameraLost)) {
+        case TCameraStart::Built:
+            AwaitFirstPicture();
+            return;
+        case TCameraStart::Waiting:
+            FAwaitingProbe = true;
+            return;
+        case TCameraStart::Failed:
+            if (!FCameraLost) {
+                OnCameraLost("it cannot be started");
+            } else {
+                ScheduleNextAttempt();
+            }
+            return;
+    }
+}
+
+void TCameraManager::AwaitFirstPicture() {
+    FAttemptStartMs = SteadyMs();
+    FAttemptRunning = true;
+    FFrameGrabCaptureGraph->Play();
+    if (!FCameraLost && FAlarmSettings->UseConstantVideoLogger()) {
+        std::lock_guard<std::mutex> guard(FLock);
+        if (FConstantVideoLoggerThread == nullptr) {
+            StartWMEncoderGraph(0);
+        }
+    }
+}
+
+void TCameraManager::FollowCameraChange(bool Started) {
+    if (!FCameraWatched) {
         return;
     }
+    FAwaitingProbe = false;
+    FAttemptRunning = false;
+    if (Started) {
+        FAttemptStartMs = SteadyMs();
+        FAttemptRunning = true;
+    } else if (FFrameGrabCaptureGraph->NetworkProbePending(FCameraIndex)) {
+        FAwaitingProbe = true;
+    }
+}
+
+void TCameraManager::OnCameraDelivers() {
+    FAttemptRunning = false;
+    const bool wasLost = FCameraLost;
     FCameraLost = false;
     FLastFrameMs = SteadyMs();
-    LogMessageFmt("TCameraManager.WatchCamera - camera %d is back.", FCameraIndex);
-    ShowCameraLostCaption(false);
-    // Detection starts afresh on the new pictures (a learning mode learns again); the zones
-    // stay as they are.
-    OnResetAlarmsClick();
+    if (wasLost) {
+        LogMessageFmt("TCameraManager.WatchCamera - camera %d is back.", FCameraIndex);
+        ShowCameraLostCaption(false);
+        // Detection starts afresh on the new pictures (a learning mode learns again); the zones
+        // stay as they are.
+        OnResetAlarmsClick();
+    }
+    if (FCameraDeliversCallback) {
+        FCameraDeliversCallback();
+    }
 }
 
 void TCameraManager::ShowCameraLostCaption(bool Show) {

@@ -1,19 +1,116 @@
 #include "platform/SettingsStore.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStringList>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+#include <vector>
 
 namespace {
 
 constexpr const char* kOrganisation = "Vantrelle Media Solutions";
 constexpr const char* kApplication = "Tandrel";
 
+// The lines typed without quotes that hold ";" or ",": settings key (group/name) and the text
+// after "=", trimmed. Keys outside any group are in the file's "[General]" section.
+std::vector<std::pair<QString, QString>> SeparatedLines(const QString& file) {
+    std::vector<std::pair<QString, QString>> lines;
+    QFile input(file);
+    if (!input.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return lines;
+    }
+    QString group;
+    while (!input.atEnd()) {
+        const QString line = QString::fromUtf8(input.readLine()).trimmed();
+        if (line.startsWith('[') && line.endsWith(']')) {
+            const QString section = line.mid(1, line.size() - 2).trimmed();
+            group = section == QLatin1String("General") ? QString() : section + '/';
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (equals <= 0 || line.startsWith(';') || line.startsWith('#')) {
+            continue;
+        }
+        const QString value = line.mid(equals + 1).trimmed();
+        if (!value.startsWith('"') && (value.contains(';') || value.contains(','))) {
+            QString name = line.left(equals).trimmed();
+            name.replace('\\', '/');
+            lines.emplace_back(group + name, value);
+        }
+    }
+    return lines;
+}
+
+// What the settings reader makes of an unquoted value: the text before a ";" (a comment), a
+// list where it holds a ",".
+bool ReaderSeesAs(const QString& typed, const QVariant& stored) {
+    const QString kept = typed.left(typed.indexOf(';')).trimmed();
+    if (!kept.contains(',')) {
+        return stored.typeId() == QMetaType::QString && stored.toString() == kept;
+    }
+    QStringList parts = kept.split(',');
+    for (QString& part : parts) {
+        part = part.trimmed();
+    }
+    return stored.typeId() == QMetaType::QStringList && stored.toStringList() == parts;
+}
+
 }  // namespace
 
 TSettingsStore::TSettingsStore()
     : FSettings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                            kOrganisation, kApplication)) {}
+                                            kOrganisation, kApplication)) {
+    KeepTypedValues();
+}
 
-TSettingsStore::~TSettingsStore() { CloseKey(); }
+void TSettingsStore::KeepTypedValues() {
+    if (FSettings->status() != QSettings::NoError) {
+        return;
+    }
+    for (const auto& [key, typed] : SeparatedLines(FSettings->fileName())) {
+        if (ReaderSeesAs(typed, FSettings->value(key))) {
+            FSettings->setValue(key, typed);
+            FWritten = true;
+        }
+    }
+}
+
+TSettingsStore::~TSettingsStore() {
+    CloseKey();
+    if (FWritten) {
+        MakePrivate();
+    }
+}
+
+void TSettingsStore::MakePrivate() const {
+    const QString folderName = QFileInfo(FSettings->fileName()).absolutePath();
+    const QByteArray file = QFile::encodeName(FSettings->fileName());
+    const QByteArray folder = QFile::encodeName(folderName);
+    // The levels above are the user's own (~/.config); only the program's folder is made here,
+    // so that it never exists with wider rights than the file needs.
+    QDir().mkpath(QFileInfo(folderName).absolutePath());
+    struct stat status {};
+    if (::mkdir(folder.constData(), 0700) != 0 && errno == EEXIST &&
+        ::stat(folder.constData(), &status) == 0 && S_ISDIR(status.st_mode) &&
+        status.st_uid == ::geteuid() && (status.st_mode & 077) != 0) {
+        ::chmod(folder.constData(), status.st_mode & 0700);
+    }
+    const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && (status.st_mode & 077) != 0) {
+            ::fchmod(fd, 0600);
+        }
+        ::close(fd);
+    }
+}
 
 bool TSettingsStore::KeyExists(const QString& subKey) const {
     if (FSettings->status() != QSettings::NoError) {
@@ -53,6 +150,7 @@ bool TSettingsStore::DeleteKey(const QString& subKey) {
     if (subKey.isEmpty() || FOpen) {
         return false;
     }
+    FWritten = true;
     FSettings->remove(subKey);
     return true;
 }
@@ -96,6 +194,7 @@ bool TSettingsStore::WriteInteger(const QString& name, int value) {
     if (!FOpen) {
         return false;
     }
+    FWritten = true;
     FSettings->setValue(name, value);
     return true;
 }
@@ -104,6 +203,7 @@ bool TSettingsStore::WriteString(const QString& name, const QString& value) {
     if (!FOpen) {
         return false;
     }
+    FWritten = true;
     FSettings->setValue(name, value);
     return true;
 }
@@ -112,11 +212,15 @@ bool TSettingsStore::DeleteValue(const QString& name) {
     if (!ValueExists(name)) {
         return false;
     }
+    FWritten = true;
     FSettings->remove(name);
     return true;
 }
 
 bool TSettingsStore::Flush() {
+    if (FWritten) {
+        MakePrivate();
+    }
     FSettings->sync();
     return FSettings->status() == QSettings::NoError;
 }

@@ -10,6 +10,14 @@ class QSettings;
 // optional subkey, kept by QSettings (on Linux ~/.config/Vantrelle Media Solutions/Tandrel.conf,
 // a subkey being a group). Reads are guarded: a missing value, or one that is not of the asked
 // type, reads as a failure and leaves the caller's default alone.
+//
+// Values are text as a person types them: a value written into the file by hand without quotes
+// that holds ";" or "," (lists of cameras) is taken whole, although the settings reader takes
+// ";" as the start of a comment and "," as a list separator and keeps only the part before; it
+// is put back in the store's own (quoted) form, so that the next write keeps every entry.
+//
+// The file holds camera passwords, so it is private to the user: before anything is written the
+// file is made (or turned) mode 0600 and its folder 0700.
 class TSettingsStore {
 public:
     TSettingsStore();
@@ -35,7 +43,13 @@ public:
     bool Flush();
 
 private:
+    // Takes the values typed without quotes that hold ";" or "," whole (see above).
+    void KeepTypedValues();
+    // Makes the file and its folder private to the user (created so when missing).
+    void MakePrivate() const;
+
     std::unique_ptr<QSettings> FSettings;
+    bool FWritten = false;
     QString FGroup;
     bool FOpen = false;
 };

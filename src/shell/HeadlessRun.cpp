@@ -102,9 +102,9 @@ int THeadlessRun::Run() {
         FEnd = std::chrono::steady_clock::now() + std::chrono::seconds(*FLine.Seconds);
         ArmEndTimer();
     }
-    QCoreApplication::exec();
+    const int status = QCoreApplication::exec();
     FManager.reset();
-    return 0;
+    return status;
 }
 
 void THeadlessRun::ArmEndTimer() {
@@ -208,13 +208,28 @@ int THeadlessRun::Start() {
 
     FManager->SetCameraLostCallback([this] {
         ReportError("the camera " + CameraLabel(FManager->CameraIndex()) +
-                    " was lost; reconnecting.");
+                    (FWatching ? " was lost; reconnecting." : " cannot be started yet; retrying."));
+    });
+    // A camera missing at the start (a network camera that boots later, a file on a share not
+    // mounted yet) or still being looked at is watched for; the run begins when it delivers.
+    FManager->SetCameraDeliversCallback([this] {
+        if (!FWatching) {
+            const int status = BeginWatching();
+            if (status != 0) {
+                QCoreApplication::exit(status);
+            }
+        }
     });
 
     if (!FManager->InitializeCamera()) {
         ReportError("the camera " + CameraLabel(FManager->CameraIndex()) + " cannot be started.");
         return kExitNoCamera;
     }
+    return !FManager->CameraLost() && FManager->VideoWidth() > 0 ? BeginWatching() : 0;
+}
+
+int THeadlessRun::BeginWatching() {
+    FWatching = true;
     const int32_t width = FManager->VideoWidth();
     const int32_t height = FManager->VideoHeight();
     // A zone that lies wholly outside the picture would watch nothing at all: a mistake on the

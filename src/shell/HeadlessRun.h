@@ -25,6 +25,9 @@ public:
 
 private:
     int Start();
+    // The camera delivers: the start event, the zones and detection. An exit status, 0 when
+    // detection runs.
+    int BeginWatching();
     // The camera asked for by name or index, or the stored one; -1 when a name is unknown.
     int32_t ResolveCamera();
     std::string CameraLabel(int32_t Index) const;
@@ -37,6 +40,8 @@ private:
     std::unique_ptr<QWidget> FHost;
     std::unique_ptr<TCameraManager> FManager;
     std::chrono::steady_clock::time_point FEnd;
+    // The camera has started and detection runs (a camera missing at the start is waited for).
+    bool FWatching = false;
 };
 
 // Prints every camera (index, name, device type) and its formats, one per line; exit status.

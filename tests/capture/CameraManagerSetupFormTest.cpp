@@ -31,6 +31,7 @@
 #include "localisation/TandrelTexts.h"
 #include "platform/MediaFramework.h"
 #include "support/LogCapture.h"
+#include "support/MjpegHttpServer.h"
 #include "ui/MessageDialog.h"
 
 namespace {
@@ -520,6 +521,28 @@ TEST_F(CameraManagerSetupFormTest, CameraSettingsOfADeviceWithoutPagesShowsNothi
     EXPECT_TRUE(FMessages.isEmpty());
     for (const std::string& line : log.Lines()) {
         EXPECT_EQ(line.find("btnCameraSettingsClick"), std::string::npos) << line;
+    }
+}
+
+// An MJPEG network camera names no frame rate: its formats show the rate the program takes
+// pictures at, and nothing is logged about a format without a rate.
+TEST_F(CameraManagerSetupFormTest, AnMjpegNetworkCameraShowsItsFormats) {
+    MjpegHttpServer server(MjpegHttpServer::MakeFrames(320, 240, 10), 10);
+    TScopedEnv cameras("TANDREL_NETWORK_CAMERAS", ("Door=" + server.Url()).c_str());
+    const int door = FFileCameraIndex + 1;
+    const QString format = "Resolution: 320 x 240, Frames per second: 10.00";
+    LogCapture log;
+    TSetup setup{door, 0, 1, 1};
+    Run(setup, [&](TCameraManagerSetupForm& form) {
+        QComboBox* formats = Formats(form);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return formats->count() > 0; }, 20000));
+        EXPECT_EQ(Items(formats), QStringList({format, format, format}));
+        EXPECT_EQ(formats->currentIndex(), 0);
+        ClickOK(form);
+    });
+    EXPECT_EQ(setup.Tie(), TSetup({door, 0, 1, 1}).Tie());
+    for (const std::string& line : log.Lines()) {
+        EXPECT_EQ(line.find("MediaTypeToStringLocalized"), std::string::npos) << line;
     }
 }
 

@@ -8,7 +8,13 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <QTimer>
+
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,6 +26,7 @@
 #include "controller/CameraPicture.h"
 #include "platform/MediaFramework.h"
 #include "support/LogCapture.h"
+#include "support/LoopbackListener.h"
 #include "support/MjpegHttpServer.h"
 
 namespace {
@@ -72,9 +79,9 @@ TEST_F(CameraManagerNetworkCameraTest, AStoredCameraIsWatchedAndItsZoneDetectsMo
     const std::string* name = nullptr;
     FManager->FrameGrabCaptureGraph()->GetSupportedDeviceFriendlyName(0, name);
     EXPECT_EQ(*name, "Porch");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return FManager->FrameCounter() > 5; }, 30000));
     EXPECT_EQ(FManager->FramePreviewImage()->BitmapWidth(), 320);
     EXPECT_EQ(FManager->FramePreviewImage()->BitmapHeight(), 240);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return FManager->FrameCounter() > 5; }, 30000));
     FManager->OnActivateClick();
     ASSERT_TRUE(FManager->Activated());
     EXPECT_TRUE(QTest::qWaitFor([&] { return motions.load() > 0; }, 30000));
@@ -163,6 +170,148 @@ TEST_F(CameraManagerNetworkCameraTest, ACameraAddedInTheSetupIsListedByTheContro
     // The camera watched before goes on.
     const int64_t counted = FManager->FrameCounter();
     EXPECT_TRUE(QTest::qWaitFor([&] { return FManager->FrameCounter() > counted + 2; }, 10000));
+}
+
+// The camera's server goes away and stays away: the camera stays lost (caption shown, no "back"
+// while nothing comes) and is tried again and again until pictures come once the server is back
+// on its address.
+TEST_F(CameraManagerNetworkCameraTest, ADroppedCameraIsBackOnlyWhenPicturesComeAgain) {
+    auto server = std::make_unique<MjpegHttpServer>(Frames(), 10);
+    const int port = server->Port();
+    qputenv("TANDREL_NETWORK_CAMERAS", QByteArray::fromStdString("Porch=" + server->Url()));
+    FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
+    ASSERT_TRUE(FManager->InitializeCamera());
+    auto framesFlow = [&] {
+        const int64_t from = FManager->FrameCounter();
+        return QTest::qWaitFor([&] { return FManager->FrameCounter() > from + 5; }, 30000);
+    };
+    ASSERT_TRUE(framesFlow());
+
+    LogCapture log;
+    server.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return FManager->CameraLost(); }, 30000));
+    // Attempts after 1, 2 and 4 seconds, each against a server that is not there.
+    QTest::qWait(9000);
+    EXPECT_TRUE(FManager->CameraLost());
+    EXPECT_NE(FWindow->findChild<QWidget*>("CameraLostCaption"), nullptr);
+    EXPECT_FALSE(log.Contains("TCameraManager.WatchCamera - camera 0 is back."))
+        << ::testing::PrintToString(log.Lines());
+
+    server = std::make_unique<MjpegHttpServer>(Frames(), 10, "", "", std::chrono::seconds(120),
+                                               port);
+    ASSERT_EQ(server->Port(), port);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !FManager->CameraLost(); }, 60000))
+        << ::testing::PrintToString(log.Lines());
+    EXPECT_TRUE(framesFlow());
+    EXPECT_TRUE(log.Contains("TCameraManager.WatchCamera - camera 0 is back."));
+    EXPECT_EQ(FWindow->findChild<QWidget*>("CameraLostCaption"), nullptr);
+}
+
+// A stream that fails once the camera has started (pictures too large to be handed on) is a
+// lost camera like any other: logged, the caption shown, and tried again; every attempt fails
+// the same way, so it is never "back".
+TEST_F(CameraManagerNetworkCameraTest, AStreamThatFailsAfterTheStartIsLost) {
+    MjpegHttpServer server(MjpegHttpServer::MakeFrames(8192, 8192, 2), 2);
+    qputenv("TANDREL_NETWORK_CAMERAS", QByteArray::fromStdString("Huge=" + server.Url()));
+    LogCapture log;
+    FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
+    FManager->InitializeCamera();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return FManager->CameraLost(); }, 30000))
+        << ::testing::PrintToString(log.Lines());
+    const auto lines = log.Lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.rfind("Error in TCameraManager.WatchCamera - camera 0 lost (", 0) == 0;
+    })) << ::testing::PrintToString(lines);
+    EXPECT_NE(FWindow->findChild<QWidget*>("CameraLostCaption"), nullptr);
+    // Attempts after 1, 2 and 4 seconds.
+    QTest::qWait(9000);
+    EXPECT_TRUE(FManager->CameraLost());
+    EXPECT_FALSE(log.Contains("TCameraManager.WatchCamera - camera 0 is back."))
+        << ::testing::PrintToString(log.Lines());
+    EXPECT_GT(server.Connections(), 2) << "the camera is tried again";
+}
+
+// A camera that cannot be reached when the program starts is watched like a lost one: the
+// caption shows, and once its server answers it is started and delivers.
+TEST_F(CameraManagerNetworkCameraTest, ACameraMissingAtTheStartIsPickedUpLater) {
+    int port = 0;
+    {
+        MjpegHttpServer probe(Frames(), 10);
+        port = probe.Port();
+    }
+    const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/video";
+    qputenv("TANDREL_NETWORK_CAMERAS", QByteArray::fromStdString("Late=" + url));
+    FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
+    bool lostReported = false;
+    FManager->SetCameraLostCallback([&] { lostReported = true; });
+    FManager->InitializeCamera();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return FManager->CameraLost(); }, 20000));
+    EXPECT_TRUE(lostReported);
+    EXPECT_NE(FWindow->findChild<QWidget*>("CameraLostCaption"), nullptr);
+    EXPECT_NE(FManager->SetupButton(), nullptr) << "the panel is there to choose another camera";
+
+    MjpegHttpServer server(Frames(), 10, "", "", std::chrono::seconds(120), port);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !FManager->CameraLost(); }, 60000));
+    const int64_t from = FManager->FrameCounter();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return FManager->FrameCounter() > from + 5; }, 30000));
+    EXPECT_EQ(FManager->VideoWidth(), 320);
+    EXPECT_EQ(FManager->FramePreviewImage()->BitmapWidth(), 320);
+}
+
+// Five cameras whose hosts accept a connection and then say nothing: opening Camera Setup,
+// choosing one of them, OK, and the attempts to start it that follow never hold the GUI thread
+// for more than a moment. Measured as the longest gap between the ticks of a 10 ms timer.
+TEST_F(CameraManagerNetworkCameraTest, SilentCamerasNeverHoldUpTheWindow) {
+    qunsetenv("TANDREL_TEST_PATTERN");
+    std::vector<std::unique_ptr<LoopbackListener>> silent;
+    std::string list;
+    for (int i = 0; i < 5; ++i) {
+        silent.push_back(std::make_unique<LoopbackListener>());
+        list += "Silent" + std::to_string(i) + "=" +
+                (i % 2 == 0 ? "http" : "rtsp") + "://127.0.0.1:" +
+                std::to_string(silent.back()->Port()) + "/video;";
+    }
+    qputenv("TANDREL_NETWORK_CAMERAS", QByteArray::fromStdString(list));
+    ASSERT_TRUE(Start());
+    int32_t count = 0;
+    FManager->FrameGrabCaptureGraph()->GetSupportedDevicesCount(count);
+    ASSERT_GE(count, 6);
+    const int32_t chosen = count - 2;  // the fourth silent camera
+
+    using Clock = std::chrono::steady_clock;
+    auto last = Clock::now();
+    Clock::duration longest{};
+    QTimer meter;
+    QObject::connect(&meter, &QTimer::timeout, [&] {
+        const auto now = Clock::now();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    meter.start(10);
+    bool listed = false;
+    auto previousSetup = SetCameraManagerSetupFormRunHook([&](TCameraManagerSetupForm& form) {
+        form.show();
+        QTest::qWait(1500);
+        auto* cameras = Child<QComboBox>(form, "cbCamera");
+        listed = cameras->count() == count;
+        cameras->setCurrentIndex(chosen);
+        QTest::qWait(500);
+        Child<QPushButton>(form, "btnOK")->click();
+        return form.result();
+    });
+    last = Clock::now();
+    FManager->OnSetupClick();
+    SetCameraManagerSetupFormRunHook(previousSetup);
+    EXPECT_TRUE(listed);
+    EXPECT_EQ(FManager->CameraIndex(), chosen);
+    // The look at the chosen camera fails, the camera is lost and tried again and again.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return FManager->CameraLost(); }, 30000));
+    QTest::qWait(8000);
+    meter.stop();
+    const auto longestMs = std::chrono::duration_cast<std::chrono::milliseconds>(longest).count();
+    std::printf("five silent cameras: the GUI thread was held at most %lld ms\n",
+                static_cast<long long>(longestMs));
+    EXPECT_LT(longestMs, 1000);
 }
 
 }  // namespace

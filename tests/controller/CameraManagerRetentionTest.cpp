@@ -182,16 +182,17 @@ TEST_F(CameraManagerRetentionTest, OldRecordingsMakeRoomAndNoneStartsWhileThereI
     }
     MakeFile(folder + "holiday.wmv", 5000);
 
-    // A full disk: the recordings go, the foreign file stays, and still there is no room.
+    // A full disk: the older recording goes, the newest stays (a new recording never costs the
+    // last one), the foreign file stays, and still there is no room.
     FFree = 0;
     LogCapture log;
     EXPECT_TRUE(Run(20.0)) << "the live picture goes on";
     EXPECT_FALSE(FManager->MotionRecording());
     EXPECT_TRUE(Started().empty());
     EXPECT_FALSE(fs::exists(folder + "Rec_20261201_080000.wmv"));
-    EXPECT_FALSE(fs::exists(folder + "LogInfo/Rec_20261202_080000.vli"));
+    EXPECT_TRUE(fs::exists(folder + "LogInfo/Rec_20261202_080000.vli"));
     EXPECT_TRUE(fs::exists(folder + "holiday.wmv"));
-    EXPECT_EQ(CountLines(log, "Recording retention - deleted "), 2);
+    EXPECT_EQ(CountLines(log, "Recording retention - deleted "), 1);
     EXPECT_EQ(CountLines(log, kNoRoom), 1) << "logged once while the disk stays full";
     EXPECT_TRUE(log.Contains(std::string(kNoRoom) + "0 MB free for " + folder +
                              ", 2048 MB wanted; no recording starts until there is room."));
@@ -232,7 +233,7 @@ TEST_F(CameraManagerRetentionTest, AFullDiskEndsTheFileCleanlyAndTheNextWaitsFor
     FFree = 0;
     EXPECT_TRUE(Run(15.0));
     EXPECT_EQ(Started().size(), 1u);
-    EXPECT_FALSE(fs::exists(file)) << "the oldest recording made what room it could";
+    EXPECT_TRUE(fs::exists(file)) << "the recording just finished is never deleted for room";
     EXPECT_EQ(CountLines(log, kNoRoom), 1);
 
     FFree = 500 * kGB;

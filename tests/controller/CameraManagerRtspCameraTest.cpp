@@ -94,10 +94,10 @@ TEST_F(CameraManagerRtspCameraTest, ACameraIsWatchedAndItsZoneDetectsMotion) {
         int32_t type = 0;
         FManager->FrameGrabCaptureGraph()->GetSupportedDeviceType(0, type);
         EXPECT_EQ(type, CaptureDeviceType_Analog);
-        EXPECT_EQ(FManager->FramePreviewImage()->BitmapWidth(), 320);
-        EXPECT_EQ(FManager->FramePreviewImage()->BitmapHeight(), 240);
 
         ASSERT_TRUE(QTest::qWaitFor([&] { return FManager->FrameCounter() > 0; }, 30000));
+        EXPECT_EQ(FManager->FramePreviewImage()->BitmapWidth(), 320);
+        EXPECT_EQ(FManager->FramePreviewImage()->BitmapHeight(), 240);
         const auto firstPicture =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
         ASSERT_TRUE(QTest::qWaitFor([&] { return FManager->FrameCounter() > 5; }, 30000));
@@ -128,8 +128,8 @@ TEST_F(CameraManagerRtspCameraTest, ACameraIsWatchedAndItsZoneDetectsMotion) {
     }
 }
 
-// A refused password: the camera is named with the reason and cannot be started, and neither
-// the wrong nor the right password reaches any line.
+// A refused password: the camera is named with the reason and cannot be started (it is watched
+// as a lost camera), and neither the wrong nor the right password reaches any line.
 TEST_F(CameraManagerRtspCameraTest, ARefusedPasswordIsAClearMessage) {
     RtspTestServer::TOptions options;
     options.User = "viewer";
@@ -140,7 +140,8 @@ TEST_F(CameraManagerRtspCameraTest, ARefusedPasswordIsAClearMessage) {
     UseCamera("Gate=rtsp://viewer:wrong-pass@" + address);
     LogCapture log;
     FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
-    EXPECT_FALSE(FManager->InitializeCamera());
+    EXPECT_TRUE(FManager->InitializeCamera());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return FManager->CameraLost(); }, 20000));
     EXPECT_TRUE(log.Contains("Error in NetworkCamera::Probe - Gate (rtsp://viewer:***@" + address +
                              ") cannot be opened: the user name or password was refused."));
     EXPECT_TRUE(
@@ -155,7 +156,8 @@ TEST_F(CameraManagerRtspCameraTest, ARefusedPasswordIsAClearMessage) {
 }
 
 // The camera's server goes away (a camera rebooting) and comes back on the same address: the
-// camera is reported lost, and watched again once the server answers.
+// camera is reported lost, stays lost while the server is away, and is watched again once the
+// server answers.
 TEST_F(CameraManagerRtspCameraTest, AServerThatStopsAndComesBackIsWatchedAgain) {
     auto server = std::make_unique<RtspTestServer>(RtspTestServer::TOptions{});
     ASSERT_TRUE(server->Running());
@@ -173,6 +175,11 @@ TEST_F(CameraManagerRtspCameraTest, AServerThatStopsAndComesBackIsWatchedAgain) 
     LogCapture log;
     server.reset();
     ASSERT_TRUE(QTest::qWaitFor([&] { return FManager->CameraLost(); }, 60000));
+    // While the server is away every attempt fails: the camera stays lost, never "back".
+    QTest::qWait(8000);
+    EXPECT_TRUE(FManager->CameraLost());
+    EXPECT_FALSE(log.Contains("TCameraManager.WatchCamera - camera 0 is back."))
+        << ::testing::PrintToString(log.Lines());
     server = std::make_unique<RtspTestServer>(again);
     ASSERT_TRUE(server->Running());
     ASSERT_EQ(server->Port(), again.Port);

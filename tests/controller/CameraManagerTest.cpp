@@ -449,7 +449,7 @@ protected:
         BlockDataFolder();
         Store({{"FormatIndex", 0}, {"MotionDetectionMode", mode}});
         LogCapture log;
-        ASSERT_FALSE(Start());
+        ASSERT_TRUE(StartWithFramesFromTheTest());
         ASSERT_TRUE(
             log.Contains("Error in TCameraManager.InitializeCamera - cannot create folder " +
                          FManager->ConstantLogFolder()));

@@ -93,6 +93,15 @@ protected:
         FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
         return FManager->InitializeCamera();
     }
+    // The camera opened and the zones loaded, but its graph never plays: the test feeds the
+    // frames itself.
+    bool StartWithFramesFromTheTest() {
+        FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
+        TCameraOverrides overrides;
+        overrides.FramesFromCaller = true;
+        FManager->SetOverrides(overrides);
+        return FManager->InitializeCamera();
+    }
 
     // A bottom-up RGB32 frame of one grey level.
     static std::vector<uint8_t> Frame(int32_t width, int32_t height, uint8_t level) {

@@ -28,7 +28,7 @@ protected:
         FWindow->resize(windowWidth, windowHeight);
         BlockDataFolder();
         Store({{"FormatIndex", format}, {"MotionDetectionMode", mode}});
-        ASSERT_FALSE(Start());
+        ASSERT_TRUE(StartWithFramesFromTheTest());
         ASSERT_NE(FManager->ActivateButton(), nullptr);
     }
 };

@@ -85,3 +85,37 @@ TEST_F(SettingsStoreTest, DamagedFilesReadAsMissingAndAreRewrittenWhole) {
         EXPECT_EQ(value, 3);
     }
 }
+
+// Values typed by hand without quotes keep their ";" and "," (the settings reader alone would
+// end the value at ";" and split it at ","), also after the store has written the file again.
+TEST_F(SettingsStoreTest, ValuesTypedWithSeparatorsAreKeptWhole) {
+    WriteFile("[General]\nNetworkCameras=A=rtsp://h/a;B=http://h/b ; C=rtsp://h/c\n"
+              "FileCameras=/v/door, front.avi:/v/yard.avi\nQuoted=\"x;y\"\n; a comment, here\n"
+              "Plain=abc\n\n[CameraManager]\nNote=one, two;three\n");
+    struct Case {
+        const char* key;
+        const char* group;
+        const char* value;
+    };
+    const Case cases[] = {
+        {"NetworkCameras", "", "A=rtsp://h/a;B=http://h/b ; C=rtsp://h/c"},
+        {"FileCameras", "", "/v/door, front.avi:/v/yard.avi"},
+        {"Quoted", "", "x;y"},
+        {"Plain", "", "abc"},
+        {"Note", "CameraManager", "one, two;three"},
+    };
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const Case& c : cases) {
+            TSettingsStore store;
+            ASSERT_TRUE(store.OpenKey(c.group, false)) << c.key;
+            QString value;
+            EXPECT_TRUE(store.ReadString(c.key, value)) << c.key;
+            EXPECT_EQ(value.toStdString(), c.value) << c.key << " pass " << pass;
+        }
+        TSettingsStore store;
+        ASSERT_TRUE(store.OpenKey("", true));
+        EXPECT_TRUE(store.WriteInteger("FormWidth", 800));
+        store.CloseKey();
+        EXPECT_TRUE(store.Flush());
+    }
+}

@@ -19,13 +19,14 @@
 // A network camera for tests: MJPEG over HTTP (multipart/x-mixed-replace) on 127.0.0.1, a port
 // of its own. Every connection gets the same pictures in a loop at `fps`; with a user name the
 // request must carry it and the password (HTTP basic authentication) or is answered 401. It
-// stops by itself after `lifetime`, or when destroyed.
+// stops by itself after `lifetime`, or when destroyed. With a port given it listens there (a
+// camera coming back on its address).
 class MjpegHttpServer {
 public:
     MjpegHttpServer(std::vector<std::string> frames, int fps, std::string user = {},
                     std::string password = {},
-                    std::chrono::seconds lifetime = std::chrono::seconds(120))
-        : FFrames(std::move(frames)), FFps(fps) {
+                    std::chrono::seconds lifetime = std::chrono::seconds(120), int port = 0)
+        : FFrames(std::move(frames)), FFps(fps), FListener(port) {
         if (!user.empty()) {
             gchar* encoded =
                 g_base64_encode(reinterpret_cast<const guchar*>((user + ":" + password).data()),
