@@ -21,31 +21,18 @@
 
 #include "capture/CaptureTestFiles.h"
 #include "platform/MediaFramework.h"
+#include "shell/HeadlessRunFixture.h"
 #include "support/MjpegHttpServer.h"
 #include "support/RtspTestServer.h"
 
 namespace {
 
-class CameraSettingsStartTest : public ::testing::Test {
+class CameraSettingsStartTest : public HeadlessRunTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(FHome.isValid());
-        ASSERT_TRUE(InitializeMediaFramework());
-        FEnvironment = QProcessEnvironment::systemEnvironment();
-        FEnvironment.insert("HOME", FHome.path());
-        FEnvironment.insert("XDG_CONFIG_HOME", FHome.path() + "/config");
-        FEnvironment.insert("XDG_DATA_HOME", FHome.path() + "/data");
-        FEnvironment.insert(
-            "TANDREL_INSTANCE_NAME",
-            QString("tandrel-netstart-%1-%2")
-                .arg(QCoreApplication::applicationPid())
-                .arg(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        FEnvironment.insert("TANDREL_AUDIO_SINK", "fakesink");
-        FEnvironment.insert("TANDREL_VIDEO_SINK", "fakesink");
+        HeadlessRunTest::SetUp();
         FEnvironment.insert("TANDREL_TEST_PATTERN", "0");
-        FEnvironment.remove("TANDREL_FILE_CAMERAS");
         FEnvironment.remove("TANDREL_NETWORK_CAMERAS");
-        FEnvironment.remove("DISPLAY");
     }
 
     static const std::vector<std::string>& Frames() {
@@ -54,7 +41,6 @@ protected:
     }
 
     QString Folder() const { return FHome.path() + "/config/Vantrelle Media Solutions"; }
-    QString SettingsFile() const { return Folder() + "/Tandrel.conf"; }
 
     // The settings file as a person writes it before the first start.
     void WriteSettings(const QByteArray& text) {
@@ -70,16 +56,6 @@ protected:
         return status.st_mode & 07777;
     }
 
-    int RunToEnd(const QStringList& arguments) {
-        QProcess process;
-        process.setProcessEnvironment(FEnvironment);
-        process.start(TANDREL_EXECUTABLE, arguments);
-        EXPECT_TRUE(process.waitForFinished(90000));
-        FOut = process.readAllStandardOutput();
-        FErr = process.readAllStandardError();
-        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    }
-
     static std::vector<QJsonObject> Events(const QByteArray& output) {
         std::vector<QJsonObject> events;
         for (const QByteArray& line : output.split('\n')) {
@@ -90,11 +66,6 @@ protected:
         }
         return events;
     }
-
-    QTemporaryDir FHome;
-    QProcessEnvironment FEnvironment;
-    QByteArray FOut;
-    QByteArray FErr;
 };
 
 // Every way of naming a network camera reaches a freshly started program: the camera list shows
@@ -159,12 +130,7 @@ TEST_F(CameraSettingsStartTest, ACameraMissingAtTheStartIsWaitedFor) {
     ASSERT_TRUE(process.waitForStarted(10000));
     QByteArray output;
     auto waitFor = [&](const QByteArray& text) {
-        return QTest::qWaitFor(
-            [&] {
-                output += process.readAllStandardOutput();
-                return output.contains(text);
-            },
-            60000);
+        return WaitForOutput(process, output, text, 60000);
     };
     EXPECT_TRUE(waitFor("\"error\"")) << process.readAllStandardError().constData();
     EXPECT_FALSE(output.contains("camera_started"));

@@ -10,6 +10,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <vector>
 
@@ -37,12 +38,12 @@ protected:
         FEnvironment.remove("DISPLAY");
     }
 
-    // Runs the program to its end (at most a minute); its exit status.
+    // Runs the program to its end (at most a minute and a half); its exit status.
     int RunToEnd(const QStringList& arguments) {
         QProcess process;
         process.setProcessEnvironment(FEnvironment);
         process.start(TANDREL_EXECUTABLE, arguments);
-        EXPECT_TRUE(process.waitForFinished(60000));
+        EXPECT_TRUE(process.waitForFinished(90000));
         FOut = process.readAllStandardOutput();
         FErr = process.readAllStandardError();
         return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -60,6 +61,17 @@ protected:
             events.push_back(document.object());
         }
         return events;
+    }
+
+    // Reads the process's standard output into Output until it holds Text (true) or Ms pass.
+    static bool WaitForOutput(QProcess& Process, QByteArray& Output, const QByteArray& Text,
+                              int Ms = 60000) {
+        return QTest::qWaitFor(
+            [&] {
+                Output += Process.readAllStandardOutput();
+                return Output.contains(Text);
+            },
+            Ms);
     }
 
     QString SettingsFile() const {

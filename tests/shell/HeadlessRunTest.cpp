@@ -158,12 +158,7 @@ TEST_F(HeadlessRunTest, ALostCameraIsAnErrorEventAndTheRunGoesOn) {
     ASSERT_TRUE(process.waitForStarted(10000));
     QByteArray output;
     auto waitFor = [&](const QByteArray& text) {
-        return QTest::qWaitFor(
-            [&] {
-                output += process.readAllStandardOutput();
-                return output.contains(text);
-            },
-            60000);
+        return WaitForOutput(process, output, text, 60000);
     };
     EXPECT_TRUE(waitFor("\"camera_started\""));
     ASSERT_TRUE(QFile::rename(camera, away));
