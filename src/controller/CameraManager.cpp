@@ -21,14 +21,6 @@ namespace {
 
 constexpr int64_t kFrameTime = 1000000;  // one frame every 100 ms, in 100-ns units
 
-// Creates the folder with every missing level; true when it exists afterwards.
-bool ForceFolder(const std::string& folder) {
-    std::error_code error;
-    const std::filesystem::path path(folder.empty() ? std::string(".") : folder);
-    std::filesystem::create_directories(path, error);
-    return std::filesystem::is_directory(path, error);
-}
-
 }  // namespace
 
 TCameraManager::TCameraManager(QWidget* MainForm, int32_t TimePerFrameMS) {

@@ -20,6 +20,7 @@
 #include "controller/CameraManager.h"
 #include "platform/Diagnostics.h"
 #include "platform/MonotonicClock.h"
+#include "platform/Paths.h"
 #include "platform/UniqueFd.h"
 #include "recording/PreEventRing.h"
 #include "recording/RecordingRetention.h"
@@ -49,13 +50,6 @@ constexpr int64_t kRetentionPassIntervalMs = 60000;
 constexpr int64_t kFreeSpaceCheckIntervalMs = 1000;
 // Room for a recording file's header and index besides its pictures.
 constexpr uint64_t kFileHeaderRoom = 64 * 1024;
-
-// Makes the folder with every missing level; true when it stands afterwards.
-bool ForceRecordingFolder(const std::string& Folder) {
-    std::error_code error;
-    std::filesystem::create_directories(Folder, error);
-    return std::filesystem::is_directory(Folder, error);
-}
 
 // A recording that holds no picture is no recording: it goes, unless it is something else or
 // larger than a header could be (then it is left for a person to look at).
@@ -131,7 +125,7 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
         TDateTime startTime = 0;
         std::string fileName;
         TUniqueFd file;
-        if (!ForceRecordingFolder(folder) || !CreateAutoRecFile(folder, startTime, fileName, file)) {
+        if (!ForceFolder(folder) || !CreateAutoRecFile(folder, startTime, fileName, file)) {
             const std::string reason = std::strerror(errno);
             if (!FFileFailureReported[static_cast<size_t>(Kind)]) {
                 FFileFailureReported[static_cast<size_t>(Kind)] = true;

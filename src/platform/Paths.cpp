@@ -63,3 +63,10 @@ std::string GetResourceFolder(const std::string& Name) {
     }
     return besideExecutable;
 }
+
+bool ForceFolder(const std::string& Folder) {
+    std::error_code error;
+    const std::filesystem::path path(Folder.empty() ? std::string(".") : Folder);
+    std::filesystem::create_directories(path, error);
+    return std::filesystem::is_directory(path, error);
+}

@@ -21,3 +21,7 @@ std::string GetResourceFolder(const std::string& Name);
 
 // Adds a trailing "/" when missing (an empty path stays empty).
 std::string IncludeTrailingPathDelimiter(const std::string& Path);
+
+// Creates Folder with every missing level; true when it stands as a folder afterwards (an empty
+// name is the current folder).
+bool ForceFolder(const std::string& Folder);

@@ -25,6 +25,7 @@
 #include "platform/DateTime.h"
 #include "recording/RecordingRetention.h"
 #include "recording/RecordingTestSupport.h"
+#include "support/FileSizeLimit.h"
 #include "support/LogCapture.h"
 #include "zones/SelectorObjectManager.h"
 
@@ -138,34 +139,6 @@ protected:
     std::mutex FEventsLock;
     std::vector<std::string> FStarted;
     std::vector<std::string> FFinished;
-};
-
-// The process may write files of at most Bytes bytes while it lives; a write beyond fails as on
-// a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t Bytes) {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigaction(SIGXFSZ, &ignore, &FPreviousAction);
-        getrlimit(RLIMIT_FSIZE, &FPrevious);
-        rlimit small = FPrevious;
-        small.rlim_cur = Bytes;
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~FileSizeLimit() { Lift(); }
-    void Lift() {
-        if (!FLifted) {
-            FLifted = true;
-            setrlimit(RLIMIT_FSIZE, &FPrevious);
-            sigaction(SIGXFSZ, &FPreviousAction, nullptr);
-        }
-    }
-
-private:
-    rlimit FPrevious{};
-    struct sigaction FPreviousAction {};
-    bool FLifted = false;
 };
 
 const char kNoRoom[] = "Error in TCameraManager.StartWMEncoderGraph - ";

@@ -1,17 +1,16 @@
 #include "platform/SafeFiles.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "localisation/TempFolder.h"
+#include "support/FileSizeLimit.h"
 
 namespace {
 
@@ -95,18 +94,9 @@ TEST(SafeFiles, AFailedWriteLeavesTheOldFile) {
     TempFolder folder;
     const std::string name = folder.Path() + "/info.vli";
     ASSERT_TRUE(WriteFileWhole(name, "old\r\n"));
-    struct sigaction ignore {};
-    ignore.sa_handler = SIG_IGN;
-    struct sigaction previousAction {};
-    sigaction(SIGXFSZ, &ignore, &previousAction);
-    rlimit previousLimit{};
-    getrlimit(RLIMIT_FSIZE, &previousLimit);
-    rlimit small = previousLimit;
-    small.rlim_cur = 4;
-    setrlimit(RLIMIT_FSIZE, &small);
+    FileSizeLimit limit(4);
     const bool written = WriteFileWhole(name, "45000.5\r\n12.5\r\n");
-    setrlimit(RLIMIT_FSIZE, &previousLimit);
-    sigaction(SIGXFSZ, &previousAction, nullptr);
+    limit.Lift();
 
     EXPECT_FALSE(written);
     EXPECT_EQ(Contents(name), "old\r\n");
