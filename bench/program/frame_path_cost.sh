@@ -6,7 +6,7 @@
 # baseline and their difference, the peak resident set of each, and the program's per-thread
 # CPU, all read from /proc: CPU over the steady state (from 4 s after the start until shortly
 # before the run ends), the resident set's peak over the whole run.
-# Usage: [MODE=1..4] [SENSITIVITY=1..100] bench/program/frame_path_cost.sh [seconds]
+# Usage: [PROGRAM=path] [MODE=1..4] [SENSITIVITY=1..100] bench/program/frame_path_cost.sh [seconds]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds="${1:-30}"
@@ -14,7 +14,7 @@ seconds="${1:-30}"
 # moving pattern keeps the motion recorder running for the whole run.
 mode="${MODE:-1}"
 sensitivity="${SENSITIVITY:-100}"
-program=./build/app/tandrel
+program="${PROGRAM:-./build/app/tandrel}"
 [ -x "$program" ] || { echo "build the program first (./scripts/build.sh)" >&2; exit 1; }
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT

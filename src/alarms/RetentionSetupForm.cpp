@@ -24,6 +24,7 @@ constexpr int kMaxFreeMegabytes = 1048576;
 constexpr int kMaxFolderMegabytes = 1073741824;
 constexpr int kMaxAgeDays = 3650;
 constexpr int kMaxPreEventSeconds = 10;
+constexpr int kMaxPostEventSeconds = 60;
 
 TRetentionSetupFormRunHook gRunHook;
 
@@ -49,6 +50,8 @@ TRetentionSetupForm::TRetentionSetupForm(QWidget* parent) : QDialog(parent) {
     lbRecordingAgeDays->setText(UiText(txtRecordingAgeDays));
     sePreEventSeconds = AddRow(lbPreEventSeconds, "PreEventSeconds", kMaxPreEventSeconds);
     lbPreEventSeconds->setText(UiText(txtPreEventSeconds));
+    sePostEventSeconds = AddRow(lbPostEventSeconds, "PostEventSeconds", kMaxPostEventSeconds);
+    lbPostEventSeconds->setText(UiText(txtPostEventSeconds));
 
     auto* buttons = new QHBoxLayout();
     buttons->addStretch();
@@ -85,6 +88,7 @@ void TRetentionSetupForm::SetLimits(const TRetentionLimits& Limits) {
     seFolderSizeMegabytes->setValue(Limits.MaxFolderMegabytes);
     seRecordingAgeDays->setValue(Limits.MaxAgeDays);
     sePreEventSeconds->setValue(Limits.PreEventSeconds);
+    sePostEventSeconds->setValue(Limits.PostEventSeconds);
 }
 
 TRetentionLimits TRetentionSetupForm::Limits() const {
@@ -94,6 +98,7 @@ TRetentionLimits TRetentionSetupForm::Limits() const {
     limits.MaxFolderMegabytes = seFolderSizeMegabytes->value();
     limits.MaxAgeDays = seRecordingAgeDays->value();
     limits.PreEventSeconds = sePreEventSeconds->value();
+    limits.PostEventSeconds = sePostEventSeconds->value();
     return limits;
 }
 

@@ -31,11 +31,13 @@ private:
     QLabel* lbFolderSizeMegabytes = nullptr;
     QLabel* lbRecordingAgeDays = nullptr;
     QLabel* lbPreEventSeconds = nullptr;
+    QLabel* lbPostEventSeconds = nullptr;
     QSpinBox* seFreeSpacePercent = nullptr;
     QSpinBox* seFreeSpaceMegabytes = nullptr;
     QSpinBox* seFolderSizeMegabytes = nullptr;
     QSpinBox* seRecordingAgeDays = nullptr;
     QSpinBox* sePreEventSeconds = nullptr;
+    QSpinBox* sePostEventSeconds = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;
     QFormLayout* FForm = nullptr;

@@ -21,6 +21,7 @@
 #include "controller/PanelButton.h"
 #include "detection/AdaptiveMotionDetection.h"
 #include "platform/DateTime.h"
+#include "platform/HResult.h"
 #include "platform/NamedThread.h"
 #include "platform/Rect.h"
 #include "recording/RecordingTypes.h"
@@ -265,12 +266,25 @@ private:
     void GetDefaultSettingsForEncoder(int32_t Kind, TVideoStreamSettings& Settings);
     void HandOver(TWMEncodeGraphThread*& Recorder);
     // The frame's verdict over all zones starts, ends or schedules the end of the motion
-    // recording.
-    void ApplyMotionToRecording();
-    // True when the pending stop of the motion recording fires now (it then stops it).
+    // recording; FrameTime is the frame's time on the monotonic clock.
+    void ApplyMotionToRecording(double FrameTime);
+    // True when the pending stop of the motion recording fires now (it then stops it). Only
+    // with no hold time after the motion.
     bool PendingMotionStopFires();
-    void HandFrameToRecorders(const uint8_t* Data, int32_t Size);
-    void KeepPreEventFrame(const uint8_t* Data, int32_t Size);
+    void HandFrameToRecorders(const uint8_t* Data, int32_t Size, double FrameTime);
+    // Keeps the frame in the ring of frames before a motion recording; the ring's copy of it
+    // (I420), or null when the ring is off.
+    const uint8_t* KeepPreEventFrame(const uint8_t* Data, int32_t Size, double FrameTime);
+    // Hands the frame to a recorder: the ring's I420 copy when there is one, else the frame.
+    HRESULT AddFrameTo(TWMEncodeGraphThread* Recorder, const uint8_t* Data, int32_t Size,
+                       const uint8_t* I420);
+    // Whether the recorder of the kind has reached the longest length of a file at this frame.
+    bool RecordingFileFull(int32_t Kind, double FrameTime);
+    // The motion recording's file is full: the next file goes on with the next frame.
+    void RollOverMotionRecording();
+    // The seconds a motion recording goes on after the last motion (0: it ends at the first
+    // frame without motion once it is 5 seconds long).
+    int32_t PostEventSeconds() const;
     // Stops both recorders and waits until every recording is finished (without the lock).
     void StopRecordersAndWait();
     static bool OnVideoEnd(const std::string& Folder, const std::string& FileName,
@@ -427,8 +441,15 @@ private:
     QPointer<QLabel> FCameraLostCaption;
     std::function<void()> FCameraLostCallback;
     std::function<void()> FCameraDeliversCallback;
-    // The last frames before a motion recording, which the recording opens with (FLock).
+    // The last frames before a motion recording, which the recording opens with (FLock). It
+    // fills while a recording runs as well: the next recording opens with the frames since the
+    // last one the running recording was handed.
     std::unique_ptr<TPreEventRing> FPreEventRing;
+    // Monotonic times (seconds, FLock): the last frame in which a zone saw motion, the last
+    // frame handed to a motion recording, and the first frame of each kind's running file.
+    double FLastMotionTime = 0;
+    double FLastMotionFrameHanded = -1e300;
+    std::array<double, 2> FFileStartTime{0, 0};
     // Gives recordings cut off by an earlier crash their information files (once, at the first
     // camera start); joined when the controller goes.
     TNamedThread FRepairThread;

@@ -6,6 +6,7 @@
 #include "controller/CameraPicture.h"
 #include "detection/MotionDetectionListManager.h"
 #include "platform/Diagnostics.h"
+#include "platform/MonotonicClock.h"
 #include "zones/SelectorObjectManager.h"
 
 bool TCameraManager::NextFrameDataFunction(uint8_t* Data, int32_t Size) {
@@ -31,10 +32,12 @@ bool TCameraManager::NextFrameDataFunction(uint8_t* Data, int32_t Size) {
 
 bool TCameraManager::FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEvent>& Events) {
     std::lock_guard<std::mutex> guard(FLock);
-    // 1. The pending stop of a motion recording: when it fires, this frame is dropped.
-    if (PendingMotionStopFires()) {
-        return false;
-    }
+    // The frame's time on the clock that never steps: the hold after the motion, the kept
+    // frames and the length of the files are measured with it.
+    const double frameTime = MonotonicSeconds();
+    // 1. The pending stop of a motion recording. The frame itself goes on through the step: it
+    //    is shown, looked at and kept, and opens the next recording when there is motion.
+    PendingMotionStopFires();
 
     TCameraPicture* picture = FFramePreviewImage.data();
     const bool fits = picture != nullptr && Data != nullptr && Size > 0 &&
@@ -44,7 +47,7 @@ bool TCameraManager::FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEve
         std::fill(FZoneMotion.begin(), FZoneMotion.end(), uint8_t{0});
         FMotionDetectionListManager->MotionDetection_CountDifferentPixelsBlock_RGB32(
             Data, picture->Bits());
-        ApplyMotionToRecording();
+        ApplyMotionToRecording(frameTime);
         CollectZoneEvents(Events);
     }
     // 3. Display: the picture takes the bottom-up frame as it is.
@@ -57,7 +60,7 @@ bool TCameraManager::FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEve
     // 4. - 5. The continually running recorder (rolled over when its file is full), then the
     //    motion recorder.
     if (fits) {
-        HandFrameToRecorders(Data, Size);
+        HandFrameToRecorders(Data, Size, frameTime);
     }
     ++FFrameCounter;
     // 7. Zone feedback; zones still learning keep the caption activation gave them.

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include "platform/MonotonicClock.h"
 #include "platform/Paths.h"
 #include "platform/UniqueFd.h"
+#include "recording/I420Conversion.h"
 #include "recording/PreEventRing.h"
 #include "recording/RecordingRetention.h"
 #include "recording/WMEncodeGraphThread.h"
@@ -35,6 +37,10 @@ constexpr TDateTime kMinMotionDuration = 5.0 / 86400.0;
 constexpr double kRecorderFPS = 10.0;
 // The frame grid: frames per second reaching the frame step.
 constexpr int32_t kGridFramesPerSecond = 10;
+// A recorder's own limit lies this far (100-ns units) beyond the file length at which the
+// controller starts the next file: the controller cuts at a frame it knows, and the recorder's
+// limit only ends a file that was somehow not cut.
+constexpr int64_t kRecorderLimitSlack = 600000000;  // 60 s
 // How long the controller's destructor waits for recordings that are still being finished.
 constexpr auto kFinishWait = std::chrono::seconds(30);
 // After a write failure or a lack of room, the next file of that recorder is tried no sooner
@@ -185,11 +191,23 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
                                             static_cast<int32_t>(settings.InputHeight),
                                             settings.ColorSpace, kRecorderFPS, onEnd);
         recorder->AddVideoStream(settings);
-        // A motion recording opens with the frames kept from before the motion; the file then
-        // starts at the first of them. The frame step keeps the next ones in a new ring.
+        // A motion recording opens with the frames kept from before the motion that no
+        // recording has yet (a recording right after another takes up where that one ended);
+        // the file then starts at the first of them. The frame step keeps the next ones in a
+        // new ring.
+        if (!constant && FPreEventRing) {
+            FPreEventRing->DropUpTo(FLastMotionFrameHanded);
+        }
         const bool preEvent = !constant && FPreEventRing && FPreEventRing->Count() > 0 &&
                               recorder->SetPreEventFrames(std::move(FPreEventRing));
-        recorder->InitEncoder(FMaxRecordingDuration, fileName, std::move(file));
+        const int64_t limit = FMaxRecordingDuration > 0 &&
+                                      FMaxRecordingDuration < INT64_MAX - kRecorderLimitSlack
+                                  ? FMaxRecordingDuration + kRecorderLimitSlack
+                                  : FMaxRecordingDuration;
+        recorder->InitEncoder(limit, fileName, std::move(file));
+        FFileStartTime[static_cast<size_t>(Kind)] =
+            MonotonicSeconds() -
+            (preEvent ? recorder->PreEventFrameCount() / static_cast<double>(kRecorderFPS) : 0.0);
         if (!preEvent) {
             recorder->SetStartDateTime(startTime);
         }
@@ -417,7 +435,11 @@ bool TCameraManager::NoMotionDetectedCallback(int32_t ZoneIndex) {
     }
 }
 
-void TCameraManager::ApplyMotionToRecording() {
+int32_t TCameraManager::PostEventSeconds() const {
+    return FAlarmSettings->RetentionLimits().PostEventSeconds;
+}
+
+void TCameraManager::ApplyMotionToRecording(double FrameTime) {
     // A frame is a motion frame when any zone saw motion in it; only a frame in which no zone
     // did ends (or schedules the end of) the recording, so a quiet zone never chops the
     // recording of a busy one.
@@ -426,6 +448,7 @@ void TCameraManager::ApplyMotionToRecording() {
         motion = motion || zone != 0;
     }
     if (motion) {
+        FLastMotionTime = FrameTime;
         if (FMotionVideoLoggerThread == nullptr && FMotionStartTime == 0 &&
             FAlarmSettings->UseMotionVideoLogger()) {
             FMotionStartTime = Now();
@@ -440,7 +463,17 @@ void TCameraManager::ApplyMotionToRecording() {
     if (FMotionStartTime == 0) {
         return;
     }
-    if (Now() - FMotionStartTime > kMinMotionDuration) {
+    const bool longEnough = Now() - FMotionStartTime > kMinMotionDuration;
+    const int32_t hold = PostEventSeconds();
+    if (hold > 0) {
+        // One activity is one recording: it goes on until no zone has seen motion for the
+        // hold time (and it is 5 seconds long); motion within the hold continues it.
+        if (longEnough && FrameTime - FLastMotionTime >= hold) {
+            StopWMEncoderGraph(1);
+        }
+        return;
+    }
+    if (longEnough) {
         StopWMEncoderGraph(1);
     } else {
         FWaitMinMotionDuration = true;
@@ -456,19 +489,19 @@ bool TCameraManager::PendingMotionStopFires() {
     return false;
 }
 
-// Keeps the frame for the start of the next motion recording: only while motion recordings are
-// on and none runs, in a ring of PreEventSeconds that is sized once per picture size.
-void TCameraManager::KeepPreEventFrame(const uint8_t* Data, int32_t Size) {
+// Keeps the frame for the start of the next motion recording, in a ring of PreEventSeconds that
+// is sized once per picture size, also while a recording runs: the next recording then opens
+// with what came after this one's last frame. The recorders take the ring's copy, so the frame
+// is converted once.
+const uint8_t* TCameraManager::KeepPreEventFrame(const uint8_t* Data, int32_t Size,
+                                                 double FrameTime) {
     const int32_t capacity =
         FAlarmSettings->UseMotionVideoLogger()
             ? FAlarmSettings->RetentionLimits().PreEventSeconds * kGridFramesPerSecond
             : 0;
     if (capacity <= 0) {
         FPreEventRing.reset();
-        return;
-    }
-    if (FMotionVideoLoggerThread != nullptr) {
-        return;
+        return nullptr;
     }
     if (!FPreEventRing) {
         FPreEventRing = std::make_unique<TPreEventRing>();
@@ -477,10 +510,42 @@ void TCameraManager::KeepPreEventFrame(const uint8_t* Data, int32_t Size) {
         FPreEventRing->Capacity() != capacity) {
         FPreEventRing->Configure(FVideoWidth, FVideoHeight, capacity);
     }
-    FPreEventRing->Push(Data, Size, MonotonicSeconds());
+    return FPreEventRing->Push(Data, Size, FrameTime) ? FPreEventRing->NewestI420() : nullptr;
 }
 
-void TCameraManager::HandFrameToRecorders(const uint8_t* Data, int32_t Size) {
+HRESULT TCameraManager::AddFrameTo(TWMEncodeGraphThread* Recorder, const uint8_t* Data,
+                                   int32_t Size, const uint8_t* I420) {
+    if (I420 != nullptr) {
+        return Recorder->AddVideoFrameI420(
+            I420, static_cast<int32_t>(I420FrameBytes(FVideoWidth, FVideoHeight)));
+    }
+    return Recorder->AddVideoFrame(Data, Size);
+}
+
+bool TCameraManager::RecordingFileFull(int32_t Kind, double FrameTime) {
+    TWMEncodeGraphThread* recorder =
+        Kind == 0 ? FConstantVideoLoggerThread : FMotionVideoLoggerThread;
+    if (recorder == nullptr) {
+        return false;
+    }
+    const double length = FrameTime - FFileStartTime[static_cast<size_t>(Kind)];
+    return (FMaxRecordingDuration > 0 && length * 10000000.0 >= FMaxRecordingDuration) ||
+           recorder->IsEOSDelivered();
+}
+
+void TCameraManager::RollOverMotionRecording() {
+    // The recording of the activity goes on in the next file, which opens with this frame;
+    // the full one encodes every frame it was handed before it closes.
+    HandOver(FMotionVideoLoggerThread);
+    if (!StartWMEncoderGraph(1)) {
+        // No file for the rest: the next motion frame starts a recording when it can.
+        FMotionStartTime = 0;
+        FWaitMinMotionDuration = false;
+    }
+}
+
+void TCameraManager::HandFrameToRecorders(const uint8_t* Data, int32_t Size, double FrameTime) {
+    const uint8_t* i420 = KeepPreEventFrame(Data, Size, FrameTime);
     if (FConstantVideoLoggerThread == nullptr && FConstantResumePending) {
         if (!FAlarmSettings->UseConstantVideoLogger()) {
             FConstantResumePending = false;
@@ -492,12 +557,12 @@ void TCameraManager::HandFrameToRecorders(const uint8_t* Data, int32_t Size) {
     StopRecordingWhenDiskIsFull(1);
     if (FConstantVideoLoggerThread != nullptr) {
         // A full file: the next one starts with this frame.
-        if (FConstantVideoLoggerThread->IsEOSDelivered()) {
+        if (RecordingFileFull(0, FrameTime)) {
             StopWMEncoderGraph(0);
             StartWMEncoderGraph(0);
         }
         if (FConstantVideoLoggerThread != nullptr) {
-            const HRESULT result = FConstantVideoLoggerThread->AddVideoFrame(Data, Size);
+            const HRESULT result = AddFrameTo(FConstantVideoLoggerThread, Data, Size, i420);
             if (FAILED(result)) {
                 LogMessageFmt(
                     "Error in TCameraManager.NextFrameDataFunction - "
@@ -513,9 +578,12 @@ void TCameraManager::HandFrameToRecorders(const uint8_t* Data, int32_t Size) {
             }
         }
     }
-    KeepPreEventFrame(Data, Size);
+    if (RecordingFileFull(1, FrameTime)) {
+        RollOverMotionRecording();
+    }
     if (FMotionVideoLoggerThread != nullptr) {
-        const HRESULT result = FMotionVideoLoggerThread->AddVideoFrame(Data, Size);
+        const HRESULT result = AddFrameTo(FMotionVideoLoggerThread, Data, Size, i420);
+        FLastMotionFrameHanded = FrameTime;
         if (FAILED(result)) {
             LogMessageFmt(
                 "Error in TCameraManager.NextFrameDataFunction - "

@@ -32,6 +32,7 @@ constexpr TRetentionSetting kRetentionSettings[] = {
     {"RetentionMaxFolderMegabytes", &TRetentionLimits::MaxFolderMegabytes, 1073741824},
     {"RetentionMaxAgeDays", &TRetentionLimits::MaxAgeDays, 3650},
     {"PreEventSeconds", &TRetentionLimits::PreEventSeconds, 10},
+    {"PostEventSeconds", &TRetentionLimits::PostEventSeconds, 60},
 };
 
 // The literal prefix of zone n's values ("Zone 3"), whatever the UI language.

@@ -84,6 +84,7 @@ const TTandrelTexts DefaultTexts = {{
     "Camera lost — reconnecting…",
     "Pre-event recording (seconds before the motion, 0 = off)",
     "The updater could not be started. Please restart the application to try again.",
+    "Recording goes on after the motion (seconds, 0 = stop at once)",
 }};
 
 TTandrelTexts CurrentTexts = DefaultTexts;

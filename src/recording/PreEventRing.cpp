@@ -26,6 +26,13 @@ void TPreEventRing::Clear() {
     FCount = 0;
 }
 
+void TPreEventRing::DropUpTo(double Time) {
+    while (FCount > 0 && FTimes[static_cast<size_t>(FFirst)] <= Time) {
+        FFirst = (FFirst + 1) % FCapacity;
+        --FCount;
+    }
+}
+
 bool TPreEventRing::Push(const uint8_t* Rgb32, int32_t Size, double Time) {
     if (FCapacity == 0 || Rgb32 == nullptr ||
         static_cast<int64_t>(Size) != static_cast<int64_t>(FWidth) * FHeight * 4) {

@@ -19,6 +19,8 @@ public:
     void Configure(int32_t Width, int32_t Height, int32_t Capacity);
     // Empties the ring without giving its memory back.
     void Clear();
+    // Forgets the oldest frames up to and including Time (what a recording already has).
+    void DropUpTo(double Time);
 
     // Keeps one bottom-up RGB32 frame of the configured size (Size must be Width*Height*4)
     // with its time in seconds on the monotonic clock (MonotonicSeconds); false (nothing kept)
@@ -31,6 +33,8 @@ public:
     int32_t Height() const { return FHeight; }
     size_t AllocatedBytes() const { return FStorage.capacity(); }
 
+    // The newest kept frame (I420), null when the ring is empty.
+    const uint8_t* NewestI420() const { return FCount > 0 ? I420At(FCount - 1) : nullptr; }
     // The Index-th kept frame, oldest first (Index < Count); its time as pushed.
     double TimeAt(int32_t Index) const;
     const uint8_t* I420At(int32_t Index) const;

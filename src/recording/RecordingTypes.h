@@ -9,8 +9,10 @@
 // The types the recorder, its source element and its encoding graph share.
 
 // Hands out the next frame: true with Data/Size set when one is ready, false when none is
-// (Data and Size are then left as they are).
+// (Data and Size are then left as they are). False with Size set to kEndOfFrames ends the
+// stream: every frame there was has been handed out.
 using TGetNextFrameFunction = std::function<bool(uint8_t*& Data, int32_t& Size)>;
+constexpr int32_t kEndOfFrames = -1;
 // The frame last handed out has been consumed.
 using TReleaseFrameFunction = std::function<bool()>;
 // A recording file has been closed: its start and its length in seconds.

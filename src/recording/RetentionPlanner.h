@@ -19,6 +19,10 @@ struct TRetentionLimits {
     // Stored with the limits (the same dialog and settings group), though not a limit: the
     // seconds of frames before a motion report that a motion recording starts with (0 = off).
     int32_t PreEventSeconds = 2;
+    // Likewise: the seconds a motion recording goes on after the last motion, so that one
+    // activity with short pauses is one recording (0 = it ends at the first frame without
+    // motion once it is 5 seconds long).
+    int32_t PostEventSeconds = 5;
 
     bool operator==(const TRetentionLimits&) const = default;
 };

@@ -248,6 +248,10 @@ HRESULT TVideoPin::FillBuffer(TMediaSample* Sample) {
                 if (FReleaseFrameFunction) {
                     FReleaseFrameFunction();
                 }
+            } else if (size == kEndOfFrames) {
+                // The recording was stopped and every frame it was handed is in the file.
+                FEOSDelivered = true;
+                return S_FALSE;
             } else {
                 // No frame ready: the sample keeps the previous picture (with skipping off as
                 // well, since there is nothing to copy).

@@ -1,6 +1,7 @@
 #include "recording/WMEncodeGraphThread.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <stdexcept>
 
@@ -20,6 +21,10 @@ constexpr int32_t kRunning = 300;
 constexpr int32_t kStopping = 400;
 constexpr int32_t kFinished = 500;
 
+// The longest a stopped recording waits for its source to take the frames still queued (a
+// second of them at most, and those from before the start).
+constexpr auto kDrainTimeout = std::chrono::seconds(10);
+
 }  // namespace
 
 TWMEncodeGraphThread::TWMEncodeGraphThread(int32_t VideoWidth, int32_t VideoHeight,
@@ -31,6 +36,9 @@ TWMEncodeGraphThread::TWMEncodeGraphThread(int32_t VideoWidth, int32_t VideoHeig
       FInColorSpace(ColorSpace),
       FInFPS(FPS),
       FVideoEndCallback(std::move(VideoEndCallback)) {
+    // The queue exists from the start, so the frames that come while the worker builds the
+    // graph wait in it instead of being lost.
+    FVideoBuffQueue = std::make_unique<TBuffQueueEx>(kBuffersCount, QueuedFrameBytes());
     FThread.Start("wm-encoder", [this] { Execute(); });
 }
 
@@ -99,22 +107,30 @@ bool TWMEncodeGraphThread::InitEncoder(int64_t Duration, const std::string& Dest
 }
 
 HRESULT TWMEncodeGraphThread::AddVideoFrame(const void* Data, int32_t Size) {
+    return QueueVideoFrame(static_cast<const uint8_t*>(Data), Size, false);
+}
+
+HRESULT TWMEncodeGraphThread::AddVideoFrameI420(const uint8_t* Data, int32_t Size) {
+    return QueueVideoFrame(Data, Size, true);
+}
+
+HRESULT TWMEncodeGraphThread::QueueVideoFrame(const uint8_t* Data, int32_t Size, bool IsI420) {
     try {
         if (FFailed) {
             return E_FAIL;
         }
-        const int32_t status = FStatus;
-        if (status != kPrefilling && status != kRunning) {
+        if (FStatus >= kStopping) {
             return S_FALSE;
         }
-        if (Data == nullptr || Size != FrameBytes()) {
+        const int32_t expectedSize = IsI420 ? QueuedFrameBytes() : FrameBytes();
+        if (Data == nullptr || Size != expectedSize || (IsI420 && !QueuesI420())) {
             // The camera no longer delivers the pictures this file was set up for: the
             // recording ends with what it has (a new recorder takes the new size).
             if (!FFrameSizeReported.exchange(true)) {
                 LogMessageFmt(
                     "Error in TWMEncodeGraphThread.AddVideoFrame - frame of %d bytes, the "
                     "recording takes %d.",
-                    static_cast<int>(Size), static_cast<int>(FrameBytes()));
+                    static_cast<int>(Size), static_cast<int>(expectedSize));
             }
             OnGraphFailure();
             return E_INVALIDARG;
@@ -122,32 +138,49 @@ HRESULT TWMEncodeGraphThread::AddVideoFrame(const void* Data, int32_t Size) {
         if (IsEOSDelivered()) {
             return S_FALSE;  // the file is full
         }
-        std::lock_guard lock(FQueueLock);
-        if (!FVideoBuffQueue) {
-            return S_FALSE;
-        }
-        TBuffer* buffer = nullptr;
-        if (FVideoBuffQueue->GetEmptyBuffer(buffer, kQueueTimeoutMs)) {
-            buffer->Empty();
-            if (QueuesI420()) {
-                // Converted straight into the queue's buffer.
-                ConvertRgb32BottomUpToI420(static_cast<const uint8_t*>(Data), FInVideoWidth,
-                                           FInVideoHeight, buffer->AppendRoom(QueuedFrameBytes()));
+        {
+            std::lock_guard lock(FQueueLock);
+            if (!FVideoBuffQueue) {
+                return S_FALSE;
+            }
+            TBuffer* buffer = nullptr;
+            if (FVideoBuffQueue->GetEmptyBuffer(buffer, kQueueTimeoutMs)) {
+                buffer->Empty();
+                if (IsI420) {
+                    buffer->AddData(Data, Size);
+                } else if (QueuesI420()) {
+                    // Converted straight into the queue's buffer.
+                    ConvertRgb32BottomUpToI420(Data, FInVideoWidth, FInVideoHeight,
+                                               buffer->AppendRoom(QueuedFrameBytes()));
+                } else {
+                    buffer->AddData(Data, Size);
+                }
+                FVideoBuffQueue->AddBuffer();
             } else {
-                buffer->AddData(Data, Size);
-            }
-            FVideoBuffQueue->AddBuffer();
-        }
-        if (FStatus == kPrefilling && FVideoBuffQueue->EmptyCount() <= 1) {
-            int32_t expected = kPrefilling;
-            if (FStatus.compare_exchange_strong(expected, kRunning)) {
-                FExitEvent.SetEvent();
+                ++FDroppedFrames;
             }
         }
+        StartRunningWhenPrefilled();
         return S_OK;
     } catch (...) {
         LogMessage("Error in TWMEncodeGraphThread.AddVideoFrame call...");
         return E_FAIL;
+    }
+}
+
+void TWMEncodeGraphThread::StartRunningWhenPrefilled() {
+    if (FStatus != kPrefilling) {
+        return;
+    }
+    {
+        std::lock_guard lock(FQueueLock);
+        if (!FVideoBuffQueue || FVideoBuffQueue->FullCount() < kPrefillFrames) {
+            return;
+        }
+    }
+    int32_t expected = kPrefilling;
+    if (FStatus.compare_exchange_strong(expected, kRunning)) {
+        FExitEvent.SetEvent();
     }
 }
 
@@ -234,6 +267,10 @@ bool TWMEncodeGraphThread::WaitForStatus(int32_t status) {
 void TWMEncodeGraphThread::OnGraphFailure() {
     FFailed = true;
     FExitEvent.SetEvent();
+    {
+        std::lock_guard lock(FDrainLock);
+    }
+    FDrainWake.notify_all();
 }
 
 bool TWMEncodeGraphThread::SetPreEventFrames(std::unique_ptr<TPreEventRing> Ring) {
@@ -294,8 +331,22 @@ bool TWMEncodeGraphThread::GetNextVideoFrameFunction(uint8_t*& Data, int32_t& Si
             FPreEventServed = true;
             return true;
         }
+        if (!FVideoBuffQueue) {
+            return false;
+        }
+        if (FDraining && FVideoBuffQueue->FullCount() - FInHand <= 0) {
+            // Stopped, and every frame handed to the recorder has been taken: the end.
+            {
+                std::lock_guard lock(FDrainLock);
+                FDrained = true;
+            }
+            FDrainWake.notify_all();
+            Size = kEndOfFrames;
+            return false;
+        }
         TBuffer* buffer = nullptr;
-        if (FVideoBuffQueue && FVideoBuffQueue->GetFullBuffer(buffer, kQueueTimeoutMs)) {
+        if (FVideoBuffQueue->GetFullBuffer(buffer, kQueueTimeoutMs)) {
+            ++FInHand;
             Data = buffer->Head();
             Size = buffer->Len();
             return true;
@@ -314,8 +365,9 @@ bool TWMEncodeGraphThread::ReleaseVideoFrameFunction() {
         }
         // With the consumer caught up, one buffer stays counted as full: at most nine frames
         // can wait from then on.
-        if (FVideoBuffQueue && FVideoBuffQueue->FullCount() > 1) {
+        if (FVideoBuffQueue && FVideoBuffQueue->FullCount() > 1 && FInHand > 0) {
             FVideoBuffQueue->ReleaseBuffer();
+            --FInHand;
         }
         return true;
     } catch (...) {
@@ -331,7 +383,6 @@ void TWMEncodeGraphThread::RunRecording() {
     }
     {
         std::lock_guard lock(FQueueLock);
-        FVideoBuffQueue = std::make_unique<TBuffQueueEx>(kBuffersCount, QueuedFrameBytes());
         FAudioBuffQueue = std::make_unique<TBuffQueueEx>(kBuffersCount, kAudioBufferSize);
     }
 
@@ -365,13 +416,52 @@ void TWMEncodeGraphThread::RunRecording() {
 
     int32_t expected = kInitialised;
     FStatus.compare_exchange_strong(expected, kPrefilling);
+    StartRunningWhenPrefilled();  // the frames may have come while the graph was built
     if (WaitForStatus(kRunning)) {
         FEncoder->Play();
+        FPlaying = true;
         WaitForStatus(kFinished);  // only the stop or a failure end this wait
     }
 }
 
+void TWMEncodeGraphThread::DrainQueuedFrames() {
+    if (FFailed || !FEncoder || !FSourceControl) {
+        return;
+    }
+    int32_t queued = 0;
+    {
+        std::lock_guard lock(FQueueLock);
+        queued = FVideoBuffQueue ? FVideoBuffQueue->FullCount() : 0;
+    }
+    const bool preEvent = FPreEvent && !FPreEventOrder.empty();
+    if (!FPlaying && queued == 0 && !preEvent) {
+        return;  // stopped before the first frame: nothing to keep
+    }
+    {
+        std::lock_guard lock(FDrainLock);
+        FDrained = false;
+    }
+    FDraining = true;
+    if (!FPlaying) {
+        FEncoder->Play();
+        FPlaying = true;
+    }
+    // The source takes the queued frames at their pace (a tenth of a second each) and those
+    // from before the start at once; a graph that stalls ends the wait all the same.
+    std::unique_lock lock(FDrainLock);
+    if (!FDrainWake.wait_for(lock, kDrainTimeout, [this] { return FDrained || FFailed; })) {
+        LogMessageFmt("Error in TWMEncodeGraphThread.Stop - %s: the last queued frames were "
+                      "not taken in time.",
+                      FDestinationFile.c_str());
+    }
+}
+
 void TWMEncodeGraphThread::FinishRecording() {
+    if (FDroppedFrames > 0) {
+        LogMessageFmt("TWMEncodeGraphThread - %s: %lld frames found the queue full and are not "
+                      "in the file.",
+                      FDestinationFile.c_str(), static_cast<long long>(FDroppedFrames.load()));
+    }
     const bool fileSet = FEncoder && FEncoder->IsFileNameSet() && FSourceControl;
     if (FEncoder) {
         FEncoder->Stop();
@@ -404,6 +494,7 @@ void TWMEncodeGraphThread::FinishRecording() {
 void TWMEncodeGraphThread::Execute() {
     try {
         RunRecording();
+        DrainQueuedFrames();
     } catch (...) {
         LogMessage("Error in TWMEncodeGraphThread.Execute call...");
         FFailed = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -23,12 +24,16 @@ class IAVSourceControl;
 // Records one WMV file. The caller (the camera's frame callback) pushes copies of its frames
 // into a queue of ten frame buffers and never waits more than 10 ms; a worker thread owns the
 // encoding graph, whose source pulls the frames out of the queue at its own pace. When the
-// caller stops the recording, the worker finishes the file and reports the file's start time
-// and length through the end callback (on the worker thread).
+// caller stops the recording, the source first takes every frame still queued, then the worker
+// finishes the file and reports the file's start time and length through the end callback (on
+// the worker thread).
+//
+// Frames are queued from construction on, also while the worker builds the graph, so the file
+// holds every frame it was handed from the first on (unless the queue was full for 10 ms).
 //
 // Status: 0 created, 100 settings complete (the worker builds the graph), 200 graph built and
-// frames queued, 300 nine frames queued and the graph running, 400 stop requested, 500 file
-// closed, end callback done, queues freed.
+// frames queued, 300 kPrefillFrames queued and the graph running, 400 stop requested (the
+// queued frames are being encoded), 500 file closed, end callback done, queues freed.
 //
 // Frames kept from before the start (SetPreEventFrames, between AddVideoStream and InitEncoder)
 // open the file: they are delivered first, on the frame grid of their own time stamps (a frame
@@ -41,8 +46,9 @@ class IAVSourceControl;
 // StopEncoder followed by delete (waits until the file is closed and the callback has run).
 //
 // The worker's waits end on their status or on a stop, whichever comes first, so a stop at any
-// time ends the recording: before the prefill is complete the file holds no frames and the
-// end callback reports a duration of 0. A graph that cannot be built (destination, stream
+// time ends the recording: stopped before its graph ran, the recording still plays out the
+// frames it was handed (and those from before the start); with none, the end callback reports a
+// duration of 0. A graph that cannot be built (destination, stream
 // values), a file that cannot be written or a frame of another size ends the recording early;
 // AddVideoFrame then answers E_FAIL and the object waits for its stop.
 //
@@ -72,10 +78,14 @@ public:
     TDateTime StartDateTime() const { return FStartDateTime; }
     void SetStartDateTime(TDateTime Value) { FStartDateTime = Value; }
 
-    // S_OK: queued, or dropped after a 10 ms wait for room. S_FALSE: not recording (before the
-    // graph is built, after a stop, after the file is full). E_INVALIDARG: a frame of another
+    // S_OK: queued, or dropped after a 10 ms wait for room. S_FALSE: not recording (after a
+    // stop, after the file is full). E_INVALIDARG: a frame of another
     // size than the recorder's, which ends the recording. E_FAIL: the recording has failed.
     HRESULT AddVideoFrame(const void* Data, int32_t Size);
+    // The same for a frame that is already I420 of the recorder's input size (Size bytes, as
+    // I420FrameBytes gives): copied into the queue without converting again. Only for a
+    // recorder whose input is RGB32 (its queue holds I420).
+    HRESULT AddVideoFrameI420(const uint8_t* Data, int32_t Size);
     HRESULT AddAudioFrame(const void* Data, int32_t Size);
     // True once the source has delivered end-of-stream because the file reached its duration.
     bool IsEOSDelivered();
@@ -84,9 +94,14 @@ public:
     bool StopEncoder();
 
     int32_t Status() const { return FStatus; }
+    // Frames that found the queue full for 10 ms and are not in the file.
+    int64_t DroppedFrames() const { return FDroppedFrames; }
     int64_t VideoFramesEncoded() const { return FVideoFramesEncoded; }
 
     static constexpr int32_t kBuffersCount = 10;
+    // Frames queued before the graph starts to take them: a camera frame that comes a little
+    // late then still finds its slot, and the rest of the queue takes a burst.
+    static constexpr int32_t kPrefillFrames = 3;
     static constexpr int32_t kAudioBufferSize = 1048576;
     static constexpr int64_t kQueueTimeoutMs = 10;
     static constexpr const char* kPreferredCodec = "Windows Media Video 9";
@@ -96,7 +111,13 @@ private:
 
     void Execute();
     void RunRecording();
+    // After a stop: lets the source take every frame still queued (playing the graph if the
+    // stop came before it ran), so that nothing handed to the recorder is lost.
+    void DrainQueuedFrames();
     void FinishRecording();
+    HRESULT QueueVideoFrame(const uint8_t* Data, int32_t Size, bool IsI420);
+    // Status 200 to 300 once enough frames wait (caller's thread or worker).
+    void StartRunningWhenPrefilled();
     // Sleeps until `status` is reached, a stop was requested or the recording failed; true
     // when the status was reached.
     bool WaitForStatus(int32_t status);
@@ -137,6 +158,17 @@ private:
     std::mutex FEncoderLock;
     std::shared_ptr<IAVSourceControl> FSourceControl;
     std::atomic<bool> FFailed{false};
+    std::atomic<int64_t> FDroppedFrames{0};
+    // Whether the worker has played the graph (worker only).
+    bool FPlaying = false;
+    // The drain after a stop: set by the worker, read by the source; the source reports
+    // through FDrained (under FDrainLock) when it has handed out the last queued frame.
+    std::atomic<bool> FDraining{false};
+    std::mutex FDrainLock;
+    std::condition_variable FDrainWake;
+    bool FDrained = false;
+    // Queue buffers the source has taken and not yet given back (source thread only).
+    int32_t FInHand = 0;
     std::atomic<bool> FFrameSizeReported{false};
     // Frames from before the start, read by the source's thread only once the graph runs (set
     // before InitEncoder): which ring frame fills each grid slot, the next slot, and whether the

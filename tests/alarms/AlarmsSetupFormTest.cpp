@@ -580,21 +580,37 @@ TEST(RetentionSetupForm, ShowsTheDefaultsAndKeepsValuesInRange) {
     EXPECT_EQ(label->text(), "Delete recordings older than (days, 0 = never)");
 }
 
-// The pre-event seconds sit in the same dialog: on (2 s) by default, 0 .. 10 accepted.
-TEST(RetentionSetupForm, PreEventSecondsAreShownAndKeptInRange) {
-    TRetentionSetupForm form;
-    EXPECT_EQ(form.Limits().PreEventSeconds, 2);
-    auto* label = form.findChild<QLabel*>("lbPreEventSeconds");
-    ASSERT_NE(label, nullptr);
-    EXPECT_EQ(label->text(), "Pre-event recording (seconds before the motion, 0 = off)");
+// The seconds before and after the motion sit in the same dialog: 2 s before and 5 s after by
+// default, each kept within its range.
+TEST(RetentionSetupForm, SecondsAroundTheMotionAreShownAndKeptInRange) {
     const struct {
-        int32_t Given;
-        int32_t Kept;
-    } cases[] = {{0, 0}, {5, 5}, {10, 10}, {11, 10}, {-1, 0}};
-    for (const auto& c : cases) {
-        TRetentionLimits limits;
-        limits.PreEventSeconds = c.Given;
-        form.SetLimits(limits);
-        EXPECT_EQ(form.Limits().PreEventSeconds, c.Kept) << c.Given;
+        const char* Label;
+        const char* Text;
+        int32_t TRetentionLimits::*Field;
+        int32_t Default;
+        int32_t Max;
+    } fields[] = {
+        {"lbPreEventSeconds", "Pre-event recording (seconds before the motion, 0 = off)",
+         &TRetentionLimits::PreEventSeconds, 2, 10},
+        {"lbPostEventSeconds", "Recording goes on after the motion (seconds, 0 = stop at once)",
+         &TRetentionLimits::PostEventSeconds, 5, 60},
+    };
+    for (const auto& field : fields) {
+        SCOPED_TRACE(field.Label);
+        TRetentionSetupForm form;
+        EXPECT_EQ(form.Limits().*field.Field, field.Default);
+        auto* label = form.findChild<QLabel*>(field.Label);
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->text(), field.Text);
+        const struct {
+            int32_t Given;
+            int32_t Kept;
+        } cases[] = {{0, 0}, {5, 5}, {field.Max, field.Max}, {field.Max + 1, field.Max}, {-1, 0}};
+        for (const auto& c : cases) {
+            TRetentionLimits limits;
+            limits.*field.Field = c.Given;
+            form.SetLimits(limits);
+            EXPECT_EQ(form.Limits().*field.Field, c.Kept) << c.Given;
+        }
     }
 }

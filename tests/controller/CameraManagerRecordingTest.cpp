@@ -22,6 +22,7 @@
 #include "controller/CameraPicture.h"
 #include "platform/DateTime.h"
 #include "platform/MediaFramework.h"
+#include "platform/MonotonicClock.h"
 #include "recording/RecordingTestSupport.h"
 #include "videolog/VideoLogInfo.h"
 #include "videolog/PreviewPlayer.h"
@@ -68,20 +69,24 @@ protected:
     void SetUp() override {
         CameraManagerFixture::SetUp();
         FPreviousClock = SetDateTimeClock([this] { return FNow; });
+        FPreviousMonotonicClock = SetMonotonicClock([this] { return FMono; });
     }
     void TearDown() override {
         FManager.reset();  // recordings finished here
         SetDateTimeClock(FPreviousClock);
+        SetMonotonicClock(FPreviousMonotonicClock);
         CameraManagerFixture::TearDown();
     }
 
     // Two zones side by side, the left and the right half of the picture; Simple Mode at the
-    // highest sensitivity, so any change in a zone is motion.
-    void StartWithTwoZones(bool motionLogger = true) {
+    // highest sensitivity, so any change in a zone is motion. Without a hold after the motion
+    // unless one is given.
+    void StartWithTwoZones(bool motionLogger = true, int postEventSeconds = 0) {
         Store({{"FormatIndex", 0},
                {"MotionDetectionMode", 1},
                {"MotionDetectionSensitivity", 100},
-               {"UseMotionDetectionVideoLogging", motionLogger ? 1 : 0}});
+               {"UseMotionDetectionVideoLogging", motionLogger ? 1 : 0},
+               {"PostEventSeconds", postEventSeconds}});
         FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
         FManager->SetRecordingEventCallback(FLog.Callback());
         ASSERT_TRUE(FManager->InitializeCamera());
@@ -107,6 +112,7 @@ protected:
     // repeats the last one.
     bool Step(bool motion) {
         FNow += 0.1 * kSecond;
+        FMono += 0.1;
         if (motion) {
             FPhase = (FPhase + 1) % 3;
         }
@@ -129,11 +135,15 @@ protected:
     const TDateTime FStart = EncodeDateTime({2026, 12, 10, 9, 0, 0, 0});
     TDateTime FNow = FStart;
     TDateTimeClock FPreviousClock;
+    double FMono = 1000.0;
+    TMonotonicClock FPreviousMonotonicClock;
     int FPhase = 0;
     RecordingLog FLog;
 };
 
-TEST_F(CameraManagerMotionRecordingTest, ShortMotionRecordsFiveSecondsThenTheNextFrameIsDropped) {
+// Without a hold, a short motion is recorded for 5 seconds: the first frame after them ends the
+// recording, and that frame is still shown (and kept for the next recording).
+TEST_F(CameraManagerMotionRecordingTest, WithoutAHoldShortMotionRecordsFiveSeconds) {
     StartWithTwoZones();
     Step(true);
     const TDateTime started = FNow;
@@ -147,16 +157,13 @@ TEST_F(CameraManagerMotionRecordingTest, ShortMotionRecordsFiveSecondsThenTheNex
         EXPECT_TRUE(Step(false));
         EXPECT_TRUE(FManager->MotionRecording());
     }
-    // The first frame more than 5 s after the start ends the recording and is dropped.
-    int64_t shown = FManager->FrameCounter();
-    bool dropped = false;
-    while (!dropped && NextFrameAfter(started) < 5.15) {
-        shown = FManager->FrameCounter();
-        dropped = !Step(false);
+    // The first frame more than 5 s after the start ends the recording.
+    while (FManager->MotionRecording() && NextFrameAfter(started) < 5.15) {
+        const int64_t shown = FManager->FrameCounter();
+        EXPECT_TRUE(Step(false));
+        EXPECT_EQ(FManager->FrameCounter(), shown + 1) << "every frame goes through the step";
     }
-    EXPECT_TRUE(dropped);
     EXPECT_GT((FNow - started) / kSecond, 5.0);
-    EXPECT_EQ(FManager->FrameCounter(), shown);
     EXPECT_FALSE(FManager->MotionRecording());
     EXPECT_FALSE(FManager->WaitMinMotionDuration());
 }
@@ -171,6 +178,8 @@ TEST_F(CameraManagerMotionRecordingTest, ANoMotionFrameAfterFiveSecondsStopsAtOn
     EXPECT_EQ(FLog.Started(), 1);
 }
 
+// Without a hold, motion after a frame without any does not cancel the stop at 5 seconds; the
+// motion frame at which it comes starts the next file itself.
 TEST_F(CameraManagerMotionRecordingTest, MotionAgainDoesNotCancelThePendingStopAndStartsTheNextFile) {
     StartWithTwoZones();
     Step(true);
@@ -182,14 +191,12 @@ TEST_F(CameraManagerMotionRecordingTest, MotionAgainDoesNotCancelThePendingStopA
         EXPECT_TRUE(Step(true));
         EXPECT_TRUE(FManager->MotionRecording());
     }
-    // Stopped once more than 5 s have passed, although the motion goes on.
-    bool dropped = false;
-    while (!dropped && NextFrameAfter(started) < 5.15) {
-        dropped = !Step(true);
+    // Stopped once more than 5 s have passed, although the motion goes on; the same frame
+    // starts the next file.
+    while (FLog.Started() == 1 && NextFrameAfter(started) < 5.15) {
+        EXPECT_TRUE(Step(true));
     }
-    EXPECT_TRUE(dropped);
-    EXPECT_FALSE(FManager->MotionRecording());
-    Step(true);  // the next motion frame starts the next file
+    EXPECT_GT((FNow - started) / kSecond, 5.0);
     EXPECT_TRUE(FManager->MotionRecording());
     EXPECT_FALSE(FManager->WaitMinMotionDuration());
     EXPECT_EQ(FLog.Started(), 2);
@@ -213,6 +220,55 @@ TEST_F(CameraManagerMotionRecordingTest, TheMotionRecordingSwitchIsHonoured) {
     Run(3.0, true);
     EXPECT_FALSE(FManager->MotionRecording());
     EXPECT_EQ(FLog.Started(), 0);
+}
+
+// With a hold, one activity is one recording: frames without motion now and then, and pauses
+// shorter than the hold, continue it; it ends at the first frame the hold after the last motion.
+TEST_F(CameraManagerMotionRecordingTest, TheHoldKeepsOneActivityInOneRecording) {
+    StartWithTwoZones(true, 5);
+    for (int i = 0; i < 30; ++i) {
+        Step(i % 7 != 6);  // motion, with a single frame without any now and then
+    }
+    Run(1.0, false);
+    Run(1.0, true);
+    Run(4.0, false);
+    Run(1.0, true);
+    EXPECT_TRUE(FManager->MotionRecording());
+    EXPECT_EQ(FLog.Started(), 1);
+    const TDateTime lastMotion = FNow;
+    while (FManager->MotionRecording() && NextFrameAfter(lastMotion) < 6.0) {
+        Step(false);
+    }
+    EXPECT_FALSE(FManager->MotionRecording());
+    // The frame at 5 s or the next one, as the sums of tenths of a second round.
+    EXPECT_NEAR((FNow - lastMotion) / kSecond, 5.05, 0.06) << "the hold after the last motion";
+    EXPECT_EQ(FLog.Started(), 1);
+    Step(true);  // the next activity is the next recording
+    EXPECT_EQ(FLog.Started(), 2);
+}
+
+// The hold never makes a recording shorter than 5 seconds; the longest hold is taken too.
+TEST_F(CameraManagerMotionRecordingTest, TheHoldEndsTheRecordingNoSoonerThanFiveSeconds) {
+    const struct {
+        int Hold;
+        double Motion;      // seconds of motion from the start
+        double EndsAfter;   // seconds from the first motion frame to the frame that ends it
+    } cases[] = {{1, 1.0, 5.0}, {3, 4.0, 6.9}, {60, 1.0, 60.9}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Hold);
+        StartWithTwoZones(true, c.Hold);
+        const int started = FLog.Started();
+        Step(true);
+        const TDateTime first = FNow;
+        Run(c.Motion - 0.1, true);
+        while (FManager->MotionRecording() && NextFrameAfter(first) < c.EndsAfter + 1.0) {
+            Step(false);
+        }
+        EXPECT_FALSE(FManager->MotionRecording());
+        EXPECT_NEAR((FNow - first) / kSecond, c.EndsAfter + 0.05, 0.06);
+        EXPECT_EQ(FLog.Started(), started + 1);
+        FManager.reset();
+    }
 }
 
 TEST_F(CameraManagerMotionRecordingTest, AStoppedRecordingLeavesNoPendingStopForTheNext) {

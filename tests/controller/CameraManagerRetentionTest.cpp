@@ -241,20 +241,32 @@ TEST_F(CameraManagerRetentionTest, LimitsAreStoredAndOutOfRangeValuesGiveTheDefa
     EXPECT_EQ(stored->value("RetentionMaxAgeDays").toInt(), 4);
 }
 
-// The pre-event seconds are kept with the limits: a stored value within 0 .. 10 is taken
-// (0 switches pre-event recording off), one outside gives the default of 2, and the value in
-// use is written back.
-TEST_F(CameraManagerRetentionTest, PreEventSecondsAreStoredWithTheLimits) {
+// The seconds before and after the motion are kept with the limits: a stored value within its
+// range is taken (0 switches each off), one outside gives the default, and the value in use is
+// written back, so a fresh start of the program reads it.
+TEST_F(CameraManagerRetentionTest, SecondsAroundTheMotionAreStoredWithTheLimits) {
     const struct {
+        const char* Name;
+        int32_t TRetentionLimits::*Field;
         int Stored;
         int32_t Used;
-    } cases[] = {{0, 0}, {7, 7}, {10, 10}, {11, 2}, {-1, 2}};
+    } cases[] = {
+        {"PreEventSeconds", &TRetentionLimits::PreEventSeconds, 0, 0},
+        {"PreEventSeconds", &TRetentionLimits::PreEventSeconds, 7, 7},
+        {"PreEventSeconds", &TRetentionLimits::PreEventSeconds, 10, 10},
+        {"PreEventSeconds", &TRetentionLimits::PreEventSeconds, 11, 2},
+        {"PreEventSeconds", &TRetentionLimits::PreEventSeconds, -1, 2},
+        {"PostEventSeconds", &TRetentionLimits::PostEventSeconds, 0, 0},
+        {"PostEventSeconds", &TRetentionLimits::PostEventSeconds, 60, 60},
+        {"PostEventSeconds", &TRetentionLimits::PostEventSeconds, 61, 5},
+        {"PostEventSeconds", &TRetentionLimits::PostEventSeconds, -3, 5},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.Stored);
-        Store({{"PreEventSeconds", c.Stored}});
+        SCOPED_TRACE(std::string(c.Name) + " " + std::to_string(c.Stored));
+        Store({{c.Name, c.Stored}});
         ASSERT_TRUE(Start());
-        EXPECT_EQ(FManager->AlarmSettings()->RetentionLimits().PreEventSeconds, c.Used);
+        EXPECT_EQ(FManager->AlarmSettings()->RetentionLimits().*c.Field, c.Used);
         FManager.reset();
-        EXPECT_EQ(Stored()->value("PreEventSeconds").toInt(), c.Used);
+        EXPECT_EQ(Stored()->value(c.Name).toInt(), c.Used);
     }
 }

@@ -17,6 +17,7 @@
 #include "localisation/TempFolder.h"
 #include "recording/RecordingTestSupport.h"
 #include "recording/TestFrames.h"
+#include "support/FrameNumbers.h"
 #include "support/LogCapture.h"
 
 namespace {
@@ -95,11 +96,14 @@ void ExpectFileMatchesReport(const std::string& file, int width, int height, dou
 
 }  // namespace
 
-TEST(WMEncodeGraphThread, RefusesFramesBeforeInitEncoderAndOfAnotherSize) {
+// Frames are taken from the start, also before the graph is built; a stop before InitEncoder
+// ends the worker without a file. A frame of another size ends the recording.
+TEST(WMEncodeGraphThread, TakesFramesFromTheStartAndRefusesFramesOfAnotherSize) {
     TEndReport end;
     TWMEncodeGraphThread recorder(64, 48, MEDIASUBTYPE_RGB32, 10.0, end.Callback());
     std::vector<uint8_t> frame(64 * 48 * 4);
-    EXPECT_EQ(recorder.AddVideoFrame(frame.data(), static_cast<int32_t>(frame.size())), S_FALSE);
+    EXPECT_EQ(recorder.AddVideoFrame(frame.data(), static_cast<int32_t>(frame.size())), S_OK)
+        << "queued while the graph is being made";
     EXPECT_EQ(recorder.Status(), 0);
     EXPECT_FALSE(recorder.IsEOSDelivered()) << "no graph yet";
     ASSERT_TRUE(recorder.StopEncoder()) << "a stop before InitEncoder ends the worker";
@@ -117,6 +121,7 @@ TEST(WMEncodeGraphThread, RefusesFramesBeforeInitEncoderAndOfAnotherSize) {
     ASSERT_TRUE(WaitUntil([&] { return running->Status() == 500; })) << "the worker ends";
     EXPECT_EQ(running->AddVideoFrame(frame.data(), static_cast<int32_t>(frame.size())), E_FAIL);
     EXPECT_EQ(running->AddVideoFrame(nullptr, static_cast<int32_t>(frame.size())), E_FAIL);
+    EXPECT_EQ(running->AddVideoFrameI420(frame.data(), 100), E_FAIL);
     EXPECT_TRUE(log.Contains(
         "Error in TWMEncodeGraphThread.AddVideoFrame - frame of 100 bytes, the recording takes "
         "12288."));
@@ -125,33 +130,43 @@ TEST(WMEncodeGraphThread, RefusesFramesBeforeInitEncoderAndOfAnotherSize) {
     EXPECT_FALSE(std::filesystem::exists(file));
 }
 
-// Eight queued frames keep the graph waiting; the ninth starts it. A stop before that ends the
-// recording: no frames, no file left, an end report of 0 seconds.
-TEST(WMEncodeGraphThread, TheNinthFrameStartsTheGraphAndAnEarlierStopEndsCleanly) {
+// The graph starts once kPrefillFrames frames wait. A stop before that still records the
+// frames handed so far, and a stop before any frame leaves no file and reports 0 seconds.
+TEST(WMEncodeGraphThread, ThePrefillStartsTheGraphAndAnEarlierStopKeepsWhatWasHanded) {
     TempFolder folder;
     TTestFrames frames(64, 48);
     const auto& frame = frames.Frame();
     const auto size = static_cast<int32_t>(frame.size());
+    const int before = TWMEncodeGraphThread::kPrefillFrames - 1;
     {
         TEndReport end;
         const std::string file = folder.Path() + "/early.wmv";
         auto recorder = StartRecorder(file, end);
         ASSERT_EQ(recorder->Status(), 200);
-        for (int i = 0; i < 8; ++i) {
+        for (int i = 0; i < before; ++i) {
             ASSERT_EQ(recorder->AddVideoFrame(frame.data(), size), S_OK);
         }
         EXPECT_EQ(recorder->Status(), 200);
         ASSERT_TRUE(recorder->StopEncoder());
         EXPECT_EQ(end.Calls, 1);
-        EXPECT_EQ(end.Duration, 0.0);
-        EXPECT_FALSE(std::filesystem::exists(file) && std::filesystem::file_size(file) == 0)
-            << "no empty file is left behind";
+        EXPECT_NEAR(end.Duration, before / 10.0, 0.001) << "every frame handed is in the file";
+        EXPECT_EQ(DecodeFile(file).Frames, before);
         EXPECT_EQ(recorder->AddVideoFrame(frame.data(), size), S_FALSE) << "after the stop";
     }
     {
         TEndReport end;
-        auto recorder = StartRecorder(folder.Path() + "/nine.wmv", end);
-        for (int i = 0; i < 9; ++i) {
+        const std::string file = folder.Path() + "/none.wmv";
+        auto recorder = StartRecorder(file, end);
+        ASSERT_TRUE(recorder->StopEncoder());
+        EXPECT_EQ(end.Calls, 1);
+        EXPECT_EQ(end.Duration, 0.0);
+        EXPECT_FALSE(std::filesystem::exists(file) && std::filesystem::file_size(file) == 0)
+            << "no empty file is left behind";
+    }
+    {
+        TEndReport end;
+        auto recorder = StartRecorder(folder.Path() + "/prefilled.wmv", end);
+        for (int i = 0; i < TWMEncodeGraphThread::kPrefillFrames; ++i) {
             ASSERT_EQ(recorder->Status(), 200) << "frame " << i;
             ASSERT_EQ(recorder->AddVideoFrame(frame.data(), size), S_OK);
         }
@@ -160,6 +175,33 @@ TEST(WMEncodeGraphThread, TheNinthFrameStartsTheGraphAndAnEarlierStopEndsCleanly
             << "the graph pulls frames";
         ASSERT_TRUE(recorder->StopEncoder());
     }
+}
+
+// Every frame handed before the stop is in the file, also those still queued when the stop
+// came (the source takes them before the file closes): numbered frames decode back complete
+// and in order.
+TEST(WMEncodeGraphThread, AStopKeepsTheFramesStillQueued) {
+    TempFolder folder;
+    TEndReport end;
+    const std::string file = folder.Path() + "/queued.wmv";
+    auto recorder = StartRecorder(file, end, 64, 48);
+    std::vector<uint8_t> frame(64 * 48 * 4, 128);
+    const int count = 25;
+    for (int i = 0; i < count; ++i) {
+        PaintFrameNumber(frame.data(), 64, 48, i);
+        ASSERT_EQ(recorder->AddVideoFrame(frame.data(), static_cast<int32_t>(frame.size())),
+                  S_OK);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(recorder->StopEncoder());
+    EXPECT_EQ(recorder->DroppedFrames(), 0);
+    EXPECT_NEAR(end.Duration, count / 10.0, 0.001);
+    const std::vector<int> numbers = DecodeFrameNumbers(file, 64, 48);
+    std::vector<int> expected(count);
+    for (int i = 0; i < count; ++i) {
+        expected[static_cast<size_t>(i)] = i;
+    }
+    EXPECT_EQ(numbers, expected);
 }
 
 // StopEncoder returns only once the file is closed and the end callback has run; the start
