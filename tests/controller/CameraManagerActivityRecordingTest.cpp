@@ -59,7 +59,7 @@ protected:
     // The Test Pattern camera, opened but fed by the test; one zone over the lower left of the
     // picture (Simple Mode, any change is motion). The frame numbers run across the top quarter,
     // where no zone looks.
-    void Start(int postEventSeconds) {
+    void Start(int postEventSeconds, int64_t maxFileLength = TCameraManager::kMaxRecordingDuration) {
         Store({{"FormatIndex", 0},
                {"MotionDetectionMode", 1},
                {"MotionDetectionSensitivity", 100},
@@ -68,6 +68,7 @@ protected:
                {"PreEventSeconds", kPreEventSeconds},
                {"PostEventSeconds", postEventSeconds}});
         ASSERT_TRUE(StartWithFramesFromTheTest());
+        FManager->SetMaxRecordingDuration(maxFileLength);
         FManager->SetRecordingEventCallback([this](const TRecordingEvent& event) {
             std::lock_guard<std::mutex> guard(FEventsLock);
             if (event.Finished && event.Error.empty()) {
@@ -96,6 +97,7 @@ protected:
                 FPhase = (FPhase + 1) % 3;
                 FMotionFrames.push_back(FNumber);
             }
+            FTimes[FNumber] = FNow;
             std::vector<uint8_t> frame(static_cast<size_t>(kWidth) * kHeight * 4,
                                        static_cast<uint8_t>(40 + 80 * FPhase));
             PaintFrameNumber(frame.data(), kWidth, kHeight, FNumber++);
@@ -109,14 +111,29 @@ protected:
     }
 
     // Every recording's frame numbers, in the order the recordings finished; a number repeated
-    // in a row is one frame (a gap in the camera's pace repeats the picture before).
+    // in a row is one frame (a gap in the camera's pace repeats the picture before). Each
+    // recording's information file says when its first frame came and how long it plays.
     std::vector<std::vector<int>> RecordedNumbers() {
         FManager.reset();  // the last recording is finished here
+        TVideoLogInfoList list;
+        EXPECT_TRUE(LoadVideoLogInfoList(
+            TCameraManager::MotionLogFolderOf(FHome.path().toStdString() + "/data/"), &list));
         std::lock_guard<std::mutex> guard(FEventsLock);
         std::vector<std::vector<int>> files;
         for (const std::string& file : FFinished) {
+            SCOPED_TRACE(file);
             std::vector<int> numbers = DecodeFrameNumbers(file, kWidth, kHeight);
+            const size_t pictures = numbers.size();
             numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+            const auto info = std::find_if(list.begin(), list.end(), [&](const auto& entry) {
+                return entry->FileName == file;
+            });
+            EXPECT_NE(info, list.end());
+            if (info != list.end() && !numbers.empty() && numbers.front() >= 0) {
+                EXPECT_NEAR(((*info)->StartTime - FTimes[numbers.front()]) / kSecond, 0.0, 0.1)
+                    << "the file starts at its first frame";
+                EXPECT_NEAR((*info)->Duration, pictures / 10.0, 0.1) << "and lasts its frames";
+            }
             files.push_back(numbers);
         }
         return files;
@@ -143,6 +160,7 @@ protected:
     TMonotonicClock FPreviousMonotonicClock;
     int FPhase = 0;
     int FNumber = 0;
+    std::map<int, TDateTime> FTimes;
     std::vector<int> FMotionFrames;
     std::mutex FEventsLock;
     std::vector<std::string> FFinished;
@@ -150,39 +168,51 @@ protected:
 
 // Motion that dips under the threshold for single frames, then pauses of 1, 4 and 7 s: with the
 // default hold of 5 s the dips and the short pauses stay in one recording and the 7 s pause
-// makes a second. With no hold the recordings are cut as the motion stops, and still nothing
-// is lost. Every frame from the motion's start less the pre-event seconds to its end plus the
-// hold is in exactly one file, in order.
+// makes a second. With no hold the recordings are cut as the motion stops, and files of three
+// seconds cut a long activity into many; still nothing is lost. Every frame from each motion
+// frame less the pre-event seconds to the hold after it is in exactly one file, in order.
 TEST_F(CameraManagerActivityRecordingTest, EveryFrameOfTheActivityIsInExactlyOneRecording) {
-    const struct {
-        int Hold;
-        size_t Recordings;  // 0: more than one, as many as the cuts give
-    } cases[] = {{5, 2}, {0, 0}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Hold);
-        FMotionFrames.clear();
-        FNumber = 0;
-        {
-            std::lock_guard<std::mutex> guard(FEventsLock);
-            FFinished.clear();
-        }
-        Start(c.Hold);
-        std::vector<bool> dips;
-        for (int i = 0; i < 30; ++i) {
-            dips.push_back(i % 6 != 5);
-        }
+    std::vector<bool> dips;
+    for (int i = 0; i < 30; ++i) {
+        dips.push_back(i % 6 != 5);
+    }
+    const auto activity = [&](int hold) {
         std::vector<bool> scene = Scene({{3.0, false}});
         scene.insert(scene.end(), dips.begin(), dips.end());
-        for (const auto& part : Scene({{1.0, false},
+        for (const bool frame : Scene({{1.0, false},
                                        {1.0, true},
                                        {4.0, false},
                                        {1.0, true},
                                        {7.0, false},
                                        {1.5, true},
-                                       {static_cast<double>(c.Hold) + 1.0, false}})) {
-            scene.push_back(part);
+                                       {hold + 1.0, false}})) {
+            scene.push_back(frame);
         }
-        Play(scene);
+        return scene;
+    };
+    const struct {
+        const char* What;
+        int Hold;
+        int64_t FileLength;  // 100-ns units
+        std::vector<bool> Frames;
+        size_t Recordings;  // 0: more than two, as many as the cuts give
+    } cases[] = {
+        {"the default hold", 5, TCameraManager::kMaxRecordingDuration, activity(5), 2},
+        {"no hold", 0, TCameraManager::kMaxRecordingDuration, activity(0), 0},
+        {"files of three seconds", 5, 30000000, Scene({{3.0, false}, {9.0, true}, {6.0, false}}),
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        FMotionFrames.clear();
+        FNumber = 0;
+        FTimes.clear();
+        {
+            std::lock_guard<std::mutex> guard(FEventsLock);
+            FFinished.clear();
+        }
+        Start(c.Hold, c.FileLength);
+        Play(c.Frames);
         const std::vector<std::vector<int>> files = RecordedNumbers();
         if (c.Recordings > 0) {
             EXPECT_EQ(files.size(), c.Recordings);
