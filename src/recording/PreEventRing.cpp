@@ -14,8 +14,12 @@ void TPreEventRing::Configure(int32_t Width, int32_t Height, int32_t Capacity) {
         FHeight = Height;
         FCapacity = Capacity;
         FFrameBytes = frameBytes;
-        // A fresh vector so that a smaller ring gives its memory back.
-        std::vector<uint8_t>(frameBytes * static_cast<size_t>(Capacity)).swap(FStorage);
+        // A fresh block so that a smaller ring gives its memory back.
+        FStorageBytes = frameBytes * static_cast<size_t>(Capacity);
+        FStorage.reset();
+        if (FStorageBytes > 0) {
+            FStorage.reset(new uint8_t[FStorageBytes]);
+        }
         std::vector<double>(static_cast<size_t>(Capacity)).swap(FTimes);
     }
     Clear();
@@ -47,7 +51,7 @@ bool TPreEventRing::Push(const uint8_t* Rgb32, int32_t Size, double Time) {
         FFirst = (FFirst + 1) % FCapacity;
     }
     ConvertRgb32BottomUpToI420(Rgb32, FWidth, FHeight,
-                               FStorage.data() + static_cast<size_t>(slot) * FFrameBytes);
+                               FStorage.get() + static_cast<size_t>(slot) * FFrameBytes);
     FTimes[static_cast<size_t>(slot)] = Time;
     return true;
 }
@@ -63,7 +67,7 @@ const uint8_t* TPreEventRing::I420At(int32_t Index) const {
     if (Index < 0 || Index >= FCount) {
         return nullptr;
     }
-    return FStorage.data() + static_cast<size_t>(SlotOf(Index)) * FFrameBytes;
+    return FStorage.get() + static_cast<size_t>(SlotOf(Index)) * FFrameBytes;
 }
 
 void TPreEventRing::CopyRgb32At(int32_t Index, uint8_t* Dst) const {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 
@@ -31,7 +32,7 @@ public:
     int32_t Capacity() const { return FCapacity; }
     int32_t Width() const { return FWidth; }
     int32_t Height() const { return FHeight; }
-    size_t AllocatedBytes() const { return FStorage.capacity(); }
+    size_t AllocatedBytes() const { return FStorageBytes; }
 
     // The newest kept frame (I420), null when the ring is empty.
     const uint8_t* NewestI420() const { return FCount > 0 ? I420At(FCount - 1) : nullptr; }
@@ -50,6 +51,9 @@ private:
     size_t FFrameBytes = 0;
     int32_t FFirst = 0;
     int32_t FCount = 0;
-    std::vector<uint8_t> FStorage;
+    // Left uninitialised: the system lends the pages as frames are written into them, so a
+    // fresh ring costs memory as it fills, not all at once when it is made.
+    std::unique_ptr<uint8_t[]> FStorage;
+    size_t FStorageBytes = 0;
     std::vector<double> FTimes;
 };

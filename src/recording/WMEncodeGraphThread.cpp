@@ -324,6 +324,11 @@ bool TWMEncodeGraphThread::GetNextVideoFrameFunction(uint8_t*& Data, int32_t& Si
         }
         ++FVideoFramesEncoded;
         FPreEventServed = false;
+        if (FPreEvent && FPreEventNext >= FPreEventOrder.size()) {
+            // Every kept frame is in the file (the source copied the last one before asking
+            // again): the ring's memory goes back while the camera fills the next one.
+            FPreEvent.reset();
+        }
         if (FPreEvent && FPreEventNext < FPreEventOrder.size()) {
             // The source only reads the picture it is handed: the ring's own I420 frame.
             Data = const_cast<uint8_t*>(FPreEvent->I420At(FPreEventOrder[FPreEventNext++]));
@@ -433,8 +438,8 @@ void TWMEncodeGraphThread::DrainQueuedFrames() {
         std::lock_guard lock(FQueueLock);
         queued = FVideoBuffQueue ? FVideoBuffQueue->FullCount() : 0;
     }
-    const bool preEvent = FPreEvent && !FPreEventOrder.empty();
-    if (!FPlaying && queued == 0 && !preEvent) {
+    // Before the graph played, the source has not touched the kept frames yet.
+    if (!FPlaying && queued == 0 && !(FPreEvent && !FPreEventOrder.empty())) {
         return;  // stopped before the first frame: nothing to keep
     }
     {

@@ -171,8 +171,9 @@ private:
     int32_t FInHand = 0;
     std::atomic<bool> FFrameSizeReported{false};
     // Frames from before the start, read by the source's thread only once the graph runs (set
-    // before InitEncoder): which ring frame fills each grid slot, the next slot, and whether the
-    // picture handed out came from the ring (the queue's buffer is not released for it).
+    // before InitEncoder), which frees the ring once every kept frame is served: which ring
+    // frame fills each grid slot, the next slot, and whether the picture handed out came from
+    // the ring (the queue's buffer is not released for it).
     std::unique_ptr<TPreEventRing> FPreEvent;
     std::vector<int32_t> FPreEventOrder;
     size_t FPreEventNext = 0;

@@ -207,11 +207,11 @@ TEST_F(CameraManagerPreEventTest, TheRecordingOpensWithTheFramesBeforeTheMotion)
             EXPECT_EQ(marks[first + static_cast<size_t>(i)], (c.FirstRecorded + i) % kMarks)
                 << "recorded frame " << i;
         }
-        // Then the live frames, from the first the recorder takes once its graph is built
-        // (the motion frame itself or one of the next few).
+        // Then the live frames, from the motion frame itself: the recorder queues frames while
+        // its graph is being built.
         const int live =
             (marks[first + static_cast<size_t>(kept)] - motionFrame % kMarks + kMarks) % kMarks;
-        EXPECT_LE(live, 3) << "the first live frame is " << live << " after the motion frame";
+        EXPECT_EQ(live, 0) << "the first live frame is " << live << " after the motion frame";
         TVideoLogInfoList list;
         ASSERT_TRUE(LoadVideoLogInfoList(
             TCameraManager::MotionLogFolderOf(FHome.path().toStdString() + "/data/"), &list));
@@ -253,7 +253,7 @@ TEST_F(CameraManagerPreEventTest, FramesMissingFromTheGridKeepTheirTime) {
         EXPECT_EQ(marks[slot], expected[slot] % kMarks) << "slot " << slot;
     }
     const int live = (marks[expected.size()] - motionFrame % kMarks + kMarks) % kMarks;
-    EXPECT_LE(live, 3) << "then the motion";
+    EXPECT_EQ(live, 0) << "then the motion frame itself";
 }
 
 // The kept frames are timed by a clock that never steps: a wall clock set back an hour, or a
@@ -300,7 +300,7 @@ TEST_F(CameraManagerPreEventTest, AClockStepOrAPauseNeverStretchesTheOpening) {
             EXPECT_EQ(marks[static_cast<size_t>(i)], (c.FirstKept + i) % kMarks) << "frame " << i;
         }
         const int live = (marks[static_cast<size_t>(kept)] - motionFrame % kMarks + kMarks) % kMarks;
-        EXPECT_LE(live, 3) << "then the motion";
+        EXPECT_EQ(live, 0) << "then the motion frame itself";
         TVideoLogInfoList list;
         ASSERT_TRUE(LoadVideoLogInfoList(
             TCameraManager::MotionLogFolderOf(FHome.path().toStdString() + "/data/"), &list));
