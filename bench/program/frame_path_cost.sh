@@ -6,7 +6,8 @@
 # baseline and their difference, the peak resident set of each, and the program's per-thread
 # CPU, all read from /proc: CPU over the steady state (from 4 s after the start until shortly
 # before the run ends), the resident set's peak over the whole run.
-# Usage: [PROGRAM=path] [MODE=1..4] [SENSITIVITY=1..100] bench/program/frame_path_cost.sh [seconds]
+# Usage: [PROGRAM=path] [SIZES="1280x720 1920x1080"] [MODE=1..4] [SENSITIVITY=1..100]
+#        bench/program/frame_path_cost.sh [seconds]
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds="${1:-30}"
@@ -94,5 +95,6 @@ measure() {  # $1: width, $2: height
   sort -k2 -n -r "$work/prog-threads" | awk '$2 > 0 { printf "    %-18s %8.1f\n", $1, $2 }'
 }
 
-measure 1280 720
-measure 1920 1080
+for size in ${SIZES:-1280x720 1920x1080}; do
+  measure "${size%x*}" "${size#*x}"
+done
