@@ -3,6 +3,8 @@
 // 1. Opening: from creating the window to its list holding every recording of the folder.
 // 2. Staying open: the process's CPU time per second over a few seconds of idle event loop
 //    with the window shown, against the same loop without the window.
+// 3. A recording finishing while it is open: from writing its information file to the list
+//    showing it (the watch's gathering delay of 0.1 s included).
 //
 // The folders hold real information files (written by SaveVideoLogInfo) beside empty video
 // files, one recording a minute. They are made once under $TANDREL_BENCH_DIR (by default
@@ -116,8 +118,9 @@ int main(int argc, char** argv) {
         folders.push_back(RecordingFolder(count));
     }
 
-    std::printf("%-12s %12s %18s\n", "recordings", "open (ms)", "CPU open (ms/s)");
-    std::printf("%-12s %12s %18.1f\n", "no window", "-", IdleCpuPerSecond(seconds));
+    std::printf("%-12s %12s %18s %16s\n", "recordings", "open (ms)", "CPU open (ms/s)",
+                "new one (ms)");
+    std::printf("%-12s %12s %18.1f %16s\n", "no window", "-", IdleCpuPerSecond(seconds), "-");
     for (size_t i = 0; i < counts.size(); ++i) {
         const auto start = std::chrono::steady_clock::now();
         TVideoLoggerFrm form;
@@ -131,7 +134,26 @@ int main(int argc, char** argv) {
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();
         const double cpu = IdleCpuPerSecond(seconds);
-        std::printf("%-12d %12.0f %18.1f\n", counts[i], openMs, cpu);
+
+        // One more recording, a day after the last, taken away again afterwards.
+        TVideoLogInfo info;
+        info.StartTime = EncodeDateTime({2020, 1, 1, 0, 0, 0, 0}) + counts[i] / 1440.0 + 1.0;
+        info.Duration = 12.5;
+        info.FileName =
+            folders[i] + "Rec_" + FormatDateTime("yyyymmdd_hhnnss", info.StartTime) + ".wmv";
+        ::close(::open(info.FileName.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+        const auto written = std::chrono::steady_clock::now();
+        SaveVideoLogInfo(folders[i], info, true);
+        while (form.Records().size() < static_cast<size_t>(counts[i]) + 1) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        const double newMs =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - written)
+                .count();
+        fs::remove(info.FileName);
+        fs::remove(fs::path(folders[i]) / "LogInfo" /
+                   (fs::path(info.FileName).stem().string() + ".vli"));
+        std::printf("%-12d %12.0f %18.1f %16.0f\n", counts[i], openMs, cpu, newMs);
         std::fflush(stdout);
         form.close();
     }

@@ -188,7 +188,7 @@ bool TVideoLogInfoCache::Update(const std::string& Folder) {
             present[i] = 0;
         } else if (known->second.Size == status.st_size &&
                    known->second.ModifiedNs == Nanoseconds(status.st_mtim)) {
-            found[i] = known->second;
+            found[i] = std::move(known->second);  // only its times and listing are looked at later
         } else {
             toRead.push_back(i);
         }
@@ -224,6 +224,7 @@ bool TVideoLogInfoCache::Update(const std::string& Folder) {
 
     std::map<std::string, TEntry> entries;
     size_t listed = 0;
+    size_t paired = 0;
     for (size_t i = 0; i < names.size(); ++i) {
         if (!present[i]) {
             continue;
@@ -241,6 +242,7 @@ bool TVideoLogInfoCache::Update(const std::string& Folder) {
             changed = changed || wasListed;
             continue;
         }
+        paired += video != videos.end() && video->second == TVideoKind::RegularFile ? 1 : 0;
         entry.Listed = entry.Readable && video->second == TVideoKind::RegularFile;
         changed = changed || wasListed != entry.Listed ||
                   (entry.Listed && (entry.Info.StartTime != before->Info.StartTime ||
@@ -257,6 +259,10 @@ bool TVideoLogInfoCache::Update(const std::string& Folder) {
     }
     FEntries = std::move(entries);
     FListed = listed;
+    FUnpaired = static_cast<size_t>(
+                    std::count_if(videos.begin(), videos.end(),
+                                  [](const auto& v) { return v.second == TVideoKind::RegularFile; })) -
+                paired;
     return changed;
 }
 
@@ -275,6 +281,7 @@ void TVideoLogInfoCache::Clear() {
     FFolder.clear();
     FEntries.clear();
     FListed = 0;
+    FUnpaired = 0;
     FFolderStamp = {};
     FInfoFolderStamp = {};
     FUnsettled = false;

@@ -24,6 +24,9 @@ public:
     // The listed records, in list order.
     TVideoLogInfoList Records() const;
     size_t Count() const { return FListed; }
+    // Video files of the folder without an information file (recordings being made, or cut
+    // off by a crash), as the last Update found them.
+    size_t UnpairedVideos() const { return FUnpaired; }
     void Clear();
 
     // Information files read since the cache was made.
@@ -52,6 +55,7 @@ private:
     // By the information file's name, which is also the list order.
     std::map<std::string, TEntry> FEntries;
     size_t FListed = 0;
+    size_t FUnpaired = 0;
     TFolderStamp FFolderStamp;
     TFolderStamp FInfoFolderStamp;
     bool FUnsettled = false;

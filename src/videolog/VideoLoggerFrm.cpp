@@ -236,15 +236,10 @@ void TVideoLoggerFrm::FormShow() {
     try {
         Timer1->setInterval(1000);
         RefreshTexts();
-        // Recordings cut off by a crash get their information files first, so they are listed.
-        for (const std::string* folder : {&FMotionFolder, &FConstantFolder}) {
-            if (!folder->empty()) {
-                RepairRecordingInfo(*folder);
-            }
-        }
         FCache.Clear();
         FModel->Clear();
         RefreshForm();
+        RepairShownFolder();
         if (FModel->rowCount() > 0) {
             SelectRow(0);
         }
@@ -285,6 +280,14 @@ void TVideoLoggerFrm::RefreshForm() {
         UpdatePlayButton();
     } catch (...) {
         LogMessage("Error in TVideoLoggerFrm.RefreshForm call...");
+    }
+}
+
+void TVideoLoggerFrm::RepairShownFolder() {
+    // Recordings cut off by a crash get their information files, so they are listed too. Only
+    // a folder with videos that have none is looked through again for them.
+    if (!FFolder.empty() && FCache.UnpairedVideos() > 0 && RepairRecordingInfo(FFolder) > 0) {
+        RefreshForm();
     }
 }
 
@@ -391,6 +394,7 @@ void TVideoLoggerFrm::cbFolderChange() {
     FFolder = folder;
     ClearForm();
     RefreshForm();
+    RepairShownFolder();
     if (FModel->rowCount() > 0) {
         SelectRow(0);
     }

@@ -72,6 +72,7 @@ private:
     void PlaceComponents();
     // The folder's time stamps moved: the watch missed something, or there is no watch.
     void CheckFolder();
+    void RepairShownFolder();
     // Watches the folder and its information folder, as far as they exist.
     void WatchFolder();
     void SelectRow(int Row);

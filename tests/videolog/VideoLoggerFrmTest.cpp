@@ -21,6 +21,8 @@
 #include "localisation/LanguageFile.h"
 #include "localisation/TempFolder.h"
 #include "platform/DateTime.h"
+#include "platform/MediaFramework.h"
+#include "support/PlaybackTestFiles.h"
 #include "videolog/VideoLogInfo.h"
 #include "videolog/VideoLogPreviewForm.h"
 
@@ -203,6 +205,19 @@ TEST_F(VideoLoggerFrmTest, TheFirstRecordingOfANewFolderIsListed) {
     ASSERT_TRUE(SaveVideoLogInfo(folder, {At(10, 9, 15, 0), 8, video}, true));
     ASSERT_TRUE(QTest::qWaitFor([&] { return Rows(*form) == 1; }, 3000));
     EXPECT_EQ(Cell(*form, 0, 2), "8.0s");
+}
+
+TEST_F(VideoLoggerFrmTest, ARecordingCutOffByACrashIsListedWhenTheWindowOpens) {
+    ASSERT_TRUE(InitializeMediaFramework());
+    RecordingFolder folder;
+    folder.Add("20261210_091500", At(10, 9, 15, 0), 10);
+    // A video without its information file, as a killed program leaves it.
+    ASSERT_TRUE(PlaybackTestFiles::MakeOwnRecording(folder.Path() + "Rec_20261210_093000.wmv", 1.0));
+    auto form = Open(folder.Path());
+    ASSERT_EQ(Rows(*form), 2);
+    EXPECT_EQ(Cell(*form, 1, 1), "10.12.2026 09:30:00");
+    EXPECT_TRUE(fs::exists(folder.Path() + "LogInfo/Rec_20261210_093000.vli"));
+    EXPECT_EQ(form->SelectedIndex(), 0);
 }
 
 TEST_F(VideoLoggerFrmTest, ARecordingReplacedByAnotherShowsTheNewOne) {
