@@ -136,8 +136,8 @@ bool TVideoLogInfoCache::Recent(const TFolderStamp& Stamp) {
     return Stamp.Exists && Nanoseconds(now) - Stamp.ChangedNs < 2'000'000'000;
 }
 
-bool TVideoLogInfoCache::FolderChanged() const {
-    return FUnsettled || StampOf(FFolder) != FFolderStamp ||
+bool TVideoLogInfoCache::FolderChanged(bool WatchReports) const {
+    return (FUnsettled && !WatchReports) || StampOf(FFolder) != FFolderStamp ||
            StampOf(FFolder + "LogInfo/") != FInfoFolderStamp;
 }
 

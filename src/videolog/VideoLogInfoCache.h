@@ -19,8 +19,9 @@ public:
     bool Update(const std::string& Folder);
     // Whether the entries of the folder or of its information folder may have changed since
     // the last Update: two status reads, whatever the length of the history. A look made while
-    // a folder's time stamp was still current counts as unsettled and asks for one more.
-    bool FolderChanged() const;
+    // a folder's time stamp was still current counts as unsettled and asks for one more, unless
+    // a watch reports the folders' changes anyway (WatchReports).
+    bool FolderChanged(bool WatchReports = false) const;
     // The listed records, in list order.
     TVideoLogInfoList Records() const;
     size_t Count() const { return FListed; }

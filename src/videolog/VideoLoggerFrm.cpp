@@ -292,7 +292,7 @@ void TVideoLoggerFrm::RepairShownFolder() {
 }
 
 void TVideoLoggerFrm::CheckFolder() {
-    if (FCache.FolderChanged()) {
+    if (FCache.FolderChanged(FWatching)) {
         RefreshForm();
     }
 }
@@ -311,9 +311,11 @@ void TVideoLoggerFrm::WatchFolder() {
             FWatcher->removePath(path);
         }
     }
+    // Where a folder cannot be watched, Timer1's check of the stamps stands in.
+    FWatching = !wanted.isEmpty();
     for (const QString& path : wanted) {
         if (!watched.contains(path)) {
-            FWatcher->addPath(path);  // where it cannot, Timer1's check of the stamps remains
+            FWatching = FWatcher->addPath(path) && FWatching;
         }
     }
 }

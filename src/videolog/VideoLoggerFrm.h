@@ -92,6 +92,8 @@ private:
     QFileSystemWatcher* FWatcher = nullptr;
     // Gathers the watch's reports of one change (a file written, then renamed) into one look.
     QTimer* FWatchDelay = nullptr;
+    // Both folders are watched: the watch reports every change of their entries.
+    bool FWatching = false;
 
     std::string FFolder;
     std::string FMotionFolder;
