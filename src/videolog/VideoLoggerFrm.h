@@ -22,7 +22,7 @@ class TVideoLogTableModel;
 // start date and time, length), kept up to date while it is open, keeping the selection and
 // the scroll position. The folder is watched, and only information files that came or changed
 // are read; a check of the folders' time stamps every second stands in for the watch where it
-// fails. Play Video or a double-click opens the selected recording in the preview window, Play Video or a double-click opens the selected recording in the preview window,
+// fails. Play Video or a double-click opens the selected recording in the preview window,
 // whose previous and next buttons step through this list. When a folder of continually running
 // recordings is given, a choice above the buttons switches between it and the motion folder.
 class TVideoLoggerFrm : public QDialog {
@@ -70,8 +70,10 @@ protected:
 private:
     void CreateComponents();
     void PlaceComponents();
-    // The folder's time stamps moved: the watch missed something, or there is no watch.
+    // Timer1: looks again when the folders' time stamps moved (the watch missed something, or
+    // there is no watch).
     void CheckFolder();
+    // Makes the missing information files of recordings cut off by a crash in the folder shown.
     void RepairShownFolder();
     // Watches the folder and its information folder, as far as they exist.
     void WatchFolder();
