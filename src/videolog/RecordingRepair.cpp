@@ -1,9 +1,12 @@
 #include "videolog/RecordingRepair.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 
-#include <filesystem>
+#include <functional>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/DateTime.h"
@@ -15,8 +18,6 @@
 #include "videolog/VideoLogInfo.h"
 
 namespace {
-
-namespace fs = std::filesystem;
 
 int Digits(const std::string& Text, size_t From, size_t Count) {
     int value = 0;
@@ -34,6 +35,25 @@ bool BeingWritten(const std::string& FileName) {
         return true;  // not a regular file: nothing to repair
     }
     return ::flock(fd.Get(), LOCK_SH | LOCK_NB) != 0;
+}
+
+// Calls Visit for every entry of Folder; nothing when it cannot be listed.
+void ForEachFolderEntry(const std::string& Folder,
+                        const std::function<void(const dirent& Entry)>& Visit) {
+    DIR* folder = ::opendir(Folder.c_str());
+    if (folder == nullptr) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(folder)) {
+        Visit(*entry);
+    }
+    ::closedir(folder);
+}
+
+// A regular file itself, not a link to one.
+bool IsRegularFile(const std::string& Path) {
+    struct stat status {};
+    return ::lstat(Path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 }  // namespace
@@ -63,21 +83,25 @@ int RepairRecordingInfo(const std::string& Folder) {
     int made = 0;
     try {
         const std::string folder = IncludeTrailingPathDelimiter(Folder);
-        std::error_code error;
+        // Each folder is listed once: a long history costs two listings, not a look per
+        // recording.
         std::vector<std::string> names;
-        for (fs::directory_iterator it(folder, error), end; !error && it != end;
-             it.increment(error)) {
-            const std::string name = it->path().filename().string();
-            if (IsRecordingFileName(name) && !it->is_symlink(error) &&
-                it->is_regular_file(error)) {
-                names.push_back(name);
+        ForEachFolderEntry(folder, [&](const dirent& entry) {
+            if (IsRecordingFileName(entry.d_name) &&
+                (entry.d_type == DT_REG ||
+                 (entry.d_type == DT_UNKNOWN && IsRegularFile(folder + entry.d_name)))) {
+                names.emplace_back(entry.d_name);
             }
-        }
+        });
+        std::unordered_set<std::string> infoNames;
+        ForEachFolderEntry(folder + "LogInfo/",
+                           [&](const dirent& entry) { infoNames.emplace(entry.d_name); });
         for (const std::string& name : names) {
             const std::string video = folder + name;
-            const std::string info = folder + "LogInfo/" + fs::path(name).stem().string() + ".vli";
+            const std::string infoName = name.substr(0, name.size() - 4) + ".vli";
+            const std::string info = folder + "LogInfo/" + infoName;
             TVideoLogInfo record;
-            if (NameTaken(info) || !StartTimeFromRecordingName(name, record.StartTime) ||
+            if (infoNames.count(infoName) != 0 || NameTaken(info) || !StartTimeFromRecordingName(name, record.StartTime) ||
                 BeingWritten(video)) {
                 continue;
             }

@@ -213,6 +213,7 @@ void TVNTTrackBar::paintEvent(QPaintEvent*) {
 
 void TVNTTrackBar::PaintBar(QImage& image) {
     QPainter p(&image);
+    FGridLabels.clear();
     p.fillRect(rect(), ToQColor(FOutsideColor));
     if (width() < 30 || height() < 24) {
         return;  // too small for a bar: only the surrounding colour
@@ -252,19 +253,32 @@ void TVNTTrackBar::PaintTimeGrid(QPainter& p, const TTrackBarGeometry& g) {
     const QFontMetrics metrics(font);
     const auto textWidth = [&](const QString& text) { return metrics.horizontalAdvance(text); };
 
-    const int32_t zeroWidth = textWidth(QString::fromStdString(TimeText(0.0)));
-    const int32_t labels = (width() - 2 * kTrackBarSideMargin) / (zeroWidth + 10);
-    const double step = GridStep(FRangeMax, std::max(labels, 0) + 1);
-    if (step == 0.0) {
-        return;
+    // No label is wider than the longest time with every digit the font's widest.
+    QChar widestDigit = '0';
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        if (metrics.horizontalAdvance(QChar(digit)) > metrics.horizontalAdvance(widestDigit)) {
+            widestDigit = QChar(digit);
+        }
     }
+    QString widest = QString::fromStdString(TimeText(std::max(FRangeMax, 0.0)));
+    for (QChar& c : widest) {
+        if (c.isDigit()) {
+            c = widestDigit;
+        }
+    }
+    // Two labels a label's width apart touch; a gap, and a pixel for each of the two roundings
+    // of a label's place, keep them apart.
+    constexpr int32_t kLabelGap = 6;
+    const double step = LabelStep(FRangeMax, g.BarWidth - 2 * g.BarBorder,
+                                  textWidth(widest) + 1 + kLabelGap + 2);
     const int32_t tickTop = g.BarHeight + 2;
     const int32_t tickBottom = g.BarHeight + 8;
     const auto tick = [&](int32_t x) { FillSpan(p, x, tickTop, x + 1, tickBottom, FTextColor); };
     const auto label = [&](int32_t x, const QString& text) {
         const int32_t w = textWidth(text);
-        p.drawText(QRect(x - w / 2, tickBottom, w + 1, metrics.height()),
-                   Qt::AlignLeft | Qt::AlignTop, text);
+        const QRect at(x - w / 2, tickBottom, w + 1, metrics.height());
+        p.drawText(at, Qt::AlignLeft | Qt::AlignTop, text);
+        FGridLabels.push_back(at);
     };
     const int32_t maxX = TrackBarPositionToX(FMaxValue, FMaxValue, g);
 
@@ -272,7 +286,7 @@ void TVNTTrackBar::PaintTimeGrid(QPainter& p, const TTrackBarGeometry& g) {
     tick(zeroX);
     label(zeroX, QString::fromStdString(TimeText(0.0)));
     tick(maxX);
-    for (int32_t k = 1; k <= kMaxGridLabels; ++k) {
+    for (int32_t k = 1; step > 0.0 && k <= kMaxGridLabels; ++k) {
         const double t = k * step;
         if (t > FRangeMax) {
             break;

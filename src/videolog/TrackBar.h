@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <vector>
 
 #include "videolog/ControlColors.h"
 #include "videolog/TrackBarScale.h"
@@ -78,6 +79,8 @@ public:
     int32_t BarOffset() const { return FBarOffset; }
     int32_t BarBorder() const { return FBarBorder; }
     int32_t SliderHeight() const { return FSliderHeight; }
+    // Where the time labels were written, one rectangle each, left to right.
+    const std::vector<QRect>& GridLabels() const { return FGridLabels; }
 
 signals:
     void OnChange();
@@ -118,6 +121,7 @@ private:
     int32_t FSliderHeight = 0;
     TSliderPos FSliderPos;
     TBarPos FBarPos;
+    std::vector<QRect> FGridLabels;
     bool FShowGrid = true;
     bool FIsDraging = false;
     bool FLockPosition = false;

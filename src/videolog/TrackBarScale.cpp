@@ -80,10 +80,15 @@ int32_t TrackBarPositionOfSeconds(double Seconds, int32_t MaxValue, double Range
     return std::clamp(RoundHalfEven(MaxValue * Seconds / RangeMax), 0, MaxValue);
 }
 
+namespace {
+
+constexpr double kLadder[] = {1,    2,    5,     10,    15,    30,   45,   60,
+                              90,   120,  300,   600,   900,   1800, 2700, 3600,
+                              5400, 7200, 10800, 21600, 43200, 64800};
+
+}  // namespace
+
 double GridStep(double RangeMax, int32_t Labels) {
-    static constexpr double kLadder[] = {1,    2,    5,     10,    15,    30,   45,   60,
-                                         90,   120,  300,   600,   900,   1800, 2700, 3600,
-                                         5400, 7200, 10800, 21600, 43200, 64800};
     if (Labels <= 0) {
         return 0.0;
     }
@@ -97,6 +102,31 @@ double GridStep(double RangeMax, int32_t Labels) {
         }
     }
     return 0.0;
+}
+
+double LabelStep(double RangeMax, double Pixels, double MinSpacing) {
+    if (!(RangeMax > 0.0) || !(Pixels > 0.0) || !(MinSpacing > 0.0)) {
+        return 0.0;
+    }
+    // The smallest step whose pixels reach the spacing.
+    const double least = MinSpacing * RangeMax / Pixels;
+    double step = 0.0;
+    for (const double s : kLadder) {
+        if (s >= least) {
+            step = s;
+            break;
+        }
+    }
+    // Longer than the ladder: whole days, 1, 2, 5 times a power of ten.
+    for (double days = 1.0; step == 0.0 && days * 86400.0 <= RangeMax; days *= 10.0) {
+        for (const double m : {1.0, 2.0, 5.0}) {
+            if (m * days * 86400.0 >= least) {
+                step = m * days * 86400.0;
+                break;
+            }
+        }
+    }
+    return step > 0.0 && step <= RangeMax ? step : 0.0;
 }
 
 std::string TimeText(double Seconds) {

@@ -65,6 +65,12 @@ int32_t TrackBarPositionOfSeconds(double Seconds, int32_t MaxValue, double Range
 // RangeMax / Labels; 0 (no grid) when that is 64800 or more, or when there are no labels.
 double GridStep(double RangeMax, int32_t Labels);
 
+// The step between labelled grid lines at which neighbouring labels keep apart: the first of
+// GridStep's steps, then of 1, 2, 5, 10, 20, 50, ... days, that puts at least MinSpacing pixels
+// between two labels on a bar Pixels wide standing for RangeMax seconds. 0 when no step up to
+// RangeMax does (only the label at 0 fits), or when a value is not positive.
+double LabelStep(double RangeMax, double Pixels, double MinSpacing);
+
 // "hh:mm:ss.cc", with whole days in front as "(d) hh:mm:ss.cc"; the seconds are rounded to
 // hundredths first. Negative (or not a number) gives "--:--:--.--".
 std::string TimeText(double Seconds);

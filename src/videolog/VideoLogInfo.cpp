@@ -20,9 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kNamingFailure = "Error in VideoLoggerFrm::GenerateAutoRecFileName call...";
-// An information file is two short lines; reading stops well after them, so a large or binary
-// file costs nothing.
-constexpr std::streamsize kMaxInfoBytes = 4096;
 // Lengths beyond this are not a recording of this program (the longest file is a few hours).
 constexpr double kMaxDurationSeconds = 30.0 * 86400.0;
 // Date-times from 1 January 1900 to 31 December 9999.
@@ -35,13 +32,8 @@ std::string WithExtension(const std::string& path, const std::string& extension)
     return fs::path(path).replace_extension(extension).string();
 }
 
-// The lines of the start of a file, split at CR LF, LF or CR. Only a regular file is read: a
-// pipe or a link planted in the folder yields no lines (and never blocks).
-std::vector<std::string> ReadLeadingLines(const std::string& fileName) {
-    std::string text;
-    if (!ReadRegularFileStart(fileName, static_cast<size_t>(kMaxInfoBytes), text)) {
-        return {};
-    }
+// The lines of a text, split at CR LF, LF or CR.
+std::vector<std::string> LinesOf(const std::string& text) {
     std::vector<std::string> lines;
     std::string line;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -62,9 +54,18 @@ std::vector<std::string> ReadLeadingLines(const std::string& fileName) {
     return lines;
 }
 
-// The record an information file describes, or false when it is not one.
-bool ReadInfoFile(const std::string& fileName, TVideoLogInfo& info) {
-    const std::vector<std::string> lines = ReadLeadingLines(fileName);
+}  // namespace
+
+bool ReadVideoLogInfoFile(const std::string& fileName, TVideoLogInfo& info) {
+    // Only a regular file is read: a pipe or a link planted in the folder yields nothing (and
+    // never blocks).
+    std::string text;
+    return ReadRegularFileStart(fileName, kVideoLogInfoMaxBytes, text) &&
+           ParseVideoLogInfo(text, info);
+}
+
+bool ParseVideoLogInfo(const std::string& Text, TVideoLogInfo& info) {
+    const std::vector<std::string> lines = LinesOf(Text);
     if (lines.size() < 2) {
         return false;
     }
@@ -81,8 +82,6 @@ bool ReadInfoFile(const std::string& fileName, TVideoLogInfo& info) {
     info.Duration = duration;
     return true;
 }
-
-}  // namespace
 
 std::string FormatVideoLogNumber(double Value) {
     char text[64];
@@ -244,7 +243,7 @@ bool LoadVideoLogInfoList(const std::string& Folder, TVideoLogInfoList* List) {
         std::sort(files.begin(), files.end());
         for (const std::string& file : files) {
             auto info = std::make_unique<TVideoLogInfo>();
-            if (!ReadInfoFile(file, *info)) {
+            if (!ReadVideoLogInfoFile(file, *info)) {
                 continue;
             }
             info->FileName = Folder + fs::path(file).stem().string() + ".wmv";

@@ -55,6 +55,15 @@ bool SaveVideoLogInfo(const std::string& Folder, const TVideoLogInfo& Info,
 // information file exists.
 bool LoadVideoLogInfoList(const std::string& Folder, TVideoLogInfoList* List);
 
+// Reads the start time and length an information file holds into Info (its FileName is left
+// alone); false, Info untouched, when the file cannot be read as a recording (as above).
+bool ReadVideoLogInfoFile(const std::string& FileName, TVideoLogInfo& Info);
+// The same from the text read from the start of such a file.
+bool ParseVideoLogInfo(const std::string& Text, TVideoLogInfo& Info);
+// An information file is two short lines; reading stops well after them, so a large or binary
+// file costs nothing.
+constexpr size_t kVideoLogInfoMaxBytes = 4096;
+
 // Disposes every record, last to first, and empties the list; a null list is left alone.
 void ClearVideoLogInfoList(TVideoLogInfoList* List);
 

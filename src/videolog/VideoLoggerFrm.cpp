@@ -3,17 +3,22 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLocale>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollBar>
-#include <QTableWidget>
+#include <QStyle>
+#include <QTableView>
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
+
+#include <algorithm>
 
 #include "localisation/UiText.h"
 #include "platform/DateTime.h"
@@ -21,6 +26,7 @@
 #include "ui/DialogLayout.h"
 #include "videolog/RecordingRepair.h"
 #include "videolog/VideoLogPreviewForm.h"
+#include "videolog/VideoLogTableModel.h"
 
 namespace {
 
@@ -30,17 +36,21 @@ TVideoLoggerOpenFolderHook gOpenFolderHook;
 constexpr int DesignWidth = 379;
 constexpr int DesignHeight = 327;
 
-// One decimal and the letter s, with the decimal separator of the user's locale: "60.0s".
-QString DurationText(double Seconds) {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(Seconds, 'f', 1) + "s";
-}
-
-// What a row shows; a reload whose keys differ from the shown ones is shown.
-std::string RowKey(const TVideoLogInfo& Info) {
-    return Info.FileName + '\n' + std::to_string(Info.StartTime) + '\n' +
-           std::to_string(Info.Duration);
+// The text with every digit replaced by the widest one of the font: as wide as any number of
+// that form can be.
+int WidestWidth(const QFontMetrics& Metrics, QString Text) {
+    QChar widest = '0';
+    for (char digit = '0'; digit <= '9'; ++digit) {
+        if (Metrics.horizontalAdvance(QChar(digit)) > Metrics.horizontalAdvance(widest)) {
+            widest = QChar(digit);
+        }
+    }
+    for (QChar& c : Text) {
+        if (c.isDigit()) {
+            c = widest;
+        }
+    }
+    return Metrics.horizontalAdvance(Text);
 }
 
 }  // namespace
@@ -57,22 +67,27 @@ TVideoLoggerFrm::TVideoLoggerFrm(QWidget* AOwner) : QDialog(AOwner) {
 
 TVideoLoggerFrm::~TVideoLoggerFrm() {
     qApp->removeEventFilter(this);
-    ClearVideoLogInfoList(&FVideoList);
 }
 
+const TVideoLogInfoList& TVideoLoggerFrm::Records() const { return FModel->Records(); }
+
 void TVideoLoggerFrm::CreateComponents() {
-    lvVideoList = new QTableWidget(0, 3, this);
+    FModel = new TVideoLogTableModel(this);
+    lvVideoList = new QTableView(this);
     lvVideoList->setObjectName("lvVideoList");
-    lvVideoList->setHorizontalHeaderLabels({"#", "Date and Time", "Duration (s)"});
+    lvVideoList->setModel(FModel);
     lvVideoList->verticalHeader()->hide();
+    // Rows of one height: the view places any row without asking the model for its size.
+    lvVideoList->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    lvVideoList->verticalHeader()->setDefaultSectionSize(
+        lvVideoList->verticalHeader()->minimumSectionSize());
     lvVideoList->setShowGrid(true);
     lvVideoList->setSelectionBehavior(QAbstractItemView::SelectRows);
     lvVideoList->setSelectionMode(QAbstractItemView::SingleSelection);
     lvVideoList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lvVideoList->setWordWrap(false);
     lvVideoList->horizontalHeader()->setStretchLastSection(false);
-    lvVideoList->setColumnWidth(1, 200);
-    lvVideoList->setColumnWidth(2, 100);
+    lvVideoList->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     // The selection stays as visible when the list does not have the focus.
     QPalette keep = lvVideoList->palette();
     keep.setColor(QPalette::Inactive, QPalette::Highlight,
@@ -80,9 +95,10 @@ void TVideoLoggerFrm::CreateComponents() {
     keep.setColor(QPalette::Inactive, QPalette::HighlightedText,
                   keep.color(QPalette::Active, QPalette::HighlightedText));
     lvVideoList->setPalette(keep);
-    connect(lvVideoList, &QTableWidget::itemClicked, this, [this] { lvVideoListClick(); });
-    connect(lvVideoList, &QTableWidget::itemSelectionChanged, this, [this] { UpdatePlayButton(); });
-    connect(lvVideoList, &QTableWidget::itemDoubleClicked, this, [this] { lvVideoListDblClick(); });
+    connect(lvVideoList, &QTableView::clicked, this, [this] { lvVideoListClick(); });
+    connect(lvVideoList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { UpdatePlayButton(); });
+    connect(lvVideoList, &QTableView::doubleClicked, this, [this] { lvVideoListDblClick(); });
     lvVideoList->installEventFilter(this);
 
     btnPlayVideo = new QPushButton("Play Video", this);
@@ -97,9 +113,16 @@ void TVideoLoggerFrm::CreateComponents() {
     cbFolder->hide();
     connect(cbFolder, &QComboBox::currentIndexChanged, this, [this] { cbFolderChange(); });
 
+    FWatcher = new QFileSystemWatcher(this);
+    FWatchDelay = new QTimer(this);
+    FWatchDelay->setSingleShot(true);
+    FWatchDelay->setInterval(100);
+    connect(FWatcher, &QFileSystemWatcher::directoryChanged, FWatchDelay,
+            qOverload<>(&QTimer::start));
+    connect(FWatchDelay, &QTimer::timeout, this, [this] { RefreshForm(); });
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, [this] { RefreshForm(); });
+    connect(Timer1, &QTimer::timeout, this, [this] { CheckFolder(); });
     PlaceComponents();
 }
 
@@ -141,18 +164,14 @@ void TVideoLoggerFrm::SetConstantFolder(const std::string& Folder) {
 
 void TVideoLoggerFrm::RefreshTexts() {
     setWindowTitle(UiText(txtVideoLog));
-    lvVideoList->setHorizontalHeaderLabels(
-        {"#", UiText(txtCreationDateAndTime), UiText(txtDurationSeconds)});
+    FModel->SetHeaders({"#", UiText(txtCreationDateAndTime), UiText(txtDurationSeconds)});
     btnPlayVideo->setText(UiText(txtPlayVideo));
     btnOpenFolder->setText(UiText(txtOpenFolder));
     if (cbFolder->count() == 2) {
         cbFolder->setItemText(0, UiText(txtMotionRecordings));
         cbFolder->setItemText(1, UiText(txtContinuousRecordings));
     }
-    // Columns and buttons grow with a longer translation; the list keeps the room between them.
-    QHeaderView* header = lvVideoList->horizontalHeader();
-    lvVideoList->setColumnWidth(1, std::max(200, header->sectionSizeHint(1)));
-    lvVideoList->setColumnWidth(2, std::max(100, header->sectionSizeHint(2)));
+    // Buttons grow with a longer translation; the list keeps the room between them.
     for (QPushButton* button : {btnPlayVideo, btnOpenFolder}) {
         button->resize(std::max(100, SizeForText(*button).width()), 25);
     }
@@ -162,7 +181,47 @@ void TVideoLoggerFrm::RefreshTexts() {
         setMinimumWidth(needed);
         resize(needed, height());
     }
+    SizeColumns();
     PlaceComponents();
+}
+
+void TVideoLoggerFrm::SizeColumns() {
+    const QFontMetrics metrics(lvVideoList->font());
+    // A cell draws its text between two margins of the style, beside a grid line.
+    const int margins =
+        2 * (lvVideoList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr,
+                                               lvVideoList) + 1) +
+        (lvVideoList->showGrid() ? 1 : 0) + 2;
+    const TVideoLogInfoList& records = FModel->Records();
+    double longest = 99999.9;  // room for recordings of a day without resizing
+    for (const auto& info : records) {
+        longest = std::max(longest, info->Duration);
+    }
+    TVideoLogInfo sample;
+    sample.StartTime = EncodeDateTime({2000, 12, 28, 20, 0, 0, 0});
+    const int contents[] = {
+        WidestWidth(metrics, TVideoLogTableModel::NumberText(
+                                 std::max(9999, static_cast<int>(records.size())) - 1)),
+        WidestWidth(metrics, TVideoLogTableModel::StartText(sample)),
+        WidestWidth(metrics, TVideoLogTableModel::DurationText(longest))};
+    QHeaderView* header = lvVideoList->horizontalHeader();
+    int total = 0;
+    for (int column = 0; column < 3; ++column) {
+        const int wanted = std::max(header->sectionSizeHint(column), contents[column] + margins);
+        // Columns only grow, so a width the user dragged wider is kept.
+        if (header->sectionSize(column) < wanted) {
+            lvVideoList->setColumnWidth(column, wanted);
+        }
+        total += header->sectionSize(column);
+    }
+    // The list's frame, a vertical scroll bar and the window's margins beside the columns.
+    const int needed =
+        total + 2 * lvVideoList->frameWidth() +
+        lvVideoList->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, lvVideoList) + 16;
+    if (needed > width()) {
+        setMinimumWidth(std::max(minimumWidth(), needed));
+        resize(needed, height());
+    }
 }
 
 void TVideoLoggerFrm::showEvent(QShowEvent* event) {
@@ -177,16 +236,12 @@ void TVideoLoggerFrm::FormShow() {
     try {
         Timer1->setInterval(1000);
         RefreshTexts();
-        // Recordings cut off by a crash get their information files first, so they are listed.
-        for (const std::string* folder : {&FMotionFolder, &FConstantFolder}) {
-            if (!folder->empty()) {
-                RepairRecordingInfo(*folder);
-            }
-        }
-        ClearVideoLogInfoList(&FVideoList);
+        FCache.Clear();
+        FModel->Clear();
         RefreshForm();
-        if (lvVideoList->rowCount() > 0) {
-            lvVideoList->selectRow(0);
+        RepairShownFolder();
+        if (FModel->rowCount() > 0) {
+            SelectRow(0);
         }
         UpdatePlayButton();
         Timer1->start();
@@ -197,82 +252,96 @@ void TVideoLoggerFrm::FormShow() {
 
 void TVideoLoggerFrm::RefreshForm() {
     try {
-        LoadVideoLogInfoList(FFolder, &FVideoList);
-        std::vector<std::string> keys;
-        keys.reserve(FVideoList.size());
-        for (const auto& info : FVideoList) {
-            keys.push_back(RowKey(*info));
-        }
-        // A changed set of recordings is shown, also when their number stayed the same.
-        if (keys == FShownKeys) {
+        const bool changed = FCache.Update(FFolder);
+        WatchFolder();
+        if (!changed && static_cast<size_t>(FModel->rowCount()) == FCache.Count()) {
             return;
         }
-        FShownKeys = std::move(keys);
-        FillList(SelectedIndex(), lvVideoList->horizontalScrollBar()->value(),
-                 lvVideoList->verticalScrollBar()->value());
+        // The selected recording stays selected when others come or go; when it went itself,
+        // the row at its place is selected.
+        const int selected = SelectedIndex();
+        const std::string selectedFile =
+            selected >= 0 ? Records()[static_cast<size_t>(selected)]->FileName : std::string();
+        const int horizontalScroll = lvVideoList->horizontalScrollBar()->value();
+        const int verticalScroll = lvVideoList->verticalScrollBar()->value();
+        FModel->SetRecords(FCache.Records());
+        if (SelectedIndex() < 0 && selected >= 0 && FModel->rowCount() > 0) {
+            const TVideoLogInfoList& records = Records();
+            const auto found = std::lower_bound(
+                records.begin(), records.end(), selectedFile,
+                [](const auto& info, const std::string& name) { return info->FileName < name; });
+            SelectRow(found != records.end() && (*found)->FileName == selectedFile
+                          ? static_cast<int>(found - records.begin())
+                          : std::min(selected, FModel->rowCount() - 1));
+        }
+        lvVideoList->horizontalScrollBar()->setValue(horizontalScroll);
+        lvVideoList->verticalScrollBar()->setValue(verticalScroll);
+        SizeColumns();
+        UpdatePlayButton();
     } catch (...) {
         LogMessage("Error in TVideoLoggerFrm.RefreshForm call...");
     }
 }
 
-void TVideoLoggerFrm::FillList(int Selected, int HorizontalScroll, int VerticalScroll) {
-    // The selected recording stays selected when others come or go; when it went itself, the
-    // row at its place is selected.
-    std::string selectedFile;
-    if (Selected >= 0 && Selected < lvVideoList->rowCount()) {
-        selectedFile = lvVideoList->item(Selected, 0)->data(Qt::UserRole).toString().toStdString();
+void TVideoLoggerFrm::RepairShownFolder() {
+    // Recordings cut off by a crash get their information files, so they are listed too. Only
+    // a folder with videos that have none is looked through again for them.
+    if (!FFolder.empty() && FCache.UnpairedVideos() > 0 && RepairRecordingInfo(FFolder) > 0) {
+        RefreshForm();
     }
-    lvVideoList->setUpdatesEnabled(false);
-    const QSignalBlocker quiet(lvVideoList);
-    lvVideoList->clearContents();
-    lvVideoList->setRowCount(static_cast<int>(FVideoList.size()));
-    int reselect = Selected;
-    for (size_t i = 0; i < FVideoList.size(); ++i) {
-        const TVideoLogInfo& info = *FVideoList[i];
-        auto* number = new QTableWidgetItem(QString::number(i + 1));
-        number->setData(Qt::UserRole, QString::fromStdString(info.FileName));
-        lvVideoList->setItem(static_cast<int>(i), 0, number);
-        lvVideoList->setItem(static_cast<int>(i), 1,
-                             new QTableWidgetItem(QString::fromStdString(
-                                 FormatDateTime("dd.mm.yyyy hh:nn:ss", info.StartTime))));
-        lvVideoList->setItem(static_cast<int>(i), 2,
-                             new QTableWidgetItem(DurationText(info.Duration)));
-        if (!selectedFile.empty() && info.FileName == selectedFile) {
-            reselect = static_cast<int>(i);
+}
+
+void TVideoLoggerFrm::CheckFolder() {
+    if (FCache.FolderChanged(FWatching)) {
+        RefreshForm();
+    }
+}
+
+void TVideoLoggerFrm::WatchFolder() {
+    QStringList wanted;
+    const QString folder = QDir::cleanPath(QString::fromStdString(FFolder));
+    for (const QString& path : {folder, folder + "/LogInfo"}) {
+        if (!FFolder.empty() && QFileInfo(path).isDir()) {
+            wanted.push_back(path);
         }
     }
-    lvVideoList->setUpdatesEnabled(true);
-    if (reselect >= lvVideoList->rowCount()) {
-        reselect = lvVideoList->rowCount() - 1;
+    const QStringList watched = FWatcher->directories();
+    for (const QString& path : watched) {
+        if (!wanted.contains(path)) {
+            FWatcher->removePath(path);
+        }
     }
-    lvVideoList->clearSelection();
-    if (reselect >= 0) {
-        lvVideoList->setCurrentCell(reselect, 0, QItemSelectionModel::ClearAndSelect |
-                                                      QItemSelectionModel::Rows);
+    // Where a folder cannot be watched, Timer1's check of the stamps stands in.
+    FWatching = !wanted.isEmpty();
+    for (const QString& path : wanted) {
+        if (!watched.contains(path)) {
+            FWatching = FWatcher->addPath(path) && FWatching;
+        }
     }
-    lvVideoList->horizontalScrollBar()->setValue(HorizontalScroll);
-    lvVideoList->verticalScrollBar()->setValue(VerticalScroll);
-    UpdatePlayButton();
 }
 
 void TVideoLoggerFrm::ClearForm() {
-    lvVideoList->clearContents();
-    lvVideoList->setRowCount(0);
-    FShownKeys.clear();
+    FModel->Clear();
+    FCache.Clear();
     UpdatePlayButton();
 }
 
+void TVideoLoggerFrm::SelectRow(int Row) {
+    lvVideoList->selectionModel()->setCurrentIndex(
+        FModel->index(Row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
 int TVideoLoggerFrm::SelectedIndex() const {
-    const QList<QTableWidgetSelectionRange> ranges = lvVideoList->selectedRanges();
-    if (ranges.isEmpty()) {
+    const QItemSelection selection = lvVideoList->selectionModel()->selection();
+    if (selection.isEmpty()) {
         return -1;
     }
-    return ranges.first().topRow();
+    return selection.first().top();
 }
 
 void TVideoLoggerFrm::UpdatePlayButton() {
     const int index = SelectedIndex();
-    btnPlayVideo->setEnabled(index >= 0 && index < lvVideoList->rowCount());
+    btnPlayVideo->setEnabled(index >= 0 && index < FModel->rowCount());
 }
 
 void TVideoLoggerFrm::lvVideoListClick() { UpdatePlayButton(); }
@@ -281,10 +350,10 @@ void TVideoLoggerFrm::lvVideoListDblClick() { btnPlayVideoClick(); }
 
 void TVideoLoggerFrm::btnPlayVideoClick() {
     const int index = SelectedIndex();
-    if (index < 0 || index >= static_cast<int>(FVideoList.size())) {
+    if (index < 0 || index >= FModel->rowCount()) {
         return;
     }
-    FPlayingFileName = FVideoList[static_cast<size_t>(index)]->FileName;
+    FPlayingFileName = Records()[static_cast<size_t>(index)]->FileName;
     QPointer<TVideoLoggerFrm> self(this);
     ShowVideoLogPreviewForm(
         this, FPlayingFileName, 0,
@@ -293,17 +362,18 @@ void TVideoLoggerFrm::btnPlayVideoClick() {
 }
 
 bool TVideoLoggerFrm::StepFileName(int Step, std::string& FileName) {
-    for (size_t i = 0; i < FVideoList.size(); ++i) {
-        if (FVideoList[i]->FileName != FPlayingFileName) {
+    const TVideoLogInfoList& records = Records();
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (records[i]->FileName != FPlayingFileName) {
             continue;
         }
         const long next = static_cast<long>(i) + Step;
-        if (next < 0 || next >= static_cast<long>(FVideoList.size())) {
+        if (next < 0 || next >= static_cast<long>(records.size())) {
             return false;
         }
-        FPlayingFileName = FVideoList[static_cast<size_t>(next)]->FileName;
+        FPlayingFileName = records[static_cast<size_t>(next)]->FileName;
         FileName = FPlayingFileName;
-        lvVideoList->selectRow(static_cast<int>(next));
+        SelectRow(static_cast<int>(next));
         return true;
     }
     return false;
@@ -324,11 +394,11 @@ void TVideoLoggerFrm::cbFolderChange() {
         return;
     }
     FFolder = folder;
-    ClearVideoLogInfoList(&FVideoList);
     ClearForm();
     RefreshForm();
-    if (lvVideoList->rowCount() > 0) {
-        lvVideoList->selectRow(0);
+    RepairShownFolder();
+    if (FModel->rowCount() > 0) {
+        SelectRow(0);
     }
     UpdatePlayButton();
 }
@@ -365,7 +435,12 @@ void TVideoLoggerFrm::FormClose() {
     }
     FClosed = true;
     Timer1->stop();
-    ClearVideoLogInfoList(&FVideoList);
+    FWatchDelay->stop();
+    if (!FWatcher->directories().isEmpty()) {
+        FWatcher->removePaths(FWatcher->directories());
+    }
+    FModel->Clear();
+    FCache.Clear();
 }
 
 void TVideoLoggerFrm::closeEvent(QCloseEvent* event) {

@@ -9,15 +9,20 @@
 #include <vector>
 
 #include "videolog/VideoLogInfo.h"
+#include "videolog/VideoLogInfoCache.h"
 
 class QComboBox;
+class QFileSystemWatcher;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 class QTimer;
+class TVideoLogTableModel;
 
 // The "Video Log" window: the recordings of a folder from their information files (number,
-// start date and time, length), reloaded every second, keeping the selection and the scroll
-// position. Play Video or a double-click opens the selected recording in the preview window,
+// start date and time, length), kept up to date while it is open, keeping the selection and
+// the scroll position. The folder is watched, and only information files that came or changed
+// are read; a check of the folders' time stamps every second stands in for the watch where it
+// fails. Play Video or a double-click opens the selected recording in the preview window,
 // whose previous and next buttons step through this list. When a folder of continually running
 // recordings is given, a choice above the buttons switches between it and the motion folder.
 class TVideoLoggerFrm : public QDialog {
@@ -31,6 +36,7 @@ public:
     void SetConstantFolder(const std::string& Folder);
     const std::string& Folder() const { return FFolder; }
 
+    // Brings the list up to date with the folder (reading only what came or changed).
     void RefreshForm();
     void ClearForm();
     void RefreshTexts();
@@ -44,12 +50,14 @@ public:
     void btnOpenFolderClick();
     void cbFolderChange();
 
-    QTableWidget* VideoList() const { return lvVideoList; }
+    QTableView* VideoList() const { return lvVideoList; }
     QPushButton* PlayVideoButton() const { return btnPlayVideo; }
     QPushButton* OpenFolderButton() const { return btnOpenFolder; }
     QComboBox* FolderChoice() const { return cbFolder; }
     // The records listed, in list order.
-    const TVideoLogInfoList& Records() const { return FVideoList; }
+    const TVideoLogInfoList& Records() const;
+    // Information files read since the window was made.
+    uint64_t InfoFilesRead() const { return FCache.FilesRead(); }
     int SelectedIndex() const;
 
 protected:
@@ -62,23 +70,37 @@ protected:
 private:
     void CreateComponents();
     void PlaceComponents();
-    void FillList(int SelectedIndex, int HorizontalScroll, int VerticalScroll);
+    // Timer1: looks again when the folders' time stamps moved (the watch missed something, or
+    // there is no watch).
+    void CheckFolder();
+    // Makes the missing information files of recordings cut off by a crash in the folder shown.
+    void RepairShownFolder();
+    // Watches the folder and its information folder, as far as they exist.
+    void WatchFolder();
+    void SelectRow(int Row);
+    // Columns as wide as their headers and the widest texts they hold; the window grows to
+    // show them whole.
+    void SizeColumns();
     void UpdatePlayButton();
     // The file of the record before (Step -1) or after (Step 1) the one last played.
     bool StepFileName(int Step, std::string& FileName);
 
-    QTableWidget* lvVideoList = nullptr;
+    QTableView* lvVideoList = nullptr;
+    TVideoLogTableModel* FModel = nullptr;
     QPushButton* btnPlayVideo = nullptr;
     QPushButton* btnOpenFolder = nullptr;
     QComboBox* cbFolder = nullptr;
     QTimer* Timer1 = nullptr;
+    QFileSystemWatcher* FWatcher = nullptr;
+    // Gathers the watch's reports of one change (a file written, then renamed) into one look.
+    QTimer* FWatchDelay = nullptr;
+    // Both folders are watched: the watch reports every change of their entries.
+    bool FWatching = false;
 
     std::string FFolder;
     std::string FMotionFolder;
     std::string FConstantFolder;
-    TVideoLogInfoList FVideoList;
-    // What the list view shows: one entry per row, to see whether a reload changed anything.
-    std::vector<std::string> FShownKeys;
+    TVideoLogInfoCache FCache;
     // The recording the preview window shows, for its previous and next buttons.
     std::string FPlayingFileName;
     bool FShownOnce = false;

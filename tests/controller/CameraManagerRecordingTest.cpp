@@ -7,7 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QAbstractItemModel>
+#include <QTableView>
 #include <QTest>
 
 #include <algorithm>
@@ -379,7 +380,7 @@ TEST_F(CameraManagerLiveRecordingTest, TheVideosListShowsTheRecordingsOfTheLastR
     const auto previousList = SetVideoLoggerFormRunHook([&](TVideoLoggerFrm& form) {
         form.show();
         shownFolder = form.Folder();
-        listed = form.VideoList()->rowCount();
+        listed = form.VideoList()->model()->rowCount();
         EXPECT_FALSE(form.FolderChoice()->isHidden());  // the continuous folder can be chosen
         const auto previousPreview = SetVideoLogPreviewFormRunHook([&](TVideoLogPreviewFrm& preview) {
             preview.show();

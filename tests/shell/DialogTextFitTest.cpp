@@ -1,7 +1,8 @@
 // Every dialog of the program, opened offscreen in English and in each shipped translation with
 // the program's own look (Fusion, the style sheet, the dialogs' Tahoma), shows all its texts
-// whole: no label, button, check box or group box title is smaller than its text needs, and no
-// two of them cover each other.
+// whole: no label, button, check box or group box title is smaller than its text needs, no
+// two of them cover each other, and a table's columns hold their header texts and the texts of
+// the rows in view, inside the list.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPalette>
@@ -18,7 +20,11 @@
 #include <QStyleFactory>
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
+#include <QTableView>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -30,12 +36,15 @@
 #include "capture/CameraManagerSetupForm.h"
 #include "capture/DevicePropertiesDialog.h"
 #include "localisation/LanguageFile.h"
+#include "localisation/TempFolder.h"
 #include "localisation/TandrelTexts.h"
 #include "localisation/UiText.h"
+#include "platform/DateTime.h"
 #include "platform/MediaFramework.h"
 #include "shell/AboutForm.h"
 #include "ui/MessageDialog.h"
 #include "ui/VisualStyle.h"
+#include "videolog/VideoLogInfo.h"
 #include "videolog/VideoLogPreviewForm.h"
 #include "videolog/VideoLoggerFrm.h"
 
@@ -142,6 +151,48 @@ std::string Name(const QWidget& widget) {
         .toStdString();
 }
 
+// One line for every column of `table` whose header text or cell texts (of the rows in view)
+// are wider than the column, or that the list's edge cuts off.
+void CheckTable(const QTableView& table, std::vector<std::string>& problems) {
+    const QHeaderView* header = table.horizontalHeader();
+    const QAbstractItemModel* model = table.model();
+    if (model == nullptr) {
+        return;
+    }
+    const int firstRow = std::max(0, table.rowAt(0));
+    const int bottomRow = table.rowAt(table.viewport()->height() - 1);
+    const int lastRow = bottomRow < 0 ? model->rowCount() - 1 : bottomRow;
+    for (int column = 0; column < model->columnCount(); ++column) {
+        if (header->isSectionHidden(column)) {
+            continue;
+        }
+        const std::string what =
+            Name(table) + " column \"" +
+            model->headerData(column, Qt::Horizontal).toString().toStdString() + "\"";
+        const int width = header->sectionSize(column);
+        if (header->sectionSizeHint(column) > width) {
+            problems.push_back(what + " header needs " +
+                               std::to_string(header->sectionSizeHint(column)) + ", has " +
+                               std::to_string(width));
+        }
+        // A cell draws inside the grid line at its right.
+        const int grid = table.showGrid() ? 1 : 0;
+        for (int row = firstRow; row <= lastRow; ++row) {
+            const QModelIndex index = model->index(row, column);
+            const int needed = table.sizeHintForIndex(index).width() + grid;
+            if (needed > width) {
+                problems.push_back(what + " cell \"" + index.data().toString().toStdString() +
+                                   "\" needs " + std::to_string(needed) + ", has " +
+                                   std::to_string(width));
+            }
+        }
+        if (header->sectionViewportPosition(column) + width > table.viewport()->width()) {
+            problems.push_back(what + " is cut off by the edge of the list (" +
+                               std::to_string(table.viewport()->width()) + " wide)");
+        }
+    }
+}
+
 // One line for every text of `window` that is shown clipped or covered.
 std::vector<std::string> ClippedTexts(QWidget& window) {
     struct TShown {
@@ -153,6 +204,9 @@ std::vector<std::string> ClippedTexts(QWidget& window) {
     for (QWidget* widget : window.findChildren<QWidget*>()) {
         if (!widget->isVisibleTo(&window)) {
             continue;
+        }
+        if (const auto* table = qobject_cast<const QTableView*>(widget)) {
+            CheckTable(*table, problems);
         }
         const TTextNeed need = TextNeed(*widget);
         if (need.Text.isEmpty()) {
@@ -291,9 +345,19 @@ TEST_F(DialogTextFitTest, DeviceControlsDialog) {
 }
 
 TEST_F(DialogTextFitTest, VideoLogWindow) {
-    CheckEveryLanguage("Video log window", [](const auto& check) {
+    // Recordings up to the longest a day of continuous recording makes.
+    TempFolder temp;
+    const std::string folder = temp.Path() + "/";
+    for (int i = 0; i < 12; ++i) {
+        const TDateTime start = EncodeDateTime({2026, 12, 28, 10 + i, 0, 0, 0});
+        const std::string video =
+            folder + "Rec_" + FormatDateTime("yyyymmdd_hhnnss", start) + ".wmv";
+        std::ofstream(video) << "video";
+        ASSERT_TRUE(SaveVideoLogInfo(folder, {start, i == 3 ? 86399.9 : 5.5 * i, video}, true));
+    }
+    CheckEveryLanguage("Video log window", [&](const auto& check) {
         TVideoLoggerFrm form;
-        form.SetFolder("/nonexistent-motion/");
+        form.SetFolder(folder);
         form.SetConstantFolder("/nonexistent-continuous/");
         form.show();
         check(form);

@@ -121,6 +121,28 @@ TEST(TrackBarScaleTest, GridStep) {
     }
 }
 
+TEST(TrackBarScaleTest, LabelStep) {
+    const struct {
+        double rangeMax;
+        double pixels;
+        double spacing;
+        double step;
+    } cases[] = {
+        {30, 276, 60, 10},            // 6.5 s at least: the next step of the ladder
+        {100, 1000, 100, 10},         // exactly the spacing is enough
+        {30, 276, 276, 30},           // one label after the first, at the end
+        {30, 276, 300, 0},            // the first step that fits is past the end
+        {0.5, 276, 60, 0},            // shorter than the smallest step
+        {90000, 276, 80, 43200},      // half a day
+        {3000000, 276, 90, 1728000},  // beyond the ladder: 20 days
+        {0, 276, 60, 0},    {30, 0, 60, 0},    {30, 276, 0, 0},   {kNaN, 276, 60, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_DOUBLE_EQ(LabelStep(c.rangeMax, c.pixels, c.spacing), c.step)
+            << c.rangeMax << " s on " << c.pixels << " pixels, " << c.spacing << " apart";
+    }
+}
+
 TEST(TrackBarScaleTest, TimeText) {
     const struct {
         double seconds;

@@ -8,7 +8,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -212,6 +215,46 @@ TEST_F(TrackBarTest, TimeGridLabels) {
     bar.SetShowGrid(false);
     const QImage plain = Painted();
     EXPECT_EQ(plain.pixelColor(21, tickY), QColor(0, 0, 0));
+}
+
+// However wide the bar and however long the recording, no two time labels touch, and whatever
+// is written below the ticks lies within the place of a label.
+TEST_F(TrackBarTest, TimeLabelsNeverTouch) {
+    const int widths[] = {150, 240, 320, 400, 640, 1000, 1920};
+    const double lengths[] = {0.5,     4.2,   9.9,   30,    59.9,   61,     600,
+                              3599.99, 7322.5, 86399, 90000, 400000, 3000000};
+    bar.SetOutsideColor(kColorBlack);
+    bar.SetTextColor(kColorWhite);
+    for (const int width : widths) {
+        for (const double length : lengths) {
+            SCOPED_TRACE(std::to_string(width) + " pixels, " + std::to_string(length) + " s");
+            bar.resize(width, 27);  // the preview window's bar
+            bar.SetRangeMax(length);
+            const QImage image = Painted();
+            const std::vector<QRect>& labels = bar.GridLabels();
+            ASSERT_FALSE(labels.empty());
+            for (size_t i = 0; i + 1 < labels.size(); ++i) {
+                EXPECT_GT(labels[i + 1].left(), labels[i].right() + 1)
+                    << "label " << i << " and the next";
+            }
+            if (width >= 320 && length >= 30 && length <= 90000) {
+                EXPECT_GE(labels.size(), 3u);  // room for more than the first
+            }
+            int outside = 0;
+            for (int y = bar.BarHeight() + 8; y < image.height(); ++y) {
+                for (int x = 0; x < image.width(); ++x) {
+                    if (image.pixelColor(x, y) == QColor(0, 0, 0)) {
+                        continue;
+                    }
+                    const bool inLabel = std::any_of(labels.begin(), labels.end(), [&](QRect r) {
+                        return r.adjusted(-1, 0, 1, 0).contains(x, y);
+                    });
+                    outside += inLabel ? 0 : 1;
+                }
+            }
+            EXPECT_EQ(outside, 0) << "pixels written outside the labels' places";
+        }
+    }
 }
 
 TEST_F(TrackBarTest, DragTheSlider) {

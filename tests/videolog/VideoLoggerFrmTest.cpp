@@ -5,8 +5,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPushButton>
+#include <QAbstractItemModel>
+#include <QHeaderView>
 #include <QScrollBar>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 #include <QToolButton>
 #include <QWheelEvent>
@@ -19,6 +21,8 @@
 #include "localisation/LanguageFile.h"
 #include "localisation/TempFolder.h"
 #include "platform/DateTime.h"
+#include "platform/MediaFramework.h"
+#include "support/PlaybackTestFiles.h"
 #include "videolog/VideoLogInfo.h"
 #include "videolog/VideoLogPreviewForm.h"
 
@@ -54,9 +58,10 @@ TDateTime At(int day, int hour, int minute, int second) {
 }
 
 QString Cell(const TVideoLoggerFrm& form, int row, int column) {
-    const QTableWidgetItem* item = form.VideoList()->item(row, column);
-    return item != nullptr ? item->text() : QString();
+    return form.VideoList()->model()->index(row, column).data().toString();
 }
+
+int Rows(const TVideoLoggerFrm& form) { return form.VideoList()->model()->rowCount(); }
 
 class VideoLoggerFrmTest : public ::testing::Test {
 protected:
@@ -85,7 +90,7 @@ TEST_F(VideoLoggerFrmTest, ListsTheRecordingsWithNumberStartAndLength) {
     folder.WriteInfo("20261210_094500", "46000.5\r\n3\r\n");
 
     auto form = Open(folder.Path());
-    ASSERT_EQ(form->VideoList()->rowCount(), 2);
+    ASSERT_EQ(Rows(*form), 2);
     EXPECT_EQ(Cell(*form, 0, 0), "1");
     EXPECT_EQ(Cell(*form, 0, 1), "10.12.2026 09:15:00");
     EXPECT_EQ(Cell(*form, 0, 2), "60.0s");
@@ -97,16 +102,17 @@ TEST_F(VideoLoggerFrmTest, ListsTheRecordingsWithNumberStartAndLength) {
     EXPECT_EQ(form->SelectedIndex(), 0);
     EXPECT_TRUE(form->PlayVideoButton()->isEnabled());
     EXPECT_EQ(form->windowTitle(), "Video Log");
-    const QStringList headers = {form->VideoList()->horizontalHeaderItem(0)->text(),
-                                 form->VideoList()->horizontalHeaderItem(1)->text(),
-                                 form->VideoList()->horizontalHeaderItem(2)->text()};
+    const QAbstractItemModel* model = form->VideoList()->model();
+    const QStringList headers = {model->headerData(0, Qt::Horizontal).toString(),
+                                 model->headerData(1, Qt::Horizontal).toString(),
+                                 model->headerData(2, Qt::Horizontal).toString()};
     EXPECT_EQ(headers, QStringList({"#", "Creation Date and Time", "Duration(seconds)"}));
 }
 
 TEST_F(VideoLoggerFrmTest, AFolderWithoutRecordingsListsNothingAndCannotPlay) {
     TempFolder empty;  // no LogInfo folder at all
     auto form = Open(empty.Path() + "/");
-    EXPECT_EQ(form->VideoList()->rowCount(), 0);
+    EXPECT_EQ(Rows(*form), 0);
     EXPECT_FALSE(form->PlayVideoButton()->isEnabled());
     int opened = 0;
     const auto previous = SetVideoLogPreviewFormRunHook([&](TVideoLogPreviewFrm&) {
@@ -126,16 +132,92 @@ TEST_F(VideoLoggerFrmTest, ARecordingFinishedWhileOpenIsListedWithinASecondKeepi
     }
     auto form = Open(folder.Path());
     form->resize(400, 330);
-    ASSERT_EQ(form->VideoList()->rowCount(), 40);
+    ASSERT_EQ(Rows(*form), 40);
     form->VideoList()->selectRow(12);
     form->VideoList()->verticalScrollBar()->setValue(7);
     const int scroll = form->VideoList()->verticalScrollBar()->value();
 
     folder.Add("20261210_091000", At(10, 9, 10, 0), 12.5);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->VideoList()->rowCount() == 41; }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Rows(*form) == 41; }, 3000));
     EXPECT_EQ(Cell(*form, 40, 2), "12.5s");
     EXPECT_EQ(form->SelectedIndex(), 12);
     EXPECT_EQ(form->VideoList()->verticalScrollBar()->value(), scroll);
+}
+
+// Writes Content over an information file in place and gives the file back its modification
+// time: its size, time and folder look untouched, so only a list that reads it again shows the
+// new numbers.
+void RewriteUnnoticed(const std::string& InfoFile, const std::string& Content) {
+    const auto stamp = fs::last_write_time(InfoFile);
+    ASSERT_EQ(fs::file_size(InfoFile), Content.size());
+    std::fstream(InfoFile, std::ios::in | std::ios::out | std::ios::binary) << Content;
+    fs::last_write_time(InfoFile, stamp);
+}
+
+TEST_F(VideoLoggerFrmTest, TheOpenListFollowsTheFolderReadingOnlyFilesThatCameOrChanged) {
+    RecordingFolder folder;
+    auto name = [](int minute) {
+        return "20261210_08" + std::string(minute < 10 ? "0" : "") + std::to_string(minute) + "00";
+    };
+    for (int i = 0; i < 20; ++i) {
+        folder.Add(name(i), At(10, 8, i, 0), 10 + i);
+    }
+    auto form = Open(folder.Path());
+    ASSERT_EQ(Rows(*form), 20);
+    EXPECT_EQ(form->InfoFilesRead(), 20u);
+    RewriteUnnoticed(folder.Path() + "LogInfo/Rec_" + name(2) + ".vli",
+                     FormatVideoLogNumber(At(10, 8, 2, 0)) + "\r\n99\r\n");
+    form->VideoList()->selectRow(5);
+
+    // A recording finishes: it is listed, and the files already read are not read again.
+    folder.Add("20261210_090000", At(10, 9, 0, 0), 42);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Rows(*form) == 21; }, 3000));
+    EXPECT_EQ(Cell(*form, 20, 2), "42.0s");
+    EXPECT_EQ(Cell(*form, 2, 2), "12.0s");
+    EXPECT_EQ(form->SelectedIndex(), 5);
+
+    // A recording is deleted: it leaves the list, its information file goes, the selected
+    // recording stays selected.
+    fs::remove(folder.Path() + "Rec_" + name(1) + ".wmv");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Rows(*form) == 20; }, 3000));
+    EXPECT_EQ(Cell(*form, 1, 1), "10.12.2026 08:02:00");
+    EXPECT_FALSE(fs::exists(folder.Path() + "LogInfo/Rec_" + name(1) + ".vli"));
+    ASSERT_EQ(form->SelectedIndex(), 4);
+    EXPECT_EQ(Cell(*form, 4, 1), "10.12.2026 08:05:00");
+
+    // The selected recording itself is deleted: the row at its place is selected.
+    fs::remove(folder.Path() + "Rec_" + name(5) + ".wmv");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Rows(*form) == 19; }, 3000));
+    EXPECT_EQ(form->SelectedIndex(), 4);
+    EXPECT_EQ(Cell(*form, 4, 1), "10.12.2026 08:06:00");
+    EXPECT_EQ(Cell(*form, 4, 0), "5");  // the numbers follow
+    EXPECT_EQ(Cell(*form, 18, 0), "19");
+    EXPECT_EQ(form->InfoFilesRead(), 21u);
+}
+
+TEST_F(VideoLoggerFrmTest, TheFirstRecordingOfANewFolderIsListed) {
+    TempFolder temp;  // no information folder yet
+    const std::string folder = temp.Path() + "/";
+    auto form = Open(folder);
+    ASSERT_EQ(Rows(*form), 0);
+    const std::string video = folder + "Rec_20261210_091500.wmv";
+    std::ofstream(video) << "video";
+    ASSERT_TRUE(SaveVideoLogInfo(folder, {At(10, 9, 15, 0), 8, video}, true));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Rows(*form) == 1; }, 3000));
+    EXPECT_EQ(Cell(*form, 0, 2), "8.0s");
+}
+
+TEST_F(VideoLoggerFrmTest, ARecordingCutOffByACrashIsListedWhenTheWindowOpens) {
+    ASSERT_TRUE(InitializeMediaFramework());
+    RecordingFolder folder;
+    folder.Add("20261210_091500", At(10, 9, 15, 0), 10);
+    // A video without its information file, as a killed program leaves it.
+    ASSERT_TRUE(PlaybackTestFiles::MakeOwnRecording(folder.Path() + "Rec_20261210_093000.wmv", 1.0));
+    auto form = Open(folder.Path());
+    ASSERT_EQ(Rows(*form), 2);
+    EXPECT_EQ(Cell(*form, 1, 1), "10.12.2026 09:30:00");
+    EXPECT_TRUE(fs::exists(folder.Path() + "LogInfo/Rec_20261210_093000.vli"));
+    EXPECT_EQ(form->SelectedIndex(), 0);
 }
 
 TEST_F(VideoLoggerFrmTest, ARecordingReplacedByAnotherShowsTheNewOne) {
@@ -143,14 +225,14 @@ TEST_F(VideoLoggerFrmTest, ARecordingReplacedByAnotherShowsTheNewOne) {
     folder.Add("20261210_091500", At(10, 9, 15, 0), 10);
     const std::string old = folder.Add("20261210_093000", At(10, 9, 30, 0), 20);
     auto form = Open(folder.Path());
-    ASSERT_EQ(form->VideoList()->rowCount(), 2);
+    ASSERT_EQ(Rows(*form), 2);
     form->VideoList()->selectRow(0);
 
     // Same number of recordings, different set: the second one went, a new one came.
     fs::remove(old);
     folder.Add("20261210_100000", At(10, 10, 0, 0), 33);
     form->RefreshForm();
-    ASSERT_EQ(form->VideoList()->rowCount(), 2);
+    ASSERT_EQ(Rows(*form), 2);
     EXPECT_EQ(Cell(*form, 1, 1), "10.12.2026 10:00:00");
     EXPECT_EQ(Cell(*form, 1, 2), "33.0s");
     EXPECT_EQ(form->SelectedIndex(), 0);
@@ -163,9 +245,9 @@ TEST_F(VideoLoggerFrmTest, TheWheelMovesTheSelectionALineOrWithCtrlAPage) {
                    At(10, 7, i, 0), 5);
     }
     auto form = Open(folder.Path());
-    QTableWidget* list = form->VideoList();
+    QTableView* list = form->VideoList();
     list->setFocus();
-    list->setCurrentCell(5, 0);
+    list->setCurrentIndex(list->model()->index(5, 0));
     ASSERT_EQ(form->SelectedIndex(), 5);
 
     auto turn = [&](int delta, Qt::KeyboardModifiers modifiers) {
@@ -239,17 +321,17 @@ TEST_F(VideoLoggerFrmTest, TheContinuousRecordingsCanBeChosenAndTheFolderOpened)
     auto form = Open(motion.Path(), constant.Path());
     ASSERT_FALSE(form->FolderChoice()->isHidden());
     EXPECT_EQ(form->FolderChoice()->currentIndex(), 0);
-    EXPECT_EQ(form->VideoList()->rowCount(), 1);
+    EXPECT_EQ(Rows(*form), 1);
 
     std::vector<QString> opened;
     const auto previous = SetVideoLoggerOpenFolderHook([&](const QString& f) { opened.push_back(f); });
     form->FolderChoice()->setCurrentIndex(1);
-    ASSERT_EQ(form->VideoList()->rowCount(), 2);
+    ASSERT_EQ(Rows(*form), 2);
     EXPECT_EQ(Cell(*form, 1, 2), "3600.5s");
     EXPECT_EQ(form->SelectedIndex(), 0);
     QTest::mouseClick(form->OpenFolderButton(), Qt::LeftButton);
     form->FolderChoice()->setCurrentIndex(0);
-    EXPECT_EQ(form->VideoList()->rowCount(), 1);
+    EXPECT_EQ(Rows(*form), 1);
     QTest::mouseClick(form->OpenFolderButton(), Qt::LeftButton);
     SetVideoLoggerOpenFolderHook(previous);
     ASSERT_EQ(opened.size(), 2u);
@@ -269,7 +351,7 @@ TEST_F(VideoLoggerFrmTest, ShowVideoLoggerFormRunsTheWindowOnTheFolder) {
     const auto previous = SetVideoLoggerFormRunHook([&](TVideoLoggerFrm& form) {
         form.show();
         seen = form.Folder();
-        rows = form.VideoList()->rowCount();
+        rows = Rows(form);
         return 0;
     });
     ShowVideoLoggerForm(nullptr, folder.Path(), "Video Log");
