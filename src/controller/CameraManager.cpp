@@ -9,6 +9,7 @@
 #include "capture/VideoDeviceMonitor.h"
 #include "controller/CameraPicture.h"
 #include "controller/FrameScrollBox.h"
+#include "controller/RecordingMarksOverlay.h"
 #include "detection/MotionDetectionListManager.h"
 #include "localisation/UiText.h"
 #include "platform/Diagnostics.h"
@@ -105,6 +106,10 @@ bool TCameraManager::InitializeCamera() {
             FFramePreviewImage = new TCameraPicture(FLock, scrollBox);
         }
         FFramePreviewImage->show();
+        // The marks of running recordings over the picture; they go with the scroll box.
+        new TRecordingMarksOverlay(FFramePreviewImage, [manager = QPointer<TCameraManager>(this)] {
+            return manager ? manager->RecordingMarks() : TRecordingMarks{};
+        });
 
         LoadRegistrySettings();
         if (FOverrides.CameraIndex) {

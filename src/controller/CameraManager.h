@@ -19,6 +19,7 @@
 
 #include "controller/CameraPicture.h"
 #include "controller/PanelButton.h"
+#include "controller/RecordingMarks.h"
 #include "detection/AdaptiveMotionDetection.h"
 #include "platform/DateTime.h"
 #include "platform/HResult.h"
@@ -232,6 +233,10 @@ public:
     // Applies the frame path's zone feedback to the overlays (GUI thread; also run by the
     // repaint the frame path posts).
     void ApplyZoneFeedback();
+
+    // Which recordings run now and for how long, for the marks over the live picture (GUI
+    // thread; takes the lock briefly).
+    TRecordingMarks RecordingMarks();
 
     // The recording folders below a data folder (empty: relative folders).
     static std::string ConstantLogFolderOf(const std::string& DataFolder);

@@ -84,6 +84,8 @@ const TTandrelTexts DefaultTexts = {{
     "Camera lost — reconnecting…",
     "Pre-event recording (seconds before the motion, 0 = off)",
     "The updater could not be started. Please restart the application to try again.",
+    "REC",
+    "CONT",
     "Recording goes on after the motion (seconds, 0 = stop at once)",
 }};
 

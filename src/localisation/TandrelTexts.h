@@ -6,7 +6,7 @@
 // The UI string table: every user-visible text that follows the chosen language. Entry 0 is the
 // name of the language in use; the English text of an entry is also its key in language files.
 
-constexpr int TandrelTextCount = 76;
+constexpr int TandrelTextCount = 78;
 
 struct TTandrelTexts {
     std::array<std::string, TandrelTextCount> Texts;
@@ -92,7 +92,10 @@ enum TTextIndex : int {
     txtCameraLost = 72,  // over the picture while the camera is being reconnected
     txtPreEventSeconds = 73,
     txtUpdaterNotStarted = 74,  // the update gate: pkexec refused, was dismissed or failed
-    txtPostEventSeconds = 75,
+    // The marks over the picture while a motion recording or the continuous recording runs.
+    txtMotionRecordingMark = 75,
+    txtConstantRecordingMark = 76,
+    txtPostEventSeconds = 77,
 };
 static_assert(txtPostEventSeconds + 1 == TandrelTextCount);
 

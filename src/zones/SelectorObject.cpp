@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/Diagnostics.h"
+#include "zones/ZoneCaptionColor.h"
 
 namespace {
 
@@ -506,7 +507,7 @@ void TSelectorObject::PaintFill(QPainter& painter) {
         {
             QPainter bitmap(&image);
             bitmap.fillRect(inner, ToQColor(color));
-            DrawCaptionAndGrid(bitmap);
+            DrawGrid(bitmap);
         }
         const uint32_t a = FAlphaValue;
         for (int32_t row = 0; row < H; ++row) {
@@ -536,24 +537,52 @@ void TSelectorObject::PaintFill(QPainter& painter) {
         {
             QPainter bitmap(&image);
             bitmap.fillRect(inner, ToQColor(color));
-            DrawCaptionAndGrid(bitmap);
+            DrawGrid(bitmap);
         }
         painter.setOpacity(FAlphaValue / 255.0);
         painter.drawImage(inner.topLeft(), image, inner);
         painter.setOpacity(1.0);
     }
+    DrawCaption(painter, color);
 }
 
-void TSelectorObject::DrawCaptionAndGrid(QPainter& painter) {
+QRect TSelectorObject::CaptionRect() const {
+    const int32_t h = DeltaXY();
+    const QRect inner(h, h, width() - 2 * h, height() - 2 * h);
+    return QRect(9, 9, width() - 9, fontMetrics().height() + 2).intersected(inner);
+}
+
+void TSelectorObject::DrawCaption(QPainter& painter, TZoneColor Fill) {
     const QString caption = Caption();
-    if (!caption.isEmpty()) {
-        // Plain pixels: smoothed glyph edges would blend with the white key.
-        QFont captionFont = font();
-        captionFont.setStyleStrategy(QFont::NoAntialias);
-        painter.setFont(captionFont);
-        painter.setPen(Qt::black);
-        painter.drawText(QPoint(10, 10 + painter.fontMetrics().ascent()), caption);
+    if (caption.isEmpty()) {
+        return;
     }
+    // Written over the fill at full strength, not through the zone's transparency, in the
+    // colour that stands out from the fill, ringed by one pixel of the other colour so that it
+    // also stands out where the picture shows through. Plain pixels: each is one of the two.
+    QFont captionFont = font();
+    captionFont.setStyleStrategy(QFont::NoAntialias);
+    const TZoneColor text = CaptionColorOn(Fill);
+    const TZoneColor ring = text == kCaptionDark ? kCaptionLight : kCaptionDark;
+    painter.save();
+    painter.setOpacity(1.0);
+    painter.setClipRect(CaptionRect());
+    painter.setFont(captionFont);
+    const QPoint origin(10, 10 + painter.fontMetrics().ascent());
+    painter.setPen(ToQColor(ring));
+    for (int32_t dy = -1; dy <= 1; ++dy) {
+        for (int32_t dx = -1; dx <= 1; ++dx) {
+            if (dx != 0 || dy != 0) {
+                painter.drawText(origin + QPoint(dx, dy), caption);
+            }
+        }
+    }
+    painter.setPen(ToQColor(text));
+    painter.drawText(origin, caption);
+    painter.restore();
+}
+
+void TSelectorObject::DrawGrid(QPainter& painter) {
     if (FUseGrid && FIsSelected) {
         const int32_t W = width();
         const int32_t H = height();

@@ -94,6 +94,10 @@ public:
     void SetCaption(const QString& Value);
     // Schedules a repaint on the GUI thread.
     void RequestRepaint();
+    // The line the caption is written on, in the control's coordinates: from (10, 10) to the
+    // fill's right edge, one line of its font high, and the one-pixel ring around the text.
+    // Any caption lies inside it, whatever its text.
+    QRect CaptionRect() const;
     QMenu* PopupMenu() const { return FPopupMenu; }
     void SetPopupMenu(QMenu* Menu) { FPopupMenu = Menu; }
     QWidget* OwnerImage() const { return FOwner; }
@@ -154,7 +158,9 @@ private:
     void SetBounds(int32_t Left, int32_t Top, int32_t Width, int32_t Height);
     void RefreshOwnerDelta();
     void PaintFill(QPainter& painter);
-    void DrawCaptionAndGrid(QPainter& painter);
+    // Fill is the colour painted under the caption, which the caption's colour follows.
+    void DrawCaption(QPainter& painter, TZoneColor Fill);
+    void DrawGrid(QPainter& painter);
 
     int32_t FSelectorPointSize = 5;
     int32_t FDragStartX = 0;

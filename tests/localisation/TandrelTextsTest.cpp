@@ -93,6 +93,8 @@ TEST(TandrelTexts, NamedIndexesReachTheirEnglishTexts) {
         {txtPreEventSeconds, "Pre-event recording (seconds before the motion, 0 = off)"},
         {txtUpdaterNotStarted,
          "The updater could not be started. Please restart the application to try again."},
+        {txtMotionRecordingMark, "REC"},
+        {txtConstantRecordingMark, "CONT"},
         {txtPostEventSeconds, "Recording goes on after the motion (seconds, 0 = stop at once)"},
     };
     ASSERT_EQ(std::size(entries), static_cast<size_t>(TandrelTextCount));

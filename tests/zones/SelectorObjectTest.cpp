@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "zones/SelectorObject.h"
+#include "zones/ZoneCaptionColor.h"
 
 namespace {
 
@@ -30,6 +31,10 @@ void Move(QWidget* w, QPoint p) {
 }
 void Release(QWidget* w, QPoint p, Qt::MouseButton b = Qt::LeftButton) {
     SendMouse(w, QEvent::MouseButtonRelease, p, b, Qt::NoButton);
+}
+
+QColor CaptionQColor(TZoneColor c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
 // A 320 x 240 picture at (20, 30) on a parent, and one zone over it with 5-pixel handles.
@@ -483,17 +488,22 @@ TEST_F(SelectorObjectPaintTest, CaptionFromAnotherThreadShowsAfterTheQueuedRepai
     zone->installEventFilter(&counter);
     QApplication::processEvents();
     const int before = counter.paints;
-    const auto darkPixels = [&] {
+    // Pixels in the caption's colour, which follows the fill painted (read below the caption).
+    const auto captionPixels = [&] {
         const QImage image = Grab();
-        int dark = 0;
+        const QColor fill = image.pixelColor(110, 42);
+        const QColor caption = CaptionQColor(CaptionColorOn(
+            ZoneRGB(static_cast<uint8_t>(fill.red()), static_cast<uint8_t>(fill.green()),
+                    static_cast<uint8_t>(fill.blue()))));
+        int count = 0;
         for (int y = 10; y < 30; ++y) {
             for (int x = 10; x < 100; ++x) {
-                dark += image.pixelColor(x, y) == QColor(Qt::black) ? 1 : 0;
+                count += image.pixelColor(x, y) == caption ? 1 : 0;
             }
         }
-        return dark;
+        return count;
     };
-    EXPECT_EQ(darkPixels(), 0);
+    EXPECT_EQ(captionPixels(), 0);
 
     std::thread frameThread([this] {
         for (int i = 0; i <= 100; ++i) {
@@ -506,8 +516,64 @@ TEST_F(SelectorObjectPaintTest, CaptionFromAnotherThreadShowsAfterTheQueuedRepai
     EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > before; }, 5000));
     EXPECT_EQ(zone->Caption(), QStringLiteral("100 %"));
     EXPECT_TRUE(zone->Flashing());
-    EXPECT_GT(darkPixels(), 0);
+    EXPECT_GT(captionPixels(), 0);
     zone->removeEventFilter(&counter);
+}
+
+// The caption takes the colour that stands out from the fill painted under it, flashing or
+// not, ringed by the other colour, and stays on its line.
+TEST_F(SelectorObjectPaintTest, CaptionColourFollowsTheFillItIsWrittenOn) {
+    zone->SetUseFillColor(true);
+    zone->SetUse32bitFillGrid(true);
+    zone->SetAlphaValue(255);
+    zone->resize(120, 50);
+    zone->SetCaption(QStringLiteral("88 %"));
+    const QRect line = zone->CaptionRect();
+    const QRect inner(3, 3, 114, 44);  // inside the fill, clear of its edge
+    for (const TZoneColor fill : {ZoneRGB(255, 102, 102), ZoneRGB(255, 255, 0), ZoneRGB(128, 0, 0),
+                                  ZoneRGB(128, 0, 128), ZoneRGB(0, 0, 255)}) {
+        for (const bool flashing : {false, true}) {
+            zone->SetFillColor(fill);
+            zone->SetFlashing(flashing);
+            const TZoneColor painted =
+                flashing ? FlashingFillColor(fill, zone->FlashingColorIncrement()) : fill;
+            const TZoneColor text = CaptionColorOn(painted);
+            const QColor textColor = CaptionQColor(text);
+            const QColor ringColor =
+                CaptionQColor(text == kCaptionDark ? kCaptionLight : kCaptionDark);
+            const QColor filled = CaptionQColor(painted);
+            const QImage image = Grab();
+            int textPixels = 0;
+            int ringPixels = 0;
+            for (int y = inner.top(); y <= inner.bottom(); ++y) {
+                for (int x = inner.left(); x <= inner.right(); ++x) {
+                    const QColor pixel = image.pixelColor(x, y);
+                    if (pixel == filled) {
+                        continue;
+                    }
+                    EXPECT_TRUE(line.contains(x, y)) << std::hex << painted << " " << x << "," << y;
+                    textPixels += pixel == textColor ? 1 : 0;
+                    ringPixels += pixel == ringColor ? 1 : 0;
+                    ASSERT_TRUE(pixel == textColor || pixel == ringColor)
+                        << std::hex << painted << " " << x << "," << y;
+                }
+            }
+            EXPECT_GT(textPixels, 0) << std::hex << painted;
+            EXPECT_GT(ringPixels, 0) << std::hex << painted;
+        }
+    }
+    // A see-through zone still writes its caption at full strength.
+    zone->SetFlashing(false);
+    zone->SetFillColor(ZoneRGB(0, 0, 255));
+    zone->SetAlphaValue(128);
+    const QImage image = Grab();
+    int opaque = 0;
+    for (int y = line.top(); y <= line.bottom(); ++y) {
+        for (int x = line.left(); x <= line.right(); ++x) {
+            opaque += image.pixelColor(x, y) == QColor(Qt::white) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(opaque, 0);
 }
 
 TEST_F(SelectorObjectPaintTest, CaptionSwapsWhilePaintingNeverTearTheText) {
