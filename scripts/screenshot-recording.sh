@@ -28,25 +28,5 @@ mkdir -p "$home/.config/Vantrelle Media Solutions"
 
 export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/data"
 export TANDREL_INSTANCE_NAME="screenshot-$$" TANDREL_AUDIO_SINK=fakesink
-xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
-  set -e
-  build/app/tandrel &
-  app=$!
-  window=""
-  for _ in $(seq 50); do
-    window="$(xdotool search --onlyvisible --name "^Tandrel" 2>/dev/null | head -n1 || true)"
-    [ -n "$window" ] && break
-    sleep 0.2
-  done
-  if [ -z "$window" ]; then echo "the main window did not appear" >&2; kill -TERM $app; exit 1; fi
-  sleep 2
-  # The third button of the row under the picture is Activate.
-  eval "$(xdotool getwindowgeometry --shell "$window")"
-  xdotool mousemove --window "$window" 329 $((HEIGHT - 18)) click 1
-  # The ball moves all the time: the motion recording starts at once and runs on.
-  sleep "${TANDREL_SHOT_DELAY:-5}"
-  gst-launch-1.0 -q ximagesrc num-buffers=1 use-damage=false ! videoconvert ! pngenc ! filesink location="'"$out"'"
-  kill -TERM $app
-  wait $app || true
-'
-echo "Wrote $out"
+# The ball moves all the time: the motion recording starts at once and runs on.
+scripts/photograph-live.sh "$out" "${TANDREL_SHOT_DELAY:-5}"

@@ -29,25 +29,5 @@ zone() {
 
 export HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/data"
 export TANDREL_INSTANCE_NAME="screenshot-$$"
-xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
-  set -e
-  build/app/tandrel &
-  app=$!
-  window=""
-  for _ in $(seq 50); do
-    window="$(xdotool search --onlyvisible --name "^Tandrel" 2>/dev/null | head -n1 || true)"
-    [ -n "$window" ] && break
-    sleep 0.2
-  done
-  if [ -z "$window" ]; then echo "the main window did not appear" >&2; kill -TERM $app; exit 1; fi
-  sleep 2
-  # The third button of the row under the picture is Activate.
-  eval "$(xdotool getwindowgeometry --shell "$window")"
-  xdotool mousemove --window "$window" 329 $((HEIGHT - 18)) click 1
-  # Let the ball cross the middle zone a few times.
-  sleep "${TANDREL_SHOT_DELAY:-4}"
-  gst-launch-1.0 -q ximagesrc num-buffers=1 use-damage=false ! videoconvert ! pngenc ! filesink location="'"$out"'"
-  kill -TERM $app
-  wait $app || true
-'
-echo "Wrote $out"
+# Let the ball cross the middle zone a few times.
+scripts/photograph-live.sh "$out" "${TANDREL_SHOT_DELAY:-4}"

@@ -39,11 +39,13 @@ protected:
 
     // Two zones side by side over the left and the right half, Simple Mode at the highest
     // sensitivity. The right zone's caption runs along the top of the picture's right half,
-    // where the marks would go if nothing were there.
+    // where the marks would go if nothing were there. No hold after the motion: the motion
+    // recording ends at the first frame without motion after its five seconds.
     void StartWithTwoZones(bool constantLogger) {
         Store({{"FormatIndex", 0},
                {"MotionDetectionMode", 1},
                {"MotionDetectionSensitivity", 100},
+               {"PostEventSeconds", 0},
                {"UseMotionDetectionVideoLogging", 1},
                {"UseContinuallyRunningVideoLogging", constantLogger ? 1 : 0}});
         FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);

@@ -1,7 +1,6 @@
 // A motion recording opens with the seconds before the motion: the frames the frame step kept,
 // on their own time stamps, and the information file starts at the first of them.
 
-#include <gst/app/gstappsink.h>
 #include <gtest/gtest.h>
 
 #include <QRect>
@@ -18,9 +17,9 @@
 #include "controller/CameraManagerTestSupport.h"
 #include "controller/CameraPicture.h"
 #include "platform/DateTime.h"
-#include "platform/GstHandle.h"
 #include "platform/MediaFramework.h"
 #include "platform/MonotonicClock.h"
+#include "support/FrameNumbers.h"
 #include "videolog/VideoLogInfo.h"
 #include "zones/SelectorObjectManager.h"
 
@@ -39,38 +38,17 @@ uint8_t MarkLevel(int index) {
 // decoded back into a frame index modulo kMarks.
 std::vector<int> DecodeMarks(const std::string& path) {
     std::vector<int> marks;
-    gchar* location = g_strescape(path.c_str(), nullptr);
-    const std::string description = std::string("filesrc location=\"") + location +
-                                    "\" ! decodebin ! videoconvert ! video/x-raw,format=RGBx ! "
-                                    "appsink name=out sync=false";
-    g_free(location);
-    TGstElementHandle pipeline =
-        TGstElementHandle::Adopt(gst_parse_launch(description.c_str(), nullptr));
-    if (!pipeline) {
-        return marks;
-    }
-    TGstElementHandle sink =
-        TGstElementHandle::Adopt(gst_bin_get_by_name(GST_BIN(pipeline.Get()), "out"));
-    gst_element_set_state(pipeline.Get(), GST_STATE_PLAYING);
-    while (GstSample* sample =
-               gst_app_sink_try_pull_sample(GST_APP_SINK(sink.Get()), 10 * GST_SECOND)) {
-        GstBuffer* buffer = gst_sample_get_buffer(sample);
-        GstMapInfo map;
-        if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-            // The red of the frame's grey, back through the encoder's colour conversion.
-            int sum = 0;
-            for (int y = kHeight / 2 - 4; y < kHeight / 2 + 4; ++y) {
-                for (int x = 3 * kWidth / 4 - 4; x < 3 * kWidth / 4 + 4; ++x) {
-                    sum += map.data[(static_cast<size_t>(y) * kWidth + x) * 4];
-                }
+    ForEachDecodedPicture(path, [&](const uint8_t* data, size_t) {
+        // The red of the frame's grey, back through the encoder's colour conversion.
+        int sum = 0;
+        for (int y = kHeight / 2 - 4; y < kHeight / 2 + 4; ++y) {
+            for (int x = 3 * kWidth / 4 - 4; x < 3 * kWidth / 4 + 4; ++x) {
+                sum += data[(static_cast<size_t>(y) * kWidth + x) * 4];
             }
-            gst_buffer_unmap(buffer, &map);
-            const int mark = static_cast<int>(std::lround((sum / 64.0 - 28) / 12));
-            marks.push_back((mark % kMarks + kMarks) % kMarks);
         }
-        gst_sample_unref(sample);
-    }
-    gst_element_set_state(pipeline.Get(), GST_STATE_NULL);
+        const int mark = static_cast<int>(std::lround((sum / 64.0 - 28) / 12));
+        marks.push_back((mark % kMarks + kMarks) % kMarks);
+    });
     return marks;
 }
 
