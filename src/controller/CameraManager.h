@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -453,7 +454,7 @@ private:
     // Monotonic times (seconds, FLock): the last frame in which a zone saw motion, the last
     // frame handed to a motion recording, and the first frame of each kind's running file.
     double FLastMotionTime = 0;
-    double FLastMotionFrameHanded = -1e300;
+    double FLastMotionFrameHanded = -std::numeric_limits<double>::infinity();
     std::array<double, 2> FFileStartTime{0, 0};
     // Gives recordings cut off by an earlier crash their information files (once, at the first
     // camera start); joined when the controller goes.

@@ -1,7 +1,6 @@
 #include "recording/WMEncodeGraphThread.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <stdexcept>
 
@@ -23,7 +22,7 @@ constexpr int32_t kFinished = 500;
 
 // The longest a stopped recording waits for its source to take the frames still queued (a
 // second of them at most, and those from before the start).
-constexpr auto kDrainTimeout = std::chrono::seconds(10);
+constexpr uint32_t kDrainTimeoutMs = 10000;
 
 }  // namespace
 
@@ -138,6 +137,7 @@ HRESULT TWMEncodeGraphThread::QueueVideoFrame(const uint8_t* Data, int32_t Size,
         if (IsEOSDelivered()) {
             return S_FALSE;  // the file is full
         }
+        int32_t queued = 0;
         {
             std::lock_guard lock(FQueueLock);
             if (!FVideoBuffQueue) {
@@ -159,8 +159,9 @@ HRESULT TWMEncodeGraphThread::QueueVideoFrame(const uint8_t* Data, int32_t Size,
             } else {
                 ++FDroppedFrames;
             }
+            queued = FVideoBuffQueue->FullCount();
         }
-        StartRunningWhenPrefilled();
+        StartRunningWhenPrefilled(queued);
         return S_OK;
     } catch (...) {
         LogMessage("Error in TWMEncodeGraphThread.AddVideoFrame call...");
@@ -168,15 +169,9 @@ HRESULT TWMEncodeGraphThread::QueueVideoFrame(const uint8_t* Data, int32_t Size,
     }
 }
 
-void TWMEncodeGraphThread::StartRunningWhenPrefilled() {
-    if (FStatus != kPrefilling) {
+void TWMEncodeGraphThread::StartRunningWhenPrefilled(int32_t Queued) {
+    if (FStatus != kPrefilling || Queued < kPrefillFrames) {
         return;
-    }
-    {
-        std::lock_guard lock(FQueueLock);
-        if (!FVideoBuffQueue || FVideoBuffQueue->FullCount() < kPrefillFrames) {
-            return;
-        }
     }
     int32_t expected = kPrefilling;
     if (FStatus.compare_exchange_strong(expected, kRunning)) {
@@ -267,10 +262,7 @@ bool TWMEncodeGraphThread::WaitForStatus(int32_t status) {
 void TWMEncodeGraphThread::OnGraphFailure() {
     FFailed = true;
     FExitEvent.SetEvent();
-    {
-        std::lock_guard lock(FDrainLock);
-    }
-    FDrainWake.notify_all();
+    FDrainedEvent.SetEvent();
 }
 
 bool TWMEncodeGraphThread::SetPreEventFrames(std::unique_ptr<TPreEventRing> Ring) {
@@ -341,11 +333,7 @@ bool TWMEncodeGraphThread::GetNextVideoFrameFunction(uint8_t*& Data, int32_t& Si
         }
         if (FDraining && FVideoBuffQueue->FullCount() - FInHand <= 0) {
             // Stopped, and every frame handed to the recorder has been taken: the end.
-            {
-                std::lock_guard lock(FDrainLock);
-                FDrained = true;
-            }
-            FDrainWake.notify_all();
+            FDrainedEvent.SetEvent();
             Size = kEndOfFrames;
             return false;
         }
@@ -421,7 +409,8 @@ void TWMEncodeGraphThread::RunRecording() {
 
     int32_t expected = kInitialised;
     FStatus.compare_exchange_strong(expected, kPrefilling);
-    StartRunningWhenPrefilled();  // the frames may have come while the graph was built
+    // The frames may have come while the graph was built.
+    StartRunningWhenPrefilled(QueuedFrames());
     if (WaitForStatus(kRunning)) {
         FEncoder->Play();
         FPlaying = true;
@@ -429,22 +418,18 @@ void TWMEncodeGraphThread::RunRecording() {
     }
 }
 
+int32_t TWMEncodeGraphThread::QueuedFrames() {
+    std::lock_guard lock(FQueueLock);
+    return FVideoBuffQueue ? FVideoBuffQueue->FullCount() : 0;
+}
+
 void TWMEncodeGraphThread::DrainQueuedFrames() {
     if (FFailed || !FEncoder || !FSourceControl) {
         return;
     }
-    int32_t queued = 0;
-    {
-        std::lock_guard lock(FQueueLock);
-        queued = FVideoBuffQueue ? FVideoBuffQueue->FullCount() : 0;
-    }
     // Before the graph played, the source has not touched the kept frames yet.
-    if (!FPlaying && queued == 0 && !(FPreEvent && !FPreEventOrder.empty())) {
+    if (!FPlaying && QueuedFrames() == 0 && !(FPreEvent && !FPreEventOrder.empty())) {
         return;  // stopped before the first frame: nothing to keep
-    }
-    {
-        std::lock_guard lock(FDrainLock);
-        FDrained = false;
     }
     FDraining = true;
     if (!FPlaying) {
@@ -453,8 +438,7 @@ void TWMEncodeGraphThread::DrainQueuedFrames() {
     }
     // The source takes the queued frames at their pace (a tenth of a second each) and those
     // from before the start at once; a graph that stalls ends the wait all the same.
-    std::unique_lock lock(FDrainLock);
-    if (!FDrainWake.wait_for(lock, kDrainTimeout, [this] { return FDrained || FFailed; })) {
+    if (FDrainedEvent.WaitFor(kDrainTimeoutMs) != WAIT_OBJECT_0) {
         LogMessageFmt("Error in TWMEncodeGraphThread.Stop - %s: the last queued frames were "
                       "not taken in time.",
                       FDestinationFile.c_str());

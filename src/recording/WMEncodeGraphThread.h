@@ -1,7 +1,6 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -114,10 +113,12 @@ private:
     // After a stop: lets the source take every frame still queued (playing the graph if the
     // stop came before it ran), so that nothing handed to the recorder is lost.
     void DrainQueuedFrames();
+    int32_t QueuedFrames();
     void FinishRecording();
     HRESULT QueueVideoFrame(const uint8_t* Data, int32_t Size, bool IsI420);
-    // Status 200 to 300 once enough frames wait (caller's thread or worker).
-    void StartRunningWhenPrefilled();
+    // Status 200 to 300 once kPrefillFrames wait (caller's thread or worker; Queued is the
+    // queue's count of waiting frames, read under FQueueLock).
+    void StartRunningWhenPrefilled(int32_t Queued);
     // Sleeps until `status` is reached, a stop was requested or the recording failed; true
     // when the status was reached.
     bool WaitForStatus(int32_t status);
@@ -161,12 +162,10 @@ private:
     std::atomic<int64_t> FDroppedFrames{0};
     // Whether the worker has played the graph (worker only).
     bool FPlaying = false;
-    // The drain after a stop: set by the worker, read by the source; the source reports
-    // through FDrained (under FDrainLock) when it has handed out the last queued frame.
+    // The drain after a stop: set by the worker, read by the source, which sets FDrainedEvent
+    // when it has handed out the last queued frame (a failure sets it too).
     std::atomic<bool> FDraining{false};
-    std::mutex FDrainLock;
-    std::condition_variable FDrainWake;
-    bool FDrained = false;
+    TEvent FDrainedEvent{true, false};
     // Queue buffers the source has taken and not yet given back (source thread only).
     int32_t FInHand = 0;
     std::atomic<bool> FFrameSizeReported{false};

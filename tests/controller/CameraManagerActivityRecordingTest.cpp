@@ -18,8 +18,6 @@
 #include "controller/CameraManagerTestSupport.h"
 #include "controller/CameraPicture.h"
 #include "platform/DateTime.h"
-#include "platform/MediaFramework.h"
-#include "platform/MonotonicClock.h"
 #include "support/FrameNumbers.h"
 #include "videolog/VideoLogInfo.h"
 #include "zones/SelectorObjectManager.h"
@@ -41,21 +39,8 @@ std::vector<bool> Scene(const std::vector<std::pair<double, bool>>& Parts) {
     return frames;
 }
 
-class CameraManagerActivityRecordingTest : public CameraManagerFixture {
+class CameraManagerActivityRecordingTest : public CameraManagerClockFixture {
 protected:
-    void SetUp() override {
-        CameraManagerFixture::SetUp();
-        ASSERT_TRUE(InitializeMediaFramework());
-        FPreviousClock = SetDateTimeClock([this] { return FNow; });
-        FPreviousMonotonicClock = SetMonotonicClock([this] { return FMono; });
-    }
-    void TearDown() override {
-        FManager.reset();
-        SetDateTimeClock(FPreviousClock);
-        SetMonotonicClock(FPreviousMonotonicClock);
-        CameraManagerFixture::TearDown();
-    }
-
     // The Test Pattern camera, opened but fed by the test; one zone over the lower left of the
     // picture (Simple Mode, any change is motion). The frame numbers run across the top quarter,
     // where no zone looks.
@@ -91,8 +76,7 @@ protected:
     void Play(const std::vector<bool>& Frames) {
         const auto start = std::chrono::steady_clock::now();
         for (size_t i = 0; i < Frames.size(); ++i) {
-            FNow += 0.1 * kSecond;
-            FMono += 0.1;
+            Advance(0.1);
             if (Frames[i]) {
                 FPhase = (FPhase + 1) % 3;
                 FMotionFrames.push_back(FNumber);
@@ -154,10 +138,6 @@ protected:
         return wanted;
     }
 
-    TDateTime FNow = EncodeDateTime({2026, 12, 11, 9, 0, 0, 0});
-    double FMono = 7000.0;
-    TDateTimeClock FPreviousClock;
-    TMonotonicClock FPreviousMonotonicClock;
     int FPhase = 0;
     int FNumber = 0;
     std::map<int, TDateTime> FTimes;

@@ -17,8 +17,6 @@
 #include "controller/CameraManagerTestSupport.h"
 #include "controller/CameraPicture.h"
 #include "platform/DateTime.h"
-#include "platform/MediaFramework.h"
-#include "platform/MonotonicClock.h"
 #include "support/FrameNumbers.h"
 #include "videolog/VideoLogInfo.h"
 #include "zones/SelectorObjectManager.h"
@@ -52,21 +50,8 @@ std::vector<int> DecodeMarks(const std::string& path) {
     return marks;
 }
 
-class CameraManagerPreEventTest : public CameraManagerFixture {
+class CameraManagerPreEventTest : public CameraManagerClockFixture {
 protected:
-    void SetUp() override {
-        CameraManagerFixture::SetUp();
-        ASSERT_TRUE(InitializeMediaFramework());
-        FPreviousClock = SetDateTimeClock([this] { return FNow; });
-        FPreviousMonotonicClock = SetMonotonicClock([this] { return FMono; });
-    }
-    void TearDown() override {
-        FManager.reset();
-        SetDateTimeClock(FPreviousClock);
-        SetMonotonicClock(FPreviousMonotonicClock);
-        CameraManagerFixture::TearDown();
-    }
-
     // One zone over the left half (Simple Mode, any change is motion); the right half carries
     // each frame's mark and is watched by no zone. The first frame (index 0) is fed before the
     // zone exists. The camera's own graph is stopped: the test
@@ -101,8 +86,7 @@ protected:
     // The next frame, 0.1 s after the last: its mark on the right, and on the left the next
     // grey level when there is motion.
     void Step(bool motion) {
-        FNow += 0.1 * kSecond;
-        FMono += 0.1;
+        Advance(0.1);
         if (motion) {
             FPhase = (FPhase + 1) % 3;
         }
@@ -123,15 +107,8 @@ protected:
     }
 
     // Time passing without a frame, on the wall clock and the monotonic clock alike.
-    void Pause(double seconds) {
-        FNow += seconds * kSecond;
-        FMono += seconds;
-    }
+    void Pause(double seconds) { Advance(seconds); }
 
-    TDateTime FNow = EncodeDateTime({2026, 12, 10, 9, 0, 0, 0});
-    double FMono = 5000.0;
-    TDateTimeClock FPreviousClock;
-    TMonotonicClock FPreviousMonotonicClock;
     int FPhase = 0;
     int FIndex = 0;
     std::map<int, TDateTime> FTimes;

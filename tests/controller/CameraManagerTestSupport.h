@@ -18,6 +18,9 @@
 
 #include "controller/CameraManager.h"
 #include "localisation/LanguageFile.h"
+#include "platform/DateTime.h"
+#include "platform/MediaFramework.h"
+#include "platform/MonotonicClock.h"
 #include "support/SettingsHome.h"
 
 // Each test gets its own settings home, data folder and host window; the Test Pattern is the
@@ -115,4 +118,35 @@ protected:
     std::map<std::string, QByteArray> FEnvironment;
     std::unique_ptr<QWidget> FWindow;
     std::unique_ptr<TCameraManager> FManager;
+};
+
+// The controller on clocks of the test's own, for frames the test feeds with times of its own:
+// the wall clock (FNow) and the monotonic clock (FMono) move only when the test moves them, and
+// recordings are decoded again.
+class CameraManagerClockFixture : public CameraManagerFixture {
+protected:
+    static constexpr double kClockSecond = 1.0 / 86400.0;
+
+    void SetUp() override {
+        CameraManagerFixture::SetUp();
+        ASSERT_TRUE(InitializeMediaFramework());
+        FPreviousClock = SetDateTimeClock([this] { return FNow; });
+        FPreviousMonotonicClock = SetMonotonicClock([this] { return FMono; });
+    }
+    void TearDown() override {
+        FManager.reset();  // recordings are finished on the test's clocks
+        SetDateTimeClock(FPreviousClock);
+        SetMonotonicClock(FPreviousMonotonicClock);
+        CameraManagerFixture::TearDown();
+    }
+    // Time passing, on both clocks alike.
+    void Advance(double seconds) {
+        FNow += seconds * kClockSecond;
+        FMono += seconds;
+    }
+
+    TDateTime FNow = EncodeDateTime({2026, 12, 10, 9, 0, 0, 0});
+    double FMono = 5000.0;
+    TDateTimeClock FPreviousClock;
+    TMonotonicClock FPreviousMonotonicClock;
 };
