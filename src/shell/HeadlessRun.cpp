@@ -18,7 +18,7 @@
 #include "platform/DateTime.h"
 #include "platform/Diagnostics.h"
 #include "platform/SingleInstanceLock.h"
-#include "shell/EventLine.h"
+#include "notifications/EventLine.h"
 #include "shell/TerminationSignals.h"
 #include "zones/SelectorObjectManager.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/EventLine.h"
+#include "notifications/EventLine.h"
 
 namespace {
 

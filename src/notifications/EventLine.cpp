@@ -1,4 +1,4 @@
-#include "shell/EventLine.h"
+#include "notifications/EventLine.h"
 
 #include <atomic>
 #include <cerrno>
@@ -28,9 +28,13 @@ TEventLine& TEventLine::Add(std::string_view Key, int64_t Value) {
 
 TEventLine& TEventLine::Add(std::string_view Key, double Value) {
     AddKey(Key);
+    FText += JsonNumber(Value);
+    return *this;
+}
+
+std::string JsonNumber(double Value) {
     if (!std::isfinite(Value)) {
-        FText += "null";  // JSON has no infinity
-        return *this;
+        return "null";  // JSON has no infinity
     }
     char text[64];
     std::snprintf(text, sizeof text, "%.10g", Value);
@@ -40,8 +44,7 @@ TEventLine& TEventLine::Add(std::string_view Key, double Value) {
             *c = '.';
         }
     }
-    FText += text;
-    return *this;
+    return text;
 }
 
 TEventLine& TEventLine::Add(std::string_view Key, std::string_view Value) {
@@ -50,14 +53,17 @@ TEventLine& TEventLine::Add(std::string_view Key, std::string_view Value) {
     return *this;
 }
 
-void TEventLine::Write() const {
+void TEventLine::Write() const { WriteJsonLine(Text()); }
+
+bool WriteJsonLine(std::string_view Json) {
     // Once standard output is gone (its reader closed the pipe), there is nobody to tell: the
     // lines stop, said once in the log, and watching and recording go on.
     static std::atomic<bool> closed{false};
     if (closed) {
-        return;
+        return false;
     }
-    const std::string line = Text() + "\n";
+    std::string line(Json);
+    line += "\n";
     const char* data = line.data();
     size_t left = line.size();
     while (left > 0) {
@@ -71,11 +77,12 @@ void TEventLine::Write() const {
                            std::string(std::strerror(written < 0 ? errno : EIO)) +
                            "); no more event lines are written.");
             }
-            return;
+            return false;
         }
         data += written;
         left -= static_cast<size_t>(written);
     }
+    return true;
 }
 
 std::string IsoLocalTime(TDateTime Time) {

@@ -29,6 +29,14 @@ private:
     std::string FText;
 };
 
+// A number as JSON writes it ("null" for infinity and NaN), with a point whatever the locale.
+std::string JsonNumber(double Value);
+
+// Writes Json and a line end to standard output in one piece and unbuffered. Once standard
+// output is gone (its reader closed the pipe) nothing more is written, said once in the log;
+// false then.
+bool WriteJsonLine(std::string_view Json);
+
 // "2026-12-10T14:03:07.250": local time, ISO 8601, with milliseconds.
 std::string IsoLocalTime(TDateTime Time);
 
