@@ -10,8 +10,11 @@
 #include "controller/CameraPicture.h"
 #include "controller/FrameScrollBox.h"
 #include "controller/RecordingMarksOverlay.h"
+#include "controller/SnapshotWriter.h"
 #include "detection/MotionDetectionListManager.h"
 #include "localisation/UiText.h"
+#include "notifications/EventStream.h"
+#include "notifications/StdoutEventOutput.h"
 #include "platform/Diagnostics.h"
 #include "platform/Paths.h"
 #include "recording/PreEventRing.h"
@@ -74,6 +77,14 @@ TCameraManager::~TCameraManager() {
         // Both recordings are finished (file closed, information file written) before the
         // controller goes; the end reports need nothing of it.
         StopRecordersAndWait();
+        // The outputs this controller added deliver the last events (the recordings just
+        // finished) and stop before the controller goes: an MQTT command reaches it no more.
+        if (FEvents) {
+            FEvents->RemoveOutputsIf([](const TEventOutput& Output) {
+                return dynamic_cast<const TStdoutEventOutput*>(&Output) == nullptr;
+            });
+        }
+        FSnapshotWriter.reset();
         FAlarmSettings.reset();
         DestroyDetector();
         FSelectorObjectManager.reset();
@@ -150,11 +161,15 @@ bool TCameraManager::InitializeCamera() {
             if (!ForceFolder(*folder)) {
                 LogMessageFmt("Error in TCameraManager.InitializeCamera - cannot create folder %s",
                               folder->c_str());
-                if (!FFileFailureReported[0] && FRecordingEventCallback) {
-                    FRecordingEventCallback(TRecordingEvent{
+                if (!FFileFailureReported[0]) {
+                    const TRecordingEvent failure{
                         false, std::string(), 0,
                         "the recording folder " + *folder +
-                            " cannot be created; recordings are tried again later."});
+                            " cannot be created; recordings are tried again later."};
+                    if (FRecordingEventCallback) {
+                        FRecordingEventCallback(failure);
+                    }
+                    PublishRecordingEvent(FEvents, failure, false, nullptr);
                 }
                 FFileFailureReported = {true, true};
             }

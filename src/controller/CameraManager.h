@@ -39,6 +39,11 @@ class TPreEventRing;
 class TMotionDetectionListManager;
 class TWMEncodeGraphThread;
 class TSelectorObjectManager;
+class TEventStream;
+class TNotificationEvent;
+class TSnapshotFile;
+class TSnapshotWriter;
+struct TNotificationSettings;
 
 // What the frame path reports for one zone; the GUI thread hands it to the zone's overlay.
 struct TZoneFeedback {
@@ -191,6 +196,21 @@ public:
     void SetZoneEventCallback(TZoneEventCallback Callback) {
         FZoneEventCallback = std::move(Callback);
     }
+    // The stream the controller's events go to (camera started, lost and back, detection on and
+    // off, zone changes, recordings, snapshots); set once before the camera starts. Outputs
+    // added with ApplyNotificationSettings are the controller's: it stops them when it goes.
+    void SetEventStream(std::shared_ptr<TEventStream> Stream);
+    const std::shared_ptr<TEventStream>& EventStream() const { return FEvents; }
+    // Replaces the controller's outputs (MQTT, webhooks, commands) with those of Settings; a
+    // detection command from MQTT switches detection as the button does (GUI thread).
+    void ApplyNotificationSettings(const TNotificationSettings& Settings);
+    // Publishes camera_started for the camera now playing: its device, size and rate.
+    void PublishCameraStarted();
+    // Activates or deactivates detection as the button does (a command from outside; GUI
+    // thread). The checks and their messages are the button's; the state is published either
+    // way, so whoever asked learns the result.
+    void SetDetection(bool On);
+
     // Whether destruction writes the settings and zones back (a run with values given for that
     // run only leaves the stored ones alone). On by default.
     void SetSaveSettingsOnExit(bool Save) { FSaveSettingsOnExit = Save; }
@@ -345,10 +365,24 @@ private:
     static void SetDefaultZoneAlarm(TZoneAlarmSettings& Zone);
     void PostRepaint();
     // The frame step proper, under the lock; the zone events it finds go to Events.
-    bool FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEvent>& Events);
+    bool FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEvent>& Events,
+                   std::shared_ptr<TSnapshotFile>& Snapshot);
     // Compares each zone's state after a detection step with the last one and appends the
     // changes (frame step, lock held).
     void CollectZoneEvents(std::vector<TZoneEvent>& Events);
+    // Events for the stream (see SetEventStream). Zone events with the snapshot taken in their
+    // frame (streaming thread, outside the lock); recording events (lock held, or a recorder's
+    // thread through the copy its end report holds).
+    void PublishZoneEvents(const std::vector<TZoneEvent>& Events,
+                           const std::shared_ptr<TSnapshotFile>& Snapshot);
+    static void PublishRecordingEvent(const std::shared_ptr<TEventStream>& Stream,
+                                      const TRecordingEvent& Event, bool Constant,
+                                      const std::shared_ptr<TSnapshotFile>& Snapshot);
+    void PublishDetectionState();
+    void Publish(TNotificationEvent Event);
+    // The motion recording that started in this frame asked for a snapshot: the frame is
+    // handed to the writer (frame step, lock held); returns the snapshot for the zone events.
+    std::shared_ptr<TSnapshotFile> TakeWantedSnapshot(const uint8_t* Data, int32_t Size);
 
     QPointer<QWidget> FMainForm;
     std::unique_ptr<TFrameGrabCaptureGraph> FFrameGrabCaptureGraph;
@@ -425,6 +459,14 @@ private:
     std::vector<uint8_t> FZoneMotion;
     std::vector<TZoneState> FZoneStates;
     TZoneEventCallback FZoneEventCallback;
+    // The event stream (set before the camera starts, then only read) and the snapshot writer;
+    // FSnapshotWanted (FLock) is the picture a motion recording started in this frame wants.
+    std::shared_ptr<TEventStream> FEvents;
+    std::unique_ptr<TSnapshotWriter> FSnapshotWriter;
+    std::shared_ptr<TSnapshotFile> FSnapshotWanted;
+    std::atomic<bool> FSnapshots{true};
+    // Detection is switched off and on again to start afresh: no state change is published.
+    bool FRestartingDetection = false;
     bool FSaveSettingsOnExit = true;
     TCameraOverrides FOverrides;
     std::atomic<bool> FRepaintPending{false};

@@ -5,6 +5,7 @@
 #include "controller/CameraManager.h"
 #include "controller/CameraPicture.h"
 #include "detection/MotionDetectionListManager.h"
+#include "notifications/SnapshotFile.h"
 #include "platform/Diagnostics.h"
 #include "platform/MonotonicClock.h"
 #include "zones/SelectorObjectManager.h"
@@ -17,12 +18,14 @@ bool TCameraManager::NextFrameDataFunction(uint8_t* Data, int32_t Size) {
                            .count();
         // Zone events are handed on after the lock is released: a receiver may take its time.
         std::vector<TZoneEvent> events;
-        const bool handled = FrameStep(Data, Size, events);
+        std::shared_ptr<TSnapshotFile> snapshot;
+        const bool handled = FrameStep(Data, Size, events, snapshot);
         if (FZoneEventCallback) {
             for (const TZoneEvent& event : events) {
                 FZoneEventCallback(event);
             }
         }
+        PublishZoneEvents(events, snapshot);
         return handled;
     } catch (...) {
         LogMessage("Error in TCameraManager.NextFrameDataFunction call...");
@@ -30,7 +33,8 @@ bool TCameraManager::NextFrameDataFunction(uint8_t* Data, int32_t Size) {
     }
 }
 
-bool TCameraManager::FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEvent>& Events) {
+bool TCameraManager::FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEvent>& Events,
+                               std::shared_ptr<TSnapshotFile>& Snapshot) {
     std::lock_guard<std::mutex> guard(FLock);
     // The frame's time on the clock that never steps: the hold after the motion, the kept
     // frames and the length of the files are measured with it.
@@ -48,6 +52,7 @@ bool TCameraManager::FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEve
         FMotionDetectionListManager->MotionDetection_CountDifferentPixelsBlock_RGB32(
             Data, picture->Bits());
         ApplyMotionToRecording(frameTime);
+        Snapshot = TakeWantedSnapshot(Data, Size);
         CollectZoneEvents(Events);
     }
     // 3. Display: the picture takes the bottom-up frame as it is.
@@ -79,7 +84,7 @@ bool TCameraManager::FrameStep(uint8_t* Data, int32_t Size, std::vector<TZoneEve
 }
 
 void TCameraManager::CollectZoneEvents(std::vector<TZoneEvent>& Events) {
-    if (!FZoneEventCallback || !FMotionDetectionListManager) {
+    if ((!FZoneEventCallback && !FEvents) || !FMotionDetectionListManager) {
         return;
     }
     const auto count = static_cast<int32_t>(std::min(FZoneStates.size(), FZoneMotion.size()));

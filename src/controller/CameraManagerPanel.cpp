@@ -279,6 +279,7 @@ void TCameraManager::OnActivateClick() {
                     zone->update();
                 }
             }
+            PublishDetectionState();
         } else if (FAlarmSettings->ZoneCount() > 0) {
             // Activate. The detector is built completely, and checked, before anything shows
             // detection as running or the frame step can see it.
@@ -336,6 +337,7 @@ void TCameraManager::OnActivateClick() {
                 FZoneStates.assign(static_cast<size_t>(zones), TZoneState{});
                 FActivated = true;
             }
+            PublishDetectionState();
         } else {
             ShowMessageDialog(UiText(txtAddAtLeastOneZone), TMsgDlgType::mtError,
                               {TMsgDlgBtn::mbOK}, UiText(txtError), {UiText(txtOK)});
@@ -348,8 +350,15 @@ void TCameraManager::OnActivateClick() {
 void TCameraManager::OnResetAlarmsClick() {
     try {
         if (FActivateButton && FActivateButton->Caption() == UiText(txtDeactivate)) {
+            // Detection starts afresh; to the outside it stays on (or says it went off when
+            // it cannot start again).
+            FRestartingDetection = true;
             OnActivateClick();
             OnActivateClick();
+            FRestartingDetection = false;
+            if (!FActivated) {
+                PublishDetectionState();
+            }
         }
     } catch (...) {
         LogMessage("Error in TCameraManager.OnResetAlarmsClick call..");

@@ -24,6 +24,7 @@
 #include "controller/CameraManager.h"
 #include "controller/CameraPicture.h"
 #include "localisation/UiText.h"
+#include "notifications/NotificationEvent.h"
 #include "platform/Diagnostics.h"
 #include "recording/PreEventRing.h"
 
@@ -175,6 +176,7 @@ void TCameraManager::OnCameraLost(const char* Reason) {
         FConstantResumePending = FAlarmSettings && FAlarmSettings->UseConstantVideoLogger();
     }
     ShowCameraLostCaption(true);
+    Publish(TNotificationEvent("camera_lost", Now()).Add("reason", Reason));
     if (FCameraLostCallback) {
         FCameraLostCallback();
     }
@@ -244,6 +246,7 @@ void TCameraManager::OnCameraDelivers() {
     if (wasLost) {
         LogMessageFmt("TCameraManager.WatchCamera - camera %d is back.", FCameraIndex);
         ShowCameraLostCaption(false);
+        Publish(TNotificationEvent("camera_back", Now()));
         // Detection starts afresh on the new pictures (a learning mode learns again); the zones
         // stay as they are.
         OnResetAlarmsClick();

@@ -19,6 +19,8 @@
 #include "alarms/AlarmSettings.h"
 #include "capture/FrameGrabCaptureGraph.h"
 #include "controller/CameraManager.h"
+#include "controller/SnapshotWriter.h"
+#include "notifications/SnapshotFile.h"
 #include "platform/Diagnostics.h"
 #include "platform/MonotonicClock.h"
 #include "platform/Paths.h"
@@ -138,11 +140,13 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
                 LogMessageFmt("Error in TCameraManager.StartWMEncoderGraph - cannot create a "
                               "recording in %s (%s); the next one is tried later.",
                               folder.c_str(), reason.c_str());
+                const TRecordingEvent failure{
+                    false, std::string(), 0,
+                    "a recording cannot be created in " + folder + " (" + reason + ")."};
                 if (FRecordingEventCallback) {
-                    FRecordingEventCallback(TRecordingEvent{
-                        false, std::string(), 0,
-                        "a recording cannot be created in " + folder + " (" + reason + ")."});
+                    FRecordingEventCallback(failure);
                 }
+                PublishRecordingEvent(FEvents, failure, constant, nullptr);
             }
             PauseAfterWriteFailure(Kind);
             return false;
@@ -154,24 +158,27 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
         // frame) gets no information file and no "finished" report, but an error.
         std::shared_ptr<TRecordingsInFlight> inFlight = FRecordingsInFlight;
         const char* endName = constant ? "OnConastantVideoEnd" : "OnMotionVideoEnd";
-        TRecordingEventCallback report = FRecordingEventCallback;
+        TRecordingEventCallback callback = FRecordingEventCallback;
+        std::shared_ptr<TEventStream> events = FEvents;
+        auto report = [callback, events, constant](const TRecordingEvent& Event) {
+            if (callback) {
+                callback(Event);
+            }
+            PublishRecordingEvent(events, Event, constant, nullptr);
+        };
         auto onEnd = [inFlight, folder, fileName, endName, report](TDateTime StartTime,
                                                                    double Duration) {
             bool saved = false;
             if (Duration > 0) {
                 saved = OnVideoEnd(folder, fileName, StartTime, Duration, endName);
-                if (report) {
-                    report(TRecordingEvent{true, fileName, Duration, {}});
-                }
+                report(TRecordingEvent{true, fileName, Duration, {}});
             } else {
                 DiscardEmptyRecording(fileName);
                 LogMessageFmt("TCameraManager.%s - %s holds no picture; it gets no information "
                               "file.",
                               endName, fileName.c_str());
-                if (report) {
-                    report(TRecordingEvent{true, fileName, 0,
-                                           "the recording " + fileName + " holds no picture."});
-                }
+                report(TRecordingEvent{true, fileName, 0,
+                                       "the recording " + fileName + " holds no picture."});
             }
             std::lock_guard<std::mutex> guard(inFlight->Mutex);
             --inFlight->Count;
@@ -212,9 +219,21 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
             recorder->SetStartDateTime(startTime);
         }
         FLastFreeSpaceCheckMs[static_cast<size_t>(Kind)] = SteadyMs();
-        if (FRecordingEventCallback) {
-            FRecordingEventCallback(TRecordingEvent{false, fileName, 0, {}});
+        // A motion recording's first frame is kept as a picture beside it (the frame step
+        // hands it to the writer); the start event names it.
+        std::shared_ptr<TSnapshotFile> snapshot;
+        if (!constant && FEvents && FSnapshots) {
+            snapshot = std::make_shared<TSnapshotFile>(TSnapshotWriter::PathFor(fileName));
+            if (FSnapshotWanted) {
+                FSnapshotWanted->Finish(false);
+            }
+            FSnapshotWanted = snapshot;
         }
+        const TRecordingEvent started{false, fileName, 0, {}};
+        if (FRecordingEventCallback) {
+            FRecordingEventCallback(started);
+        }
+        PublishRecordingEvent(FEvents, started, constant, snapshot);
         return true;
     } catch (...) {
         LogMessage("Error in TCameraManager.StartWMEncoderGraph call...");

@@ -23,6 +23,9 @@
 #include "localisation/LanguageFile.h"
 #include "localisation/LanguageList.h"
 #include "localisation/UiText.h"
+#include "notifications/EventOutputs.h"
+#include "notifications/EventStream.h"
+#include "notifications/NotificationSettings.h"
 #include "platform/Diagnostics.h"
 #include "platform/Paths.h"
 #include "platform/SettingsStore.h"
@@ -153,7 +156,13 @@ void TForm1::FormShow() {
             SetAlarmVideoPresenter(FAlarmVideoWindow.get());
             InstallDevicePropertiesDialog();
             FCameraManager = std::make_unique<TCameraManager>(this, 100);
-            FCameraManager->InitializeCamera();
+            // The events go to the receivers of the notification settings.
+            FCameraManager->SetEventStream(std::make_shared<TEventStream>());
+            FCameraManager->EventStream()->SetInstance(EventInstanceName({}));
+            FCameraManager->ApplyNotificationSettings(TNotificationSettings{});
+            if (FCameraManager->InitializeCamera() && FCameraManager->VideoWidth() > 0) {
+                FCameraManager->PublishCameraStarted();
+            }
             FStartedUp = true;
         }
     } catch (...) {

@@ -15,10 +15,14 @@
 #include "capture/FrameGrabCaptureGraph.h"
 #include "controller/CameraManager.h"
 #include "controller/CameraPicture.h"
+#include "notifications/EventLine.h"
+#include "notifications/EventOutputs.h"
+#include "notifications/EventStream.h"
+#include "notifications/NotificationSettings.h"
+#include "notifications/StdoutEventOutput.h"
 #include "platform/DateTime.h"
 #include "platform/Diagnostics.h"
 #include "platform/SingleInstanceLock.h"
-#include "notifications/EventLine.h"
 #include "shell/TerminationSignals.h"
 #include "zones/SelectorObjectManager.h"
 
@@ -26,6 +30,9 @@ namespace {
 
 constexpr const char* kProductName = "Tandrel";
 constexpr int32_t kTimePerFrameMS = 100;
+// Standard output is read by a program that keeps up: a long queue, so a short stall of the
+// reader loses nothing.
+constexpr size_t kStdoutQueueCapacity = 4096;
 
 const char* DeviceTypeName(int32_t type) {
     switch (type) {
@@ -46,22 +53,6 @@ const char* DeviceTypeName(int32_t type) {
     }
 }
 
-const char* ZoneEventName(TZoneEvent::TKind kind) {
-    switch (kind) {
-        case TZoneEvent::TKind::LearningDone:
-            return "learning_done";
-        case TZoneEvent::TKind::MotionStart:
-            return "motion_start";
-        case TZoneEvent::TKind::MotionEnd:
-            return "motion_end";
-        case TZoneEvent::TKind::AlarmOn:
-            return "alarm_on";
-        case TZoneEvent::TKind::AlarmOff:
-            return "alarm_off";
-    }
-    return "zone";
-}
-
 }  // namespace
 
 THeadlessRun::THeadlessRun(TCommandLine Line, QObject* Parent)
@@ -69,15 +60,20 @@ THeadlessRun::THeadlessRun(TCommandLine Line, QObject* Parent)
 
 THeadlessRun::~THeadlessRun() {
     // The controller stops its graph and recorders (and saves, when the run may) before its
-    // host goes.
+    // host goes; the stream then writes out what is left.
     FManager.reset();
     FHost.reset();
+    FEvents.reset();
 }
 
 void THeadlessRun::ReportError(const std::string& Text) {
     std::fprintf(stderr, "%s: %s\n", kProductName, Text.c_str());
     std::fflush(stderr);
-    TEventLine("error", Now()).Add("text", Text).Write();
+    if (FEvents) {
+        FEvents->Publish(TNotificationEvent("error", Now()).Add("text", Text));
+    } else {
+        TEventLine("error", Now()).Add("text", Text).Write();
+    }
 }
 
 int THeadlessRun::Run() {
@@ -104,6 +100,10 @@ int THeadlessRun::Run() {
     }
     const int status = QCoreApplication::exec();
     FManager.reset();
+    // Every event (the last recordings' among them) is written before the run ends.
+    if (FEvents) {
+        FEvents->RemoveOutputs();
+    }
     return status;
 }
 
@@ -141,6 +141,21 @@ int32_t THeadlessRun::ResolveCamera() {
         }
     }
     return -1;
+}
+
+std::string THeadlessRun::DeviceName(int32_t Index) const {
+    const std::string* friendly = nullptr;
+    if (FManager && SUCCEEDED(FManager->FrameGrabCaptureGraph()->GetSupportedDeviceFriendlyName(
+                        Index, friendly)) &&
+        friendly != nullptr) {
+        return *friendly;
+    }
+    return {};
+}
+
+TNotificationSettings THeadlessRun::NotificationSettingsForRun() const {
+    TNotificationSettings settings;
+    return settings;
 }
 
 std::string THeadlessRun::CameraLabel(int32_t Index) const {
@@ -182,29 +197,14 @@ int THeadlessRun::Start() {
     overrides.Sensitivity = FLine.Sensitivity;
     overrides.IgnoreStoredZones = !FLine.Zones.empty();
     FManager->SetOverrides(overrides);
-    FManager->SetZoneEventCallback([](const TZoneEvent& event) {
-        TEventLine line(ZoneEventName(event.Kind), Now());
-        line.Add("zone", static_cast<int64_t>(event.Zone) + 1);
-        if (event.Kind == TZoneEvent::TKind::MotionStart ||
-            event.Kind == TZoneEvent::TKind::MotionEnd) {
-            line.Add("activity", static_cast<int64_t>(event.Activity));
-        }
-        line.Write();
-    });
-
-    FManager->SetRecordingEventCallback([](const TRecordingEvent& event) {
-        if (!event.Error.empty()) {
-            // A recording that could not be made or holds nothing: no "finished" for it.
-            TEventLine("error", Now()).Add("text", event.Error).Write();
-            return;
-        }
-        TEventLine line(event.Finished ? "recording_finished" : "recording_started", Now());
-        line.Add("file", event.File);
-        if (event.Finished) {
-            line.Add("duration", event.Duration);
-        }
-        line.Write();
-    });
+    // One stream carries every event: standard output here, and whatever the settings (or this
+    // run's --mqtt and --webhook) add.
+    FEvents = std::make_shared<TEventStream>();
+    FEvents->SetInstance(EventInstanceName(FLine.Instance));
+    FEvents->SetCamera(DeviceName(overrides.CameraIndex.value_or(FManager->CameraIndex())));
+    FEvents->AddOutput(std::make_unique<TStdoutEventOutput>(), kStdoutQueueCapacity);
+    FManager->SetEventStream(FEvents);
+    FManager->ApplyNotificationSettings(NotificationSettingsForRun());
 
     FManager->SetCameraLostCallback([this] {
         ReportError("the camera " + CameraLabel(FManager->CameraIndex()) +
@@ -242,16 +242,7 @@ int THeadlessRun::BeginWatching() {
             return kExitBadUsage;
         }
     }
-    const int64_t interval = FManager->VideoFrameInterval();
-    const std::string* device = nullptr;
-    FManager->FrameGrabCaptureGraph()->GetSupportedDeviceFriendlyName(FManager->CameraIndex(),
-                                                                      device);
-    TEventLine("camera_started", Now())
-        .Add("device", device != nullptr ? *device : std::string())
-        .Add("width", static_cast<int64_t>(width))
-        .Add("height", static_cast<int64_t>(height))
-        .Add("fps", interval > 0 ? std::round(1e9 / static_cast<double>(interval)) / 100.0 : 0.0)
-        .Write();
+    FManager->PublishCameraStarted();
 
     PlaceZones();
     FManager->OnActivateClick();

@@ -6,10 +6,12 @@
 #include <memory>
 #include <string>
 
+#include "notifications/NotificationSettings.h"
 #include "shell/CommandLine.h"
 
 class QWidget;
 class TCameraManager;
+class TEventStream;
 
 // Watches one camera without showing a window: the camera controller runs on a hidden host
 // widget (Qt's offscreen platform), detection is activated at start, and every event goes to
@@ -31,6 +33,10 @@ private:
     // The camera asked for by name or index, or the stored one; -1 when a name is unknown.
     int32_t ResolveCamera();
     std::string CameraLabel(int32_t Index) const;
+    // The camera's name as the device list has it; empty when there is none.
+    std::string DeviceName(int32_t Index) const;
+    // The stored notification settings with this run's --mqtt and --webhook.
+    TNotificationSettings NotificationSettingsForRun() const;
     void PlaceZones();
     void ReportError(const std::string& Text);
     // Ends the run at FEnd; re-arms itself where that is further than one timer can wait.
@@ -38,6 +44,8 @@ private:
 
     TCommandLine FLine;
     std::unique_ptr<QWidget> FHost;
+    // Every event goes through the stream; standard output is one of its outputs.
+    std::shared_ptr<TEventStream> FEvents;
     std::unique_ptr<TCameraManager> FManager;
     std::chrono::steady_clock::time_point FEnd;
     // The camera has started and detection runs (a camera missing at the start is waited for).
