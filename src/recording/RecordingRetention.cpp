@@ -153,6 +153,14 @@ TRetentionResult ApplyRecordingRetention(const std::string& Folder, const TReten
             info.replace_extension(".vli");
             fs::remove(info, ec);
             ec.clear();
+            // The picture of its motion start goes with it (Snapshots/<name>.jpg).
+            fs::path snapshot = folder / "Snapshots" / deletion.Name;
+            snapshot.replace_extension(".jpg");
+            const uint64_t snapshotSize = fs::file_size(snapshot, ec);
+            if (!ec && fs::remove(snapshot, ec) && !ec) {
+                freed += snapshotSize;
+            }
+            ec.clear();
             LogMessageFmt("Recording retention - deleted %s (%s).", video.string().c_str(),
                           ReasonText(deletion.Reason));
         }

@@ -8,8 +8,8 @@
 #include "recording/RetentionPlanner.h"
 
 // Applies the retention limits to one recording folder: the recordings the plan chooses are
-// deleted, each video with its information file (LogInfo/<name>.vli), and every deletion is
-// logged. Only files the program named are ever touched.
+// deleted, each video with its information file (LogInfo/<name>.vli) and the picture of its
+// motion start (Snapshots/<name>.jpg), and every deletion is logged. Only files the program named are ever touched.
 
 // The free and total bytes of the file system that holds Path; false when it cannot be asked.
 using TDiskSpaceQuery =

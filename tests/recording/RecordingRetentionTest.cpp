@@ -60,6 +60,9 @@ protected:
 
 TEST_F(RecordingRetentionTest, OldestRecordingsGoWithTheirInformationFilesAndForeignFilesStay) {
     MakeRecording("20261101_080000", 3000, 40);
+    fs::create_directories(Folder() + "Snapshots");
+    MakeFile(Folder() + "Snapshots/Rec_20261101_080000.jpg", 300, 40);
+    MakeFile(Folder() + "Snapshots/holiday.jpg", 300, 100);
     MakeRecording("20261201_080000", 3000, 9);
     MakeRecording("20261205_080000", 3000, 5);
     MakeRecording("20261209_080000", 3000, 1);
@@ -78,6 +81,7 @@ TEST_F(RecordingRetentionTest, OldestRecordingsGoWithTheirInformationFilesAndFor
     EXPECT_TRUE(result.Room);
     EXPECT_FALSE(Exists("Rec_20261101_080000.wmv"));
     EXPECT_FALSE(Exists("LogInfo/Rec_20261101_080000.vli"));
+    EXPECT_FALSE(Exists("Snapshots/Rec_20261101_080000.jpg"));
     EXPECT_TRUE(log.Contains("Recording retention - deleted " + Folder() +
                              "Rec_20261101_080000.wmv (older than the age limit)."));
 
@@ -103,7 +107,7 @@ TEST_F(RecordingRetentionTest, OldestRecordingsGoWithTheirInformationFilesAndFor
     EXPECT_EQ(result.Deleted, 0);
     EXPECT_TRUE(Exists("Rec_20261209_080000.wmv"));
     for (const char* foreign : {"holiday.wmv", "Rec_20261101_080000.wmv.bak", "LogInfo/notes.vli",
-                                "Rec_20200101_000000.wmv"}) {
+                                "Rec_20200101_000000.wmv", "Snapshots/holiday.jpg"}) {
         EXPECT_TRUE(Exists(foreign)) << foreign;
     }
 }

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -12,6 +13,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -63,6 +65,32 @@ TEST_F(HeadlessRunTest, WatchesTheTestPatternPrintsEventsAndEndsOnSigterm) {
         }
     }
     EXPECT_TRUE(motion);
+    // Every event names the camera and the instance (the host's name without --instance);
+    // detection is said to be on, with its zone, before anything moves.
+    for (const QJsonObject& event : events) {
+        EXPECT_EQ(event["camera"].toString(), "Test Pattern") << event["event"].toString().toStdString();
+        EXPECT_FALSE(event["instance"].toString().isEmpty());
+    }
+    ASSERT_GE(events.size(), 2u);
+    EXPECT_EQ(events[1]["event"].toString(), "detection_on");
+    EXPECT_EQ(events[1]["zones"].toInt(), 1);
+    // The motion recording's first frame is a picture beside it, named in the start events.
+    QString snapshot;
+    for (const QJsonObject& event : events) {
+        if (event["event"].toString() == "recording_started") {
+            EXPECT_EQ(event["kind"].toString(), "motion");
+            snapshot = event["snapshot"].toString();
+            break;
+        }
+    }
+    EXPECT_TRUE(snapshot.startsWith(FHome.path() +
+                                    "/data/Vantrelle/Tandrel/MotionDetection/Snapshots/Rec_"))
+        << snapshot.toStdString();
+    EXPECT_TRUE(std::any_of(events.begin(), events.end(), [&](const QJsonObject& event) {
+        return event["event"].toString() == "motion_start" && event["snapshot"] == snapshot;
+    }));
+    const QImage picture(snapshot, "JPEG");
+    EXPECT_EQ(picture.size(), QSize(320, 240)) << snapshot.toStdString();
     // The recording was finished on the way out, and its file plays.
     QString recorded;
     double duration = 0;
