@@ -5,14 +5,19 @@
 #include <QApplication>
 #include <QDialog>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "controller/CameraManagerTestSupport.h"
+#include "notifications/CommandOutput.h"
 #include "notifications/EventStream.h"
+#include "notifications/WebhookOutput.h"
 #include "support/MessageRecorder.h"
+#include "support/RecordingHttpServer.h"
 
 namespace {
 
@@ -97,4 +102,40 @@ TEST_F(CameraManagerEventsTest, DetectionSwitchedFromOutsideKeepsTheButtonsCheck
     // The button is heard as well.
     FManager->OnActivateClick();
     EXPECT_EQ(Taken(), (Names{"detection_on 2", "detection_off 2", "detection_on 2"}));
+}
+
+// Receivers that hang (a webhook whose server never answers, a command that never ends) cost
+// the frame path nothing: each frame is handed on as before while they wait. The bound is far
+// below the receivers' own waits (5 s a try, 100 s a command), not a speed target.
+TEST_F(CameraManagerEventsTest, ReceiversThatHangDelayNoFrame) {
+    BlockDataFolder();
+    Store({{"FormatIndex", 0}, {"MotionDetectionMode", 1}});
+    ASSERT_TRUE(StartWithFramesFromTheTest());
+    RecordingHttpServer server({}, RecordingHttpServer::TAnswer{200, true});
+    auto stream = std::make_shared<TEventStream>();
+    TWebhookSettings webhook;
+    webhook.Url = server.Url("/hook");
+    stream->AddOutput(std::make_unique<TWebhookOutput>(webhook));
+    stream->AddOutput(std::make_unique<TCommandOutput>(
+        std::vector<TCommandSettings>{{"motion_start", "sleep", {"100"}}}, 100));
+    FManager->SetEventStream(stream);
+    FManager->OnAddZoneClick();
+    FManager->OnActivateClick();
+    ASSERT_TRUE(FManager->Activated());
+
+    auto white = Frame(320, 240, 255);
+    auto black = Frame(320, 240, 0);
+    std::chrono::steady_clock::duration longest{};
+    for (int i = 0; i < 60; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        ASSERT_TRUE(Feed(i % 2 == 0 ? white : black));
+        longest = std::max(longest, std::chrono::steady_clock::now() - start);
+    }
+    EXPECT_TRUE(server.WaitRequests(1, std::chrono::seconds(10)));
+    EXPECT_LT(longest, std::chrono::milliseconds(1000));
+    // The end breaks the receivers off instead of waiting for them.
+    const auto end = std::chrono::steady_clock::now();
+    FManager.reset();
+    stream->RemoveOutputs(500);
+    EXPECT_LT(std::chrono::steady_clock::now() - end, std::chrono::seconds(8));
 }
