@@ -6,7 +6,8 @@ cd "$(dirname "$0")"
 ./scripts/build.sh
 ctest --test-dir build --output-on-failure --parallel "$(nproc)"
 
-# The detectors' worker threads once more under ThreadSanitizer (core only: no Qt, no GStreamer).
+# The detectors' worker threads, and the event outputs' threads, once more under ThreadSanitizer
+# (core only: no Qt, no GStreamer).
 if [ ! -f build-tsan/build.ninja ]; then
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTANDREL_CORE_ONLY=ON \
     -DTANDREL_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="-fsanitize=thread -O1" \
@@ -15,7 +16,7 @@ fi
 cmake --build build-tsan --parallel "$(nproc)" --target tandrel_core_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build-tsan --output-on-failure --parallel "$(nproc)" \
-    -R "^(NeuralMotionDetection|MotionDetectionManager|PixelKernelsConcurrency|Sync|BuffQueue|Lock\.)"
+    -R "^(NeuralMotionDetection|MotionDetectionManager|PixelKernelsConcurrency|Sync|BuffQueue|Lock\.|EventStream|CommandOutput|WebhookOutput)"
 
 # The camera controller under AddressSanitizer: frames stream from the Test Pattern while
 # detection is switched on and off and the format changes, so a detector, picture or overlay
