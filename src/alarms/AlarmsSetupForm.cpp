@@ -41,6 +41,8 @@ constexpr int kLoggerRowGap = 3;
 constexpr int kLoggerBottomMargin = 12;
 // The least gap between a logger check box's text and its "Open Folder" button.
 constexpr int kLoggerButtonGap = 6;
+// The least gap between the buttons in the bottom row ("Disk Space...", "Notifications...", OK).
+constexpr int kButtonGap = 6;
 // The file edit's design width, and the margin right of the "..." button (and of the alarm
 // check box) in its group box.
 constexpr int kAlarmFileEditWidth = 377;
@@ -171,6 +173,10 @@ void TAlarmsSetupForm::CreateComponents() {
     btnDiskSpace->setObjectName("btnDiskSpace");
     btnDiskSpace->setGeometry(8, 283, 97, 25);
 
+    btnNotifications = new QPushButton(DesignText(txtNotifications) + "...", this);
+    btnNotifications->setObjectName("btnNotifications");
+    btnNotifications->setGeometry(111, 283, 97, 25);
+
     btnOK = new QPushButton(DesignText(txtOK), this);
     btnOK->setObjectName("btnOK");
     btnOK->setGeometry(414, 283, 75, 25);
@@ -196,13 +202,15 @@ void TAlarmsSetupForm::CreateComponents() {
     connect(btnOpenContinuallyVideoFolder, &QPushButton::clicked, this,
             &TAlarmsSetupForm::btnOpenContinuallyVideoFolderClick);
     connect(btnDiskSpace, &QPushButton::clicked, this, &TAlarmsSetupForm::btnDiskSpaceClick);
+    connect(btnNotifications, &QPushButton::clicked, this,
+            &TAlarmsSetupForm::btnNotificationsClick);
     connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TAlarmsSetupForm::SetTabOrder() {
     // btnOK, btnCancel, lbxZones, then the alarm properties, then the video logger settings and
-    // the disk space.
+    // the disk space and the notifications.
     QWidget* const order[] = {btnOK,
                               btnCancel,
                               lbxZones,
@@ -213,7 +221,8 @@ void TAlarmsSetupForm::SetTabOrder() {
                               chkUseConstantVideoLogger,
                               btnOpenMotionDetectionVideoFolder,
                               btnOpenContinuallyVideoFolder,
-                              btnDiskSpace};
+                              btnDiskSpace,
+                              btnNotifications};
     for (size_t i = 1; i < std::size(order); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -223,6 +232,10 @@ void TAlarmsSetupForm::SetLogFolders(const QString& MotionLogFolder,
                                      const QString& ConstantLogFolder) {
     FMotionLogFolder = MotionLogFolder;
     FConstantLogFolder = ConstantLogFolder;
+}
+
+void TAlarmsSetupForm::SetNotificationTestSender(TNotificationTestSender Sender) {
+    FNotificationTestSender = std::move(Sender);
 }
 
 void TAlarmsSetupForm::showEvent(QShowEvent* event) {
@@ -378,6 +391,16 @@ void TAlarmsSetupForm::btnDiskSpaceClick() {
     }
 }
 
+void TAlarmsSetupForm::btnNotificationsClick() {
+    try {
+        if (ShowNotificationsSetupForm(FNotificationTestSender, this)) {
+            FNotificationsChanged = true;
+        }
+    } catch (...) {
+        LogMessage("Error in TAlarmsSetupForm.btnNotificationsClick call...");
+    }
+}
+
 bool TAlarmsSetupForm::FormKeyDown(int Key) {
     try {
         if (Key == Qt::Key_Return || Key == Qt::Key_Enter) {
@@ -413,6 +436,7 @@ void TAlarmsSetupForm::RefreshTexts() {
         btnOK->setText(UiText(txtOK));
         btnCancel->setText(UiText(txtCancel));
         btnDiskSpace->setText(UiText(txtDiskSpace) + "...");
+        btnNotifications->setText(UiText(txtNotifications) + "...");
         GroupBox1->setTitle(UiText(txtVideoLoggerSettings));
 
         // The alarm check box grows or shrinks with its caption.
@@ -459,6 +483,10 @@ void TAlarmsSetupForm::FitTexts() {
     MoveBy({btnOK}, -GrowLeftTo(*btnCancel, buttonWidth), 0);
     GrowLeftTo(*btnOK, buttonWidth);
     GrowRightTo(*btnDiskSpace, SizeForText(*btnDiskSpace).width());
+    btnNotifications->move(std::max(btnNotifications->x(),
+                                    btnDiskSpace->geometry().right() + 1 + kButtonGap),
+                           btnNotifications->y());
+    GrowRightTo(*btnNotifications, SizeForText(*btnNotifications).width());
 
     // The dialog widens by what is still missing: the file edit's design width, room beside the
     // logger check boxes' texts and the alarm check box's, the group box titles. The group boxes
@@ -474,6 +502,7 @@ void TAlarmsSetupForm::FitTexts() {
     for (QGroupBox* box : {GroupBox1, gbAlarmProperties}) {
         widen = std::max(widen, SizeForText(*box).width() - box->width());
     }
+    widen = std::max(widen, btnNotifications->geometry().right() + 1 + kButtonGap - btnOK->x());
     if (widen > 0) {
         StretchBy({GroupBox1, gbAlarmProperties, gbSoundVideoAlarm, lbedSoundVideoAlarmFile}, widen,
                   0);
@@ -505,13 +534,20 @@ void TAlarmsSetupForm::FitTexts() {
     const int lower = rowTop - kLoggerRowGap + kLoggerBottomMargin - GroupBox1->height();
     if (lower != 0) {
         StretchBy({GroupBox1}, 0, lower);
-        MoveBy({lbZones, lbxZones, gbAlarmProperties, btnDiskSpace, btnOK, btnCancel}, 0, lower);
+        MoveBy({lbZones, lbxZones, gbAlarmProperties, btnDiskSpace, btnNotifications, btnOK,
+                btnCancel},
+               0, lower);
         GrowDialogBy(*this, 0, lower);
     }
 }
 
 bool ShowAlarmsSetupForm(TAlarmSettings& AlarmSettings, const QString& MotionLogFolder,
-                         const QString& ConstantLogFolder, QWidget* parent) {
+                         const QString& ConstantLogFolder, QWidget* parent,
+                         TNotificationTestSender NotificationTestSender,
+                         bool* NotificationsChanged) {
+    if (NotificationsChanged != nullptr) {
+        *NotificationsChanged = false;
+    }
     try {
         // Held by a guarded pointer: should the parent go away while the dialog runs, it takes
         // the dialog with it and nothing is assigned back.
@@ -519,7 +555,11 @@ bool ShowAlarmsSetupForm(TAlarmSettings& AlarmSettings, const QString& MotionLog
         const auto destroyForm = qScopeGuard([&form] { delete form.data(); });
         form->AlarmSettings().Assign(AlarmSettings);
         form->SetLogFolders(MotionLogFolder, ConstantLogFolder);
+        form->SetNotificationTestSender(std::move(NotificationTestSender));
         const int result = gRunHook ? gRunHook(*form) : form->exec();
+        if (NotificationsChanged != nullptr && !form.isNull()) {
+            *NotificationsChanged = form->NotificationsChanged();
+        }
         if (form.isNull() || result != QDialog::Accepted) {
             return false;
         }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "alarms/AlarmSettings.h"
+#include "notifications/NotificationsSetupForm.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -16,8 +17,10 @@ class QListWidget;
 class QPushButton;
 
 // The modal "Alarms" dialog: the two video-logger switches with buttons that open their
-// recording folders, a button for the disk space the recordings keep free, and per zone the alarm file and whether it plays on motion. It edits a
-// working copy; ShowAlarmsSetupForm hands the copy back only on OK.
+// recording folders, a button for the disk space the recordings keep free, one for where the
+// events go (the "Notifications" dialog, which stores its settings on its own OK), and per zone
+// the alarm file and whether it plays on motion. It edits a working copy; ShowAlarmsSetupForm
+// hands the copy back only on OK.
 class TAlarmsSetupForm : public QDialog {
     Q_OBJECT
 public:
@@ -28,6 +31,11 @@ public:
     TAlarmSettings& AlarmSettings() { return *FAlarmSettings; }
     // The folders the two "Open Folder" buttons open.
     void SetLogFolders(const QString& MotionLogFolder, const QString& ConstantLogFolder);
+    // The sender of the Notifications dialog's "Send Test Event" button.
+    void SetNotificationTestSender(TNotificationTestSender Sender);
+    // True once the Notifications dialog was closed with OK (its settings are stored then,
+    // whatever this dialog's own result): the opener rebuilds the outputs.
+    bool NotificationsChanged() const { return FNotificationsChanged; }
 
     // Event handlers, named after their component and event.
     void FormShow();
@@ -40,6 +48,8 @@ public:
     void btnOpenContinuallyVideoFolderClick();
     // Edits how long recordings are kept and how much disk space stays free.
     void btnDiskSpaceClick();
+    // Edits and stores where the events go.
+    void btnNotificationsClick();
     // Enter clicks btnOK, Escape clicks btnCancel; true when the key was handled.
     bool FormKeyDown(int Key);
 
@@ -77,6 +87,7 @@ private:
     QLabel* lbedSoundVideoAlarmFileLabel = nullptr;
     QPushButton* btnSelectSoundVideoAlarmFile = nullptr;
     QPushButton* btnDiskSpace = nullptr;
+    QPushButton* btnNotifications = nullptr;
     QPushButton* btnOK = nullptr;
     QPushButton* btnCancel = nullptr;
 
@@ -86,13 +97,19 @@ private:
     // The open dialog's file name, kept between uses like a dialog component on the form.
     QString FOpenDialogFileName;
     bool FShown = false;
+    TNotificationTestSender FNotificationTestSender;
+    bool FNotificationsChanged = false;
 };
 
 // Shows the dialog modally on a copy of AlarmSettings; on OK the copy is assigned back and the
 // result is true. Cancel or closing leaves AlarmSettings untouched and gives false. Failures log
-// "Error in ShowAlarmsSetupForm call..." and give false.
+// "Error in ShowAlarmsSetupForm call..." and give false. NotificationTestSender serves the
+// Notifications dialog's test button; NotificationsChanged (when given) tells whether the
+// notification settings were stored anew, also when the Alarms dialog itself was cancelled.
 bool ShowAlarmsSetupForm(TAlarmSettings& AlarmSettings, const QString& MotionLogFolder,
-                         const QString& ConstantLogFolder, QWidget* parent = nullptr);
+                         const QString& ConstantLogFolder, QWidget* parent = nullptr,
+                         TNotificationTestSender NotificationTestSender = {},
+                         bool* NotificationsChanged = nullptr);
 
 // Replaceable pieces, so tests can drive the dialog without a user. Each setter returns the
 // previous hook; an empty hook restores the real behaviour.

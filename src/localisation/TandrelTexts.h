@@ -6,7 +6,7 @@
 // The UI string table: every user-visible text that follows the chosen language. Entry 0 is the
 // name of the language in use; the English text of an entry is also its key in language files.
 
-constexpr int TandrelTextCount = 78;
+constexpr int TandrelTextCount = 115;
 
 struct TTandrelTexts {
     std::array<std::string, TandrelTextCount> Texts;
@@ -96,8 +96,46 @@ enum TTextIndex : int {
     txtMotionRecordingMark = 75,
     txtConstantRecordingMark = 76,
     txtPostEventSeconds = 77,
+    // The "Notifications" dialog and its messages ("%1" stands for a row number, "%2" for a name).
+    txtNotifications = 78,
+    txtMqttBroker = 79,
+    txtSendEventsToMqttBroker = 80,
+    txtHost = 81,
+    txtPort = 82,
+    txtEncryptedConnection = 83,
+    txtCaCertificateFile = 84,
+    txtUserName = 85,
+    txtPassword = 86,
+    txtTopicPrefix = 87,
+    txtHomeAssistantDiscovery = 88,
+    txtWebhooks = 89,
+    txtWebhookAddress = 90,
+    txtWebhookEvents = 91,
+    txtAuthorizationHeader = 92,
+    txtAttachSnapshot = 93,
+    txtAdd = 94,
+    txtRemove = 95,
+    txtCommands = 96,
+    txtEvent = 97,
+    txtCommandText = 98,
+    txtCommandTimeout = 99,
+    txtSaveSnapshots = 100,
+    txtSendTestEvent = 101,
+    txtSending = 102,
+    txtTestEventTaken = 103,
+    txtMqttHostMissing = 104,
+    txtMqttPortInvalid = 105,
+    txtMqttTopicPrefixInvalid = 106,
+    txtCaFileMissing = 107,
+    txtWebhookAddressInvalid = 108,
+    txtWebhookEventUnknown = 109,
+    txtCommandEventMissing = 110,
+    txtCommandEventTwice = 111,
+    txtCommandTextInvalid = 112,
+    txtCommandProgramMissing = 113,
+    txtNotificationsNotSaved = 114,
 };
-static_assert(txtPostEventSeconds + 1 == TandrelTextCount);
+static_assert(txtNotificationsNotSaved + 1 == TandrelTextCount);
 
 // The built-in English texts (UTF-8).
 extern const TTandrelTexts DefaultTexts;

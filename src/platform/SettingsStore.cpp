@@ -159,6 +159,10 @@ bool TSettingsStore::ValueExists(const QString& name) const {
     return FOpen && FSettings->contains(name);
 }
 
+QStringList TSettingsStore::ValueNames() const {
+    return FOpen ? FSettings->childKeys() : QStringList();
+}
+
 bool TSettingsStore::ReadInteger(const QString& name, int& value) const {
     if (!ValueExists(name)) {
         return false;

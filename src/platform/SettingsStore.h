@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -34,6 +35,8 @@ public:
     bool DeleteKey(const QString& subKey);
 
     bool ValueExists(const QString& name) const;
+    // The names of the values in the open key (not those of its subkeys).
+    QStringList ValueNames() const;
     bool ReadInteger(const QString& name, int& value) const;
     bool ReadString(const QString& name, QString& value) const;
     bool WriteInteger(const QString& name, int value);

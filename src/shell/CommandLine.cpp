@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <limits>
 #include <sstream>
+#include <utility>
+
+#include "notifications/MqttUrl.h"
+#include "notifications/WebhookUrl.h"
 
 namespace {
 
@@ -99,7 +103,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Arguments) {
         } else if (name == "--list-cameras" && noValue()) {
             listCameras = true;
         } else if (name == "--seconds" || name == "--camera" || name == "--zone" ||
-                   name == "--mode" || name == "--sensitivity" || name == "--instance") {
+                   name == "--mode" || name == "--sensitivity" || name == "--instance" ||
+                   name == "--mqtt" || name == "--webhook") {
             headlessOptionSeen = true;
             const std::optional<std::string> text = takeValue();
             if (!text) {
@@ -140,6 +145,24 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Arguments) {
                     return fail("--sensitivity takes a number from 1 to 100: " + *text);
                 }
                 line.Sensitivity = number;
+            } else if (name == "--mqtt") {
+                if (line.MqttUrl) {
+                    return fail("--mqtt can be given once");
+                }
+                // The address is checked here, so that a bad one refuses the line at once; the
+                // reason never repeats it (it may hold a password).
+                TMqttSettings settings;
+                std::string error;
+                if (!ParseMqttUrl(*text, settings, error)) {
+                    return fail("--mqtt: " + error);
+                }
+                line.MqttUrl = *text;
+            } else if (name == "--webhook") {
+                std::string error;
+                if (!CheckWebhookUrl(*text, error)) {
+                    return fail("--webhook: " + error);
+                }
+                line.Webhooks.push_back(*text);
             } else {
                 if (text->empty()) {
                     return fail("--instance takes a name");
@@ -185,6 +208,47 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Arguments) {
     return line;
 }
 
+bool MqttSettingsForRun(const TCommandLine& Line, TMqttSettings& Settings, std::string& Error) {
+    if (!Line.MqttUrl) {
+        return true;
+    }
+    TMqttSettings settings = Settings;
+    if (!ParseMqttUrl(*Line.MqttUrl, settings, Error)) {
+        Error = "--mqtt: " + Error;
+        return false;
+    }
+    const char* password = std::getenv(kMqttPasswordVariable);
+    if (password != nullptr && *password != '\0' && settings.Password.empty()) {
+        if (settings.User.empty()) {
+            Error = std::string(kMqttPasswordVariable) +
+                    " holds a password, but the --mqtt address names no user "
+                    "(mqtt://USER@HOST)";
+            return false;
+        }
+        settings.Password = password;
+    }
+    Settings = std::move(settings);
+    return true;
+}
+
+bool NotificationSettingsForRun(const TCommandLine& Line, TNotificationSettings& Settings,
+                                std::string& Error) {
+    TMqttSettings mqtt = Settings.Mqtt;
+    if (!MqttSettingsForRun(Line, mqtt, Error)) {
+        return false;
+    }
+    Settings.Mqtt = std::move(mqtt);
+    if (!Line.Webhooks.empty()) {
+        Settings.Webhooks.clear();
+        for (const std::string& url : Line.Webhooks) {
+            TWebhookSettings webhook;
+            webhook.Url = url;
+            Settings.Webhooks.push_back(std::move(webhook));
+        }
+    }
+    return true;
+}
+
 std::string CommandLineUsage() {
     return "Usage: tandrel [--headless [options]] | --list-cameras | --help | --version\n"
            "\n"
@@ -199,6 +263,11 @@ std::string CommandLineUsage() {
            "  --mode M              detection mode (default: the stored one)\n"
            "  --sensitivity S       1 to 100 (default: the stored one)\n"
            "  --instance NAME       run beside other instances under this name\n"
+           "  --mqtt URL            send the events to this MQTT broker, not the stored one:\n"
+           "                        mqtt[s]://[USER[:PASSWORD]@]HOST[:PORT][/PREFIX]; the\n"
+           "                        password may come from TANDREL_MQTT_PASSWORD instead\n"
+           "  --webhook URL         post the events to this http(s) address; repeatable,\n"
+           "                        in place of the stored webhooks\n"
            "  --list-cameras        list the cameras and their formats\n"
            "  --help                show this text\n"
            "  --version             show the version\n"

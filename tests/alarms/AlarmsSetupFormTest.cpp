@@ -27,9 +27,11 @@
 
 #include "alarms/RetentionSetupForm.h"
 #include "localisation/LanguageFile.h"
+#include "notifications/NotificationSettingsStore.h"
 #include "localisation/TandrelTexts.h"
 #include "platform/MediaFramework.h"
 #include "support/LogCapture.h"
+#include "support/SettingsHome.h"
 #include "ui/MessageDialog.h"
 
 namespace {
@@ -186,6 +188,7 @@ TEST_F(AlarmsSetupFormTest, LayoutFollowsTheDesign) {
         {"lbedSoundVideoAlarmFile", {13, 26, 377, 21}, "gbSoundVideoAlarm"},
         {"btnSelectSoundVideoAlarmFile", {396, 25, 23, 23}, "gbSoundVideoAlarm"},
         {"btnDiskSpace", {8, 283, 97, 25}, "AlarmsSetupForm"},
+        {"btnNotifications", {111, 283, 97, 25}, "AlarmsSetupForm"},
         {"btnOK", {414, 283, 75, 25}, "AlarmsSetupForm"},
         {"btnCancel", {494, 283, 75, 25}, "AlarmsSetupForm"},
     };
@@ -232,6 +235,7 @@ TEST_F(AlarmsSetupFormTest, CaptionsComeFromTheStringTable) {
         {txtCancel, "Abbrechen"},
         {txtOpenFolder, "Ordner"},
         {txtDiskSpace, "Platz"},
+        {txtNotifications, "Meldungen"},
     };
     for (const auto& [index, text] : translated) {
         CurrentTexts.Texts[index] = text;
@@ -253,6 +257,7 @@ TEST_F(AlarmsSetupFormTest, CaptionsComeFromTheStringTable) {
         EXPECT_EQ(Child<QPushButton>(form, "btnOpenMotionDetectionVideoFolder")->text(), "Ordner");
         EXPECT_EQ(Child<QPushButton>(form, "btnOpenContinuallyVideoFolder")->text(), "Ordner");
         EXPECT_EQ(Child<QPushButton>(form, "btnDiskSpace")->text(), "Platz...");
+        EXPECT_EQ(Child<QPushButton>(form, "btnNotifications")->text(), "Meldungen...");
         auto* list = Child<QListWidget>(form, "lbxZones");
         ASSERT_EQ(list->count(), 2);
         EXPECT_EQ(list->item(1)->text(), "Zone-2");
@@ -270,7 +275,8 @@ TEST_F(AlarmsSetupFormTest, TabOrderRunsFromTheButtonsToTheZonesToTheLoggers) {
                                   "chkUseConstantVideoLogger",
                                   "btnOpenMotionDetectionVideoFolder",
                                   "btnOpenContinuallyVideoFolder",
-                                  "btnDiskSpace"};
+                                  "btnDiskSpace",
+                                  "btnNotifications"};
     TAlarmSettings settings;
     Run(settings, [&](TAlarmsSetupForm& form) {
         // The focus chain also holds widgets that Tab skips (labels, group boxes, viewports).
@@ -505,6 +511,53 @@ TEST_F(AlarmsSetupFormTest, EnterAcceptsAndEscapeCancelsWhereverTheFocusIs) {
         });
         EXPECT_EQ(result, c.accepted) << c.focus;
         EXPECT_EQ(settings.UseMotionVideoLogger(), c.accepted) << c.focus;
+    }
+}
+
+// The Notifications dialog stores its settings on its own OK; the opener learns of it even when
+// the Alarms dialog is then cancelled, and the test button uses the opener's sender.
+TEST_F(AlarmsSetupFormTest, NotificationsButtonOpensTheNotificationsDialog) {
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    UseSettingsHome(home.path());
+    struct Case {
+        bool acceptNotifications;
+        bool acceptAlarms;
+    };
+    for (const Case c : {Case{true, false}, Case{false, true}, Case{true, true}}) {
+        SCOPED_TRACE(testing::Message() << c.acceptNotifications << " " << c.acceptAlarms);
+        QString testResult;
+        const TNotificationsSetupFormRunHook previous =
+            SetNotificationsSetupFormRunHook([&](TNotificationsSetupForm& form) {
+                form.show();
+                form.findChild<QPushButton*>("btnSendTestEvent")->click();
+                auto* result = form.findChild<QLabel*>("lbTestResult");
+                EXPECT_TRUE(QTest::qWaitFor([&] { return result->text() != "Sending..."; }));
+                testResult = result->text();
+                form.findChild<QCheckBox*>("chkSnapshots")->setChecked(false);
+                form.findChild<QPushButton*>(c.acceptNotifications ? "btnOK" : "btnCancel")
+                    ->click();
+                return form.result();
+            });
+        TNotificationSettings stored;
+        stored.Snapshots = true;
+        ASSERT_TRUE(SaveNotificationSettings(stored));
+        TAlarmSettings settings;
+        bool changed = !c.acceptNotifications;
+        FSteps = [&](TAlarmsSetupForm& form) {
+            Child<QPushButton>(form, "btnNotifications")->click();
+            EXPECT_EQ(form.NotificationsChanged(), c.acceptNotifications);
+            c.acceptAlarms ? ClickOK(form) : ClickCancel(form);
+        };
+        const bool accepted = ShowAlarmsSetupForm(
+            settings, "", "", nullptr,
+            [](const TNotificationSettings&) { return std::string("No receiver answered."); },
+            &changed);
+        SetNotificationsSetupFormRunHook(previous);
+        EXPECT_EQ(accepted, c.acceptAlarms);
+        EXPECT_EQ(changed, c.acceptNotifications);
+        EXPECT_EQ(testResult, "No receiver answered.");
+        EXPECT_EQ(LoadNotificationSettings().Snapshots, !c.acceptNotifications);
     }
 }
 

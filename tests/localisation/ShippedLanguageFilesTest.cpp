@@ -28,10 +28,11 @@ struct ShippedLanguage {
 const ShippedLanguage Shipped[] = {
     {"German.lng",
      "Deutsch",
-     {txtFormat, txtZone, txtVersion, txtCopyright, txtOK, txtProductName}},
+     {txtFormat, txtZone, txtVersion, txtCopyright, txtOK, txtProductName, txtPort, txtWebhooks}},
     {"French.lng",
      "Français",
-     {txtFormat, txtZones, txtZone, txtVersion, txtCopyright, txtOK, txtProductName}},
+     {txtFormat, txtZones, txtZone, txtVersion, txtCopyright, txtOK, txtProductName,
+      txtNotifications, txtPort, txtWebhooks}},
 };
 
 std::string ReadBytes(const std::string& File) {

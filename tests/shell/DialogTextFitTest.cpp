@@ -21,6 +21,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionGroupBox>
 #include <QTableView>
+#include <QTest>
 
 #include <algorithm>
 #include <filesystem>
@@ -39,6 +40,7 @@
 #include "localisation/TempFolder.h"
 #include "localisation/TandrelTexts.h"
 #include "localisation/UiText.h"
+#include "notifications/NotificationsSetupForm.h"
 #include "platform/DateTime.h"
 #include "platform/MediaFramework.h"
 #include "shell/AboutForm.h"
@@ -319,6 +321,30 @@ TEST_F(DialogTextFitTest, DiskSpaceDialog) {
     });
 }
 
+TEST_F(DialogTextFitTest, NotificationsDialog) {
+    TNotificationSettings settings;
+    settings.Mqtt.Enabled = true;
+    settings.Mqtt.Host = "broker.lan";
+    settings.Mqtt.Password = "secret";
+    settings.Webhooks = {{"https://hooks.example.org/a", {"motion_start"}, "Bearer x", true}};
+    TCommandSettings command;
+    command.Event = "recording_finished";
+    command.Program = "/usr/local/bin/upload";
+    settings.Commands = {command};
+    CheckEveryLanguage("Notifications dialog", [&](const auto& check) {
+        TNotificationsSetupForm form;
+        form.SetSettings(settings);
+        form.SetTestSender([](const TNotificationSettings&) { return std::string(); });
+        form.show();
+        check(form);
+        // With the answer of a test.
+        auto* result = form.findChild<QLabel*>("lbTestResult");
+        form.findChild<QPushButton*>("btnSendTestEvent")->click();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return result->text() == UiText(txtTestEventTaken); }));
+        check(form);
+    });
+}
+
 TEST_F(DialogTextFitTest, CameraSetupDialog) {
     CheckEveryLanguage("Camera setup dialog", [](const auto& check) {
         TCameraManagerSetupForm form;
@@ -379,7 +405,10 @@ TEST_F(DialogTextFitTest, MessageDialogs) {
         txtOnlyOneInstance,       txtNoInternet,          txtCannotRetrieveVersion,
         txtCannotRetrieveUpdater, txtCannotUnpackUpdater, txtRestartForChanges,
         txtMaximumZones,          txtFormatCannotBeUsed,  txtAddAtLeastOneZone,
-        txtFileCannotBePlayed,
+        txtFileCannotBePlayed,    txtMqttHostMissing,     txtMqttPortInvalid,
+        txtMqttTopicPrefixInvalid, txtCaFileMissing,      txtWebhookAddressInvalid,
+        txtWebhookEventUnknown,   txtCommandEventMissing, txtCommandEventTwice,
+        txtCommandTextInvalid,    txtCommandProgramMissing, txtNotificationsNotSaved,
     };
     CheckEveryLanguage("Message dialog", [&](const auto& check) {
         const TMessageDialogHook previous = SetMessageDialogHook([&](QMessageBox& box) {
