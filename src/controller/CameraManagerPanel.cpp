@@ -10,6 +10,9 @@
 #include "controller/PictureLayout.h"
 #include "detection/MotionDetectionListManager.h"
 #include "localisation/UiText.h"
+#include "notifications/EventOutputs.h"
+#include "notifications/EventStream.h"
+#include "notifications/NotificationSettingsStore.h"
 #include "platform/Diagnostics.h"
 #include "platform/Paths.h"
 #include "ui/MessageDialog.h"
@@ -443,9 +446,20 @@ bool TCameraManager::ReInitializeCameraAndFormat(int32_t DeviceIndex, int32_t Fo
 
 void TCameraManager::OnAlarmsClick() {
     try {
-        ShowAlarmsSetupForm(*FAlarmSettings, QString::fromStdString(FMotionLogFolder),
-                            QString::fromStdString(FConstantLogFolder), FMainForm);
+        const std::string instance = FEvents ? FEvents->Instance() : EventInstanceName({});
+        bool notificationsChanged = false;
+        ShowAlarmsSetupForm(
+            *FAlarmSettings, QString::fromStdString(FMotionLogFolder),
+            QString::fromStdString(FConstantLogFolder), FMainForm,
+            [instance](const TNotificationSettings& Settings) {
+                return SendTestEvent(Settings, instance);
+            },
+            &notificationsChanged);
         RefreshVideoLoggers();
+        // The receivers follow the stored settings at once.
+        if (notificationsChanged) {
+            ApplyNotificationSettings(LoadNotificationSettings());
+        }
     } catch (...) {
         LogMessage("Error in TCameraManager.OnAlarmsClick call..");
     }

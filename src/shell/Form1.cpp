@@ -25,7 +25,7 @@
 #include "localisation/UiText.h"
 #include "notifications/EventOutputs.h"
 #include "notifications/EventStream.h"
-#include "notifications/NotificationSettings.h"
+#include "notifications/NotificationSettingsStore.h"
 #include "platform/Diagnostics.h"
 #include "platform/Paths.h"
 #include "platform/SettingsStore.h"
@@ -159,7 +159,7 @@ void TForm1::FormShow() {
             // The events go to the receivers of the notification settings.
             FCameraManager->SetEventStream(std::make_shared<TEventStream>());
             FCameraManager->EventStream()->SetInstance(EventInstanceName({}));
-            FCameraManager->ApplyNotificationSettings(TNotificationSettings{});
+            FCameraManager->ApplyNotificationSettings(LoadNotificationSettings());
             if (FCameraManager->InitializeCamera() && FCameraManager->VideoWidth() > 0) {
                 FCameraManager->PublishCameraStarted();
             }

@@ -19,6 +19,7 @@
 #include "notifications/EventOutputs.h"
 #include "notifications/EventStream.h"
 #include "notifications/NotificationSettings.h"
+#include "notifications/NotificationSettingsStore.h"
 #include "notifications/StdoutEventOutput.h"
 #include "platform/DateTime.h"
 #include "platform/Diagnostics.h"
@@ -153,9 +154,10 @@ std::string THeadlessRun::DeviceName(int32_t Index) const {
     return {};
 }
 
-TNotificationSettings THeadlessRun::NotificationSettingsForRun() const {
-    TNotificationSettings settings;
-    return settings;
+bool THeadlessRun::NotificationSettingsOfRun(TNotificationSettings& Settings,
+                                             std::string& Error) const {
+    Settings = LoadNotificationSettings();
+    return NotificationSettingsForRun(FLine, Settings, Error);
 }
 
 std::string THeadlessRun::CameraLabel(int32_t Index) const {
@@ -199,12 +201,19 @@ int THeadlessRun::Start() {
     FManager->SetOverrides(overrides);
     // One stream carries every event: standard output here, and whatever the settings (or this
     // run's --mqtt and --webhook) add.
+    TNotificationSettings notifications;
+    std::string notificationError;
+    if (!NotificationSettingsOfRun(notifications, notificationError)) {
+        std::fprintf(stderr, "%s: %s\n\n%s", kProductName, notificationError.c_str(),
+                     CommandLineUsage().c_str());
+        return kExitBadUsage;
+    }
     FEvents = std::make_shared<TEventStream>();
     FEvents->SetInstance(EventInstanceName(FLine.Instance));
     FEvents->SetCamera(DeviceName(overrides.CameraIndex.value_or(FManager->CameraIndex())));
     FEvents->AddOutput(std::make_unique<TStdoutEventOutput>(), kStdoutQueueCapacity);
     FManager->SetEventStream(FEvents);
-    FManager->ApplyNotificationSettings(NotificationSettingsForRun());
+    FManager->ApplyNotificationSettings(notifications);
 
     FManager->SetCameraLostCallback([this] {
         ReportError("the camera " + CameraLabel(FManager->CameraIndex()) +

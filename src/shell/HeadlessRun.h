@@ -35,8 +35,9 @@ private:
     std::string CameraLabel(int32_t Index) const;
     // The camera's name as the device list has it; empty when there is none.
     std::string DeviceName(int32_t Index) const;
-    // The stored notification settings with this run's --mqtt and --webhook.
-    TNotificationSettings NotificationSettingsForRun() const;
+    // The stored notification settings with this run's --mqtt and --webhook; false (and why)
+    // when they cannot be used.
+    bool NotificationSettingsOfRun(TNotificationSettings& Settings, std::string& Error) const;
     void PlaceZones();
     void ReportError(const std::string& Text);
     // Ends the run at FEnd; re-arms itself where that is further than one timer can wait.
