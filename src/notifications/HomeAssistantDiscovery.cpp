@@ -9,7 +9,8 @@ THomeAssistantDiscovery::THomeAssistantDiscovery(const TMqttTopics& Topics,
       FDiscoveryPrefix(DiscoveryPrefix.empty() ? std::string_view("homeassistant")
                                                : DiscoveryPrefix),
       FNode("tandrel_" + TopicSafeInstance(Instance)),
-      FDeviceName("Tandrel " + (Instance.empty() ? std::string("default") : std::string(Instance))) {
+      FDeviceName("Tandrel " +
+                  (Instance.empty() ? std::string("default") : std::string(Instance))) {
     while (FDiscoveryPrefix.size() > 1 && FDiscoveryPrefix.back() == '/') {
         FDiscoveryPrefix.pop_back();
     }
@@ -36,13 +37,13 @@ std::string THomeAssistantDiscovery::Common(std::string_view Object) const {
 
 std::vector<TMqttMessage> THomeAssistantDiscovery::Configs(int64_t ZoneCount) const {
     std::vector<TMqttMessage> configs;
-    configs.push_back({ConfigTopic("switch", "detection"),
-                       "{\"name\":\"Detection\",\"command_topic\":" +
-                           JsonString(FTopics.SetDetection()) +
-                           ",\"state_topic\":" + JsonString(FTopics.Detection()) +
-                           ",\"payload_on\":\"ON\",\"payload_off\":\"OFF\","
-                           "\"state_on\":\"ON\",\"state_off\":\"OFF\",\"icon\":\"mdi:motion-sensor\"" +
-                           Common("detection")});
+    configs.push_back(
+        {ConfigTopic("switch", "detection"),
+         "{\"name\":\"Detection\",\"command_topic\":" + JsonString(FTopics.SetDetection()) +
+             ",\"state_topic\":" + JsonString(FTopics.Detection()) +
+             ",\"payload_on\":\"ON\",\"payload_off\":\"OFF\","
+             "\"state_on\":\"ON\",\"state_off\":\"OFF\",\"icon\":\"mdi:motion-sensor\"" +
+             Common("detection")});
     configs.push_back({ConfigTopic("image", "snapshot"),
                        "{\"name\":\"Snapshot\",\"image_topic\":" + JsonString(FTopics.Snapshot()) +
                            ",\"content_type\":\"image/jpeg\"" + Common("snapshot")});

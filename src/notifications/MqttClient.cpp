@@ -23,8 +23,7 @@ void InitMosquittoLibrary() {
 
 std::string MqttBrokerAddress(const TMqttSettings& Settings) {
     const bool ipv6 = Settings.Host.find(':') != std::string::npos;
-    return (ipv6 ? "[" + Settings.Host + "]" : Settings.Host) + ":" +
-           std::to_string(Settings.Port);
+    return (ipv6 ? "[" + Settings.Host + "]" : Settings.Host) + ":" + std::to_string(Settings.Port);
 }
 
 std::string PrepareMqttClient(mosquitto* Client, const TMqttSettings& Settings) {
@@ -35,10 +34,9 @@ std::string PrepareMqttClient(mosquitto* Client, const TMqttSettings& Settings) 
         return "the port " + std::to_string(Settings.Port) + " is not valid";
     }
     if (!Settings.User.empty() &&
-        mosquitto_username_pw_set(Client, Settings.User.c_str(),
-                                  Settings.Password.empty() ? nullptr
-                                                            : Settings.Password.c_str()) !=
-            MOSQ_ERR_SUCCESS) {
+        mosquitto_username_pw_set(
+            Client, Settings.User.c_str(),
+            Settings.Password.empty() ? nullptr : Settings.Password.c_str()) != MOSQ_ERR_SUCCESS) {
         return "the user name cannot be used";
     }
     if (!Settings.Tls) {
@@ -48,8 +46,8 @@ std::string PrepareMqttClient(mosquitto* Client, const TMqttSettings& Settings) 
     if (!Settings.CaFile.empty()) {
         FILE* file = std::fopen(Settings.CaFile.c_str(), "r");
         if (file == nullptr) {
-            return "the CA file " + Settings.CaFile + " cannot be read (" +
-                   std::strerror(errno) + ")";
+            return "the CA file " + Settings.CaFile + " cannot be read (" + std::strerror(errno) +
+                   ")";
         }
         std::fclose(file);
     }
@@ -104,10 +102,9 @@ TMqttFailure DescribeMqttFailure(int Result, int Errno, int Connack, const std::
             if (TlsError.find("certificate verify failed") != std::string::npos) {
                 return {TKind::Certificate, "the broker's certificate is not trusted"};
             }
-            return {TKind::Other, TlsError.empty()
-                                      ? std::string("the TLS connection failed")
-                                      : "the TLS connection failed (" + OpenSslReason(TlsError) +
-                                            ")"};
+            return {TKind::Other, TlsError.empty() ? std::string("the TLS connection failed")
+                                                   : "the TLS connection failed (" +
+                                                         OpenSslReason(TlsError) + ")"};
         case MOSQ_ERR_EAI:
         case MOSQ_ERR_LOOKUP:
             return {TKind::Unreachable, "the host name is not known"};

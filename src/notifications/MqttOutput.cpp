@@ -45,7 +45,9 @@ std::string Printable(std::string Text) {
     return Text;
 }
 
-const char* OnOff(bool On) { return On ? "ON" : "OFF"; }
+const char* OnOff(bool On) {
+    return On ? "ON" : "OFF";
+}
 
 }  // namespace
 
@@ -56,7 +58,9 @@ TMqttOutput::TMqttOutput(TMqttSettings Settings, std::string Instance)
       FTopics(FSettings.TopicPrefix, FInstance),
       FDiscovery(FTopics, FSettings.DiscoveryPrefix, FInstance) {}
 
-TMqttOutput::~TMqttOutput() { Close(); }
+TMqttOutput::~TMqttOutput() {
+    Close();
+}
 
 void TMqttOutput::SetDetectionHandler(std::function<void(bool On)> Handler) {
     FDetectionHandler = std::move(Handler);
@@ -67,7 +71,9 @@ void TMqttOutput::SetReconnectPauses(uint32_t FirstMs, uint32_t LongestMs) {
     FLongestPauseMs = std::max(LongestMs, FFirstPauseMs);
 }
 
-std::string TMqttOutput::Name() const { return FName; }
+std::string TMqttOutput::Name() const {
+    return FName;
+}
 
 void TMqttOutput::Open() {
     InitMosquittoLibrary();
@@ -145,6 +151,10 @@ std::string TMqttOutput::Deliver(const TNotificationEvent& Event, TEvent& Stoppi
     std::shared_ptr<const std::string> picture;
     if (Event.Snapshot() && Event.Snapshot()->WaitWritten(0)) {
         picture = ReadSnapshot(Event.Snapshot()->Path());
+    }
+    if (!Connected()) {
+        // The program's first events come while the first connection is being made.
+        WaitForMultipleObjects({&FFirstAttempt, &Stopping}, kFirstAttemptWaitMs);
     }
     std::lock_guard<std::mutex> publishing(FPublishMutex);
     const std::vector<TMqttMessage> changes = TakeEvent(Event, std::move(picture));
@@ -280,11 +290,13 @@ void TMqttOutput::Run() {
             session = result == MOSQ_ERR_SUCCESS;
         }
         if (session) {
+            errno = 0;
             result = mosquitto_loop(FClient, kLoopWaitMs, 1);
         }
         const int error = errno;
         if (AfterLoop()) {
             pauseMs = FFirstPauseMs;
+            FFirstAttempt.SetEvent();
         }
         if (result == MOSQ_ERR_SUCCESS) {
             continue;
@@ -307,8 +319,9 @@ void TMqttOutput::Run() {
         if (result == MOSQ_ERR_NO_CONN && FDisconnectResult != MOSQ_ERR_SUCCESS) {
             result = FDisconnectResult;
         }
-        ReportFailure(DescribeMqttFailure(result, error, FConnack, lastError,
-                                          !FSettings.User.empty()));
+        ReportFailure(
+            DescribeMqttFailure(result, error, FConnack, lastError, !FSettings.User.empty()));
+        FFirstAttempt.SetEvent();
         if (FStop.WaitFor(pauseMs) == WAIT_OBJECT_0) {
             break;
         }

@@ -28,17 +28,20 @@ struct mosquitto_message;
 //
 // The connection runs on a thread of its own ("MqttClient") that drives mosquitto_loop and
 // reconnects itself, with pauses growing from 1 s to 30 s, instead of mosquitto_loop_start:
-// the library's own loop gives up for good after a TLS failure or an unknown host name, and
-// its thread has no name. Deliver never waits for the broker: while the connection is down an
-// event is dropped at once (its error says so), but the retained states are kept and sent again
-// on every new connection. A failed connection is logged once until the kind of failure
-// changes, and once more when the broker is back.
+// the library's own loop gives up for good after a TLS failure or an unknown host name, and its
+// thread has no name. Deliver does not wait for the broker (only the program's first events
+// wait up to 3 s for the first connection attempt): while the connection is down an event is
+// dropped at once and its error says so, but the retained states are kept and sent again on
+// every new connection. A failed connection is logged once until the kind of failure changes,
+// and once more when the broker is back.
 //
 // Threads: Open, Deliver and Close run on the output's thread (the queue's); Run, the
-// libmosquitto callbacks and the detection handler on the MQTT thread.
+// libmosquitto callbacks (but for the log callback, which runs where libmosquitto logs) and the
+// detection handler on the MQTT thread.
 // FPublishMutex guards the retained states (FZoneMotion ... FZonesAnnounced) and keeps the
-// retained messages in the order their states changed: it is held over mosquitto_publish, which
-// in threaded mode only queues the packet for the MQTT thread and calls nothing back.
+// retained messages in the order their states changed (Deliver and Republish). It is held over
+// mosquitto_publish and mosquitto_subscribe, which in threaded mode only queue the packet for
+// the MQTT thread; the only callback they may call is OnLog, which takes FMutex alone.
 // FMutex guards FConnected, FClosing and FLastError; it is taken last and never held over a
 // libmosquitto call.
 // The MQTT thread alone uses FConnack, FDisconnectResult, FJustConnected, FCommands, FReported.
@@ -75,6 +78,8 @@ private:
     // The longest the MQTT thread waits in mosquitto_loop; publishing wakes it sooner.
     static constexpr int kLoopWaitMs = 1000;
     static constexpr uint32_t kCloseWaitMs = 1000;
+    // How long an event waits for the first connection attempt to end.
+    static constexpr uint32_t kFirstAttemptWaitMs = 3000;
     // A bigger snapshot is not sent.
     static constexpr int64_t kMaxSnapshotBytes = 16 * 1024 * 1024;
 
@@ -125,7 +130,7 @@ private:
     std::optional<bool> FRecording;
     std::optional<bool> FDetection;
     std::shared_ptr<const std::string> FSnapshot;
-    int64_t FZoneCount = 0;      // from the last detection_on
+    int64_t FZoneCount = 0;       // from the last detection_on
     int64_t FZonesAnnounced = 0;  // zones whose retained messages the broker may hold
 
     int FConnack = -1;
@@ -136,5 +141,6 @@ private:
 
     TEvent FStop{true, false};          // the MQTT thread ends
     TEvent FDisconnected{true, false};  // the connection ended (set by the MQTT thread)
+    TEvent FFirstAttempt{true, false};  // the first connection attempt succeeded or failed
     TNamedThread FThread;
 };

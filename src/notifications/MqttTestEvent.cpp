@@ -97,7 +97,8 @@ std::string TMqttOutput::SendTestEvent(const TMqttSettings& Settings, const std:
                                          std::max<int>(5, static_cast<int>(TimeoutMs / 1000) + 1));
     int error = errno;
     if (result == MOSQ_ERR_SUCCESS) {
-        result = LoopUntil(client.get(), deadline, [&] { return connection.Connack >= 0; }, error);
+        result = LoopUntil(
+            client.get(), deadline, [&] { return connection.Connack >= 0; }, error);
     }
     if (connection.Connack != 0) {
         if (result == MOSQ_ERR_SUCCESS && connection.Connack < 0) {
@@ -112,7 +113,8 @@ std::string TMqttOutput::SendTestEvent(const TMqttSettings& Settings, const std:
     result = mosquitto_publish(client.get(), &connection.Mid, topics.Events().c_str(),
                                static_cast<int>(json.size()), json.data(), 1, false);
     if (result == MOSQ_ERR_SUCCESS) {
-        result = LoopUntil(client.get(), deadline, [&] { return connection.Acknowledged; }, error);
+        result = LoopUntil(
+            client.get(), deadline, [&] { return connection.Acknowledged; }, error);
     }
     std::string outcome;
     if (!connection.Acknowledged) {
@@ -122,7 +124,8 @@ std::string TMqttOutput::SendTestEvent(const TMqttSettings& Settings, const std:
     // A short while for the DISCONNECT to go out; the broker copes without it.
     if (mosquitto_disconnect(client.get()) == MOSQ_ERR_SUCCESS) {
         const auto bye = std::min(deadline, TClock::now() + std::chrono::milliseconds(200));
-        LoopUntil(client.get(), bye, [&] { return connection.Disconnected; }, error);
+        LoopUntil(
+            client.get(), bye, [&] { return connection.Disconnected; }, error);
     }
     return outcome;
 }

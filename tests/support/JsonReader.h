@@ -230,14 +230,30 @@ private:
             }
             const char e = FText[FAt++];
             switch (e) {
-                case '"': Out += '"'; break;
-                case '\\': Out += '\\'; break;
-                case '/': Out += '/'; break;
-                case 'b': Out += '\b'; break;
-                case 'f': Out += '\f'; break;
-                case 'n': Out += '\n'; break;
-                case 'r': Out += '\r'; break;
-                case 't': Out += '\t'; break;
+                case '"':
+                    Out += '"';
+                    break;
+                case '\\':
+                    Out += '\\';
+                    break;
+                case '/':
+                    Out += '/';
+                    break;
+                case 'b':
+                    Out += '\b';
+                    break;
+                case 'f':
+                    Out += '\f';
+                    break;
+                case 'n':
+                    Out += '\n';
+                    break;
+                case 'r':
+                    Out += '\r';
+                    break;
+                case 't':
+                    Out += '\t';
+                    break;
                 case 'u': {
                     uint32_t code = 0;
                     if (!Hex4(code)) {

@@ -30,7 +30,8 @@ public:
         bool Retained = false;
     };
 
-    explicit MqttSubscriber(int Port, MqttSubscriberOptions Options = {}) : FFilter(Options.Filter) {
+    explicit MqttSubscriber(int Port, MqttSubscriberOptions Options = {})
+        : FFilter(Options.Filter) {
         mosquitto_lib_init();
         FClient = mosquitto_new(nullptr, true, this);
         if (!Options.User.empty()) {
@@ -47,22 +48,21 @@ public:
                 mosquitto_subscribe(Client, nullptr, self->FFilter.c_str(), 1);
             }
         });
-        mosquitto_subscribe_callback_set(
-            FClient, [](mosquitto*, void* Object, int, int, const int*) {
-                auto* self = static_cast<MqttSubscriber*>(Object);
-                std::lock_guard lock(self->FMutex);
-                self->FSubscribed = true;
-                self->FChanged.notify_all();
-            });
+        mosquitto_subscribe_callback_set(FClient,
+                                         [](mosquitto*, void* Object, int, int, const int*) {
+                                             auto* self = static_cast<MqttSubscriber*>(Object);
+                                             std::lock_guard lock(self->FMutex);
+                                             self->FSubscribed = true;
+                                             self->FChanged.notify_all();
+                                         });
         mosquitto_message_callback_set(
             FClient, [](mosquitto*, void* Object, const mosquitto_message* Message) {
                 auto* self = static_cast<MqttSubscriber*>(Object);
                 std::lock_guard lock(self->FMutex);
-                self->FMessages.push_back(
-                    {Message->topic,
-                     std::string(static_cast<const char*>(Message->payload),
-                                 static_cast<size_t>(Message->payloadlen)),
-                     Message->retain});
+                self->FMessages.push_back({Message->topic,
+                                           std::string(static_cast<const char*>(Message->payload),
+                                                       static_cast<size_t>(Message->payloadlen)),
+                                           Message->retain});
                 self->FChanged.notify_all();
             });
         if (mosquitto_connect(FClient, "127.0.0.1", Port, 30) != MOSQ_ERR_SUCCESS ||

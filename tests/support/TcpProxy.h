@@ -76,8 +76,8 @@ private:
             return false;
         }
         for (ssize_t sent = 0; sent < got;) {
-            const ssize_t done = ::send(To, buffer + sent, static_cast<size_t>(got - sent),
-                                        MSG_NOSIGNAL);
+            const ssize_t done =
+                ::send(To, buffer + sent, static_cast<size_t>(got - sent), MSG_NOSIGNAL);
             if (done <= 0) {
                 return false;
             }
@@ -124,9 +124,8 @@ private:
             std::vector<std::pair<int, int>> open;
             for (size_t i = 0; i < pairs.size(); ++i) {
                 const auto [client, target] = pairs[i];
-                const bool ended =
-                    (waits[1 + 2 * i].revents != 0 && !Pass(client, target)) ||
-                    (waits[2 + 2 * i].revents != 0 && !Pass(target, client));
+                const bool ended = (waits[1 + 2 * i].revents != 0 && !Pass(client, target)) ||
+                                   (waits[2 + 2 * i].revents != 0 && !Pass(target, client));
                 if (ended) {
                     Reset(client);
                     Reset(target);
