@@ -9,6 +9,7 @@
 
 #include "notifications/CommandOutput.h"
 #include "notifications/EventStream.h"
+#include "notifications/MqttOutput.h"
 #include "notifications/WebhookOutput.h"
 #include "platform/DateTime.h"
 #include "platform/Diagnostics.h"
@@ -25,6 +26,11 @@ constexpr size_t kMqttQueueCapacity = 256;
 
 void AddNotificationOutputs(TEventStream& Stream, const TNotificationSettings& Settings,
                             std::function<void(bool On)> DetectionCommand) {
+    if (Settings.Mqtt.Enabled) {
+        auto mqtt = std::make_unique<TMqttOutput>(Settings.Mqtt, Stream.Instance());
+        mqtt->SetDetectionHandler(std::move(DetectionCommand));
+        Stream.AddOutput(std::move(mqtt), kMqttQueueCapacity);
+    }
     for (const TWebhookSettings& webhook : Settings.Webhooks) {
         const std::string error = TWebhookOutput::UrlError(webhook.Url);
         if (!error.empty()) {
@@ -44,9 +50,19 @@ std::string SendTestEvent(const TNotificationSettings& Settings, const std::stri
     TNotificationEvent event("test", Now());
     event.Add("camera", "").Add("instance", Instance).Add("text", "Test event from Tandrel");
     // Every receiver at once, each on a thread of its own; the answers in the settings' order.
-    std::vector<std::string> answers(Settings.Webhooks.size());
+    std::vector<std::string> answers(Settings.Webhooks.size() + 1);
     std::vector<std::unique_ptr<TNamedThread>> senders;
     TEvent stopping(true, false);
+    if (Settings.Mqtt.Enabled) {
+        senders.push_back(std::make_unique<TNamedThread>());
+        senders.back()->Start("TestEvent", [&] {
+            const std::string error =
+                TMqttOutput::SendTestEvent(Settings.Mqtt, Instance, event, TimeoutMs);
+            if (!error.empty()) {
+                answers.front() = "MQTT: " + error;
+            }
+        });
+    }
     for (size_t i = 0; i < Settings.Webhooks.size(); ++i) {
         senders.push_back(std::make_unique<TNamedThread>());
         senders.back()->Start("TestEvent", [&, i] {
@@ -56,7 +72,7 @@ std::string SendTestEvent(const TNotificationSettings& Settings, const std::stri
             TWebhookOutput output(Settings.Webhooks[i], timing);
             const std::string error = output.Deliver(event, stopping);
             if (!error.empty()) {
-                answers[i] = output.Name() + ": " + error;
+                answers[i + 1] = output.Name() + ": " + error;
             }
         });
     }
