@@ -16,7 +16,7 @@ fi
 cmake --build build-tsan --parallel "$(nproc)" --target tandrel_core_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build-tsan --output-on-failure --parallel "$(nproc)" \
-    -R "^(NeuralMotionDetection|MotionDetectionManager|PixelKernelsConcurrency|Sync|BuffQueue|Lock\.|EventStream|CommandOutput|WebhookOutput)"
+    -R "^(NeuralMotionDetection|MotionDetectionManager|PixelKernelsConcurrency|Sync|BuffQueue|Lock\.|EventStream|CommandOutput|WebhookOutput|MqttOutput)"
 
 # The camera controller under AddressSanitizer: frames stream from the Test Pattern while
 # detection is switched on and off and the format changes, so a detector, picture or overlay

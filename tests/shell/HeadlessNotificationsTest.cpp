@@ -134,6 +134,15 @@ TEST_F(HeadlessRunTest, ABrokerGetsTheEventsStatesAndDiscoveryAndSwitchesDetecti
     watcher.emplace(broker.Port(), MqttSubscriberOptions{"#", "porch", "s3cret pass"});
     EXPECT_TRUE(watcher->WaitForLast("home/porch/availability", "online", 30000));
     EXPECT_TRUE(watcher->WaitForLast("home/porch/detection", "ON", 30000));
+    // The picture of the motion recording's start, as a JPEG, published again with the states.
+    EXPECT_TRUE(watcher->WaitFor(
+        [](const std::vector<MqttSubscriber::TMessage>& Messages) {
+            return std::any_of(Messages.begin(), Messages.end(), [](const auto& message) {
+                return message.Topic == "home/porch/snapshot" &&
+                       message.Payload.rfind("\xff\xd8\xff", 0) == 0;
+            });
+        },
+        30000));
     EXPECT_TRUE(WaitForOutput(process, output, "\"recording_started\""));
 
     process.terminate();
