@@ -34,7 +34,7 @@ ASAN_OPTIONS="detect_leaks=0" \
   cmake --build build-asan --parallel "$(nproc)" --target tandrel_app_tests tandrel_media_tests
 ASAN_OPTIONS="detect_leaks=0 halt_on_error=1" UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
   QT_QPA_PLATFORM=offscreen build-asan/tests/tandrel_app_tests \
-    --gtest_filter="CameraManagerStreamingTest.*:CameraManagerFramePathTest.*:CameraManagerCommandsTest.*:CameraManagerStoredValuesTest.*:Form1TerminationTest.*" \
+    --gtest_filter="CameraManagerStreamingTest.*:CameraManagerFramePathTest.*:CameraManagerCommandsTest.*:CameraManagerStoredValuesTest.*:Form1TerminationTest.*:CameraManagerEventsTest.*:SnapshotWriter.*" \
     --gtest_repeat=2
 ASAN_OPTIONS="detect_leaks=0 halt_on_error=1" UBSAN_OPTIONS="halt_on_error=1 print_stacktrace=1" \
   QT_QPA_PLATFORM=offscreen TANDREL_AUDIO_SINK=fakesink TANDREL_VIDEO_SINK=fakesink \

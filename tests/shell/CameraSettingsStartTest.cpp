@@ -142,10 +142,12 @@ TEST_F(CameraSettingsStartTest, ACameraMissingAtTheStartIsWaitedFor) {
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().constData();
     const std::vector<QJsonObject> events = Events(output);
-    ASSERT_GE(events.size(), 2u) << output.constData();
-    EXPECT_EQ(events[0]["event"].toString(), "error");
-    EXPECT_TRUE(events[0]["text"].toString().contains("\"Late\""))
-        << events[0]["text"].toString().toStdString();
+    ASSERT_GE(events.size(), 3u) << output.constData();
+    // Said as the camera watch sees it, then in words naming the camera.
+    EXPECT_EQ(events[0]["event"].toString(), "camera_lost");
+    EXPECT_EQ(events[1]["event"].toString(), "error");
+    EXPECT_TRUE(events[1]["text"].toString().contains("\"Late\""))
+        << events[1]["text"].toString().toStdString();
     const auto started = std::find_if(events.begin(), events.end(), [](const QJsonObject& e) {
         return e["event"].toString() == "camera_started";
     });
