@@ -15,6 +15,7 @@
 #include "platform/UniqueFd.h"
 #include "recording/BuffQueueEx.h"
 #include "recording/PreEventRing.h"
+#include "recording/RecordingFormat.h"
 #include "recording/RecordingTypes.h"
 
 class TWMEncodeGraph;
@@ -72,6 +73,9 @@ public:
     // and sets the start time to the first one's; false, and nothing taken, for an empty ring
     // or one of another size.
     bool SetPreEventFrames(std::unique_ptr<TPreEventRing> Ring);
+    // The file format written (before InitEncoder); WMV unless said otherwise.
+    void SetRecordingFormat(TRecordingFormat Format) { FRecordingFormat = Format; }
+    TRecordingFormat RecordingFormat() const { return FRecordingFormat; }
     // How many frames the pre-event frames fill on the frame grid.
     int32_t PreEventFrameCount() const { return static_cast<int32_t>(FPreEventOrder.size()); }
     TDateTime StartDateTime() const { return FStartDateTime; }
@@ -106,6 +110,7 @@ public:
     static constexpr const char* kPreferredCodec = "Windows Media Video 9";
 
 private:
+    TRecordingFormat FRecordingFormat = TRecordingFormat::Wmv;
     enum class TStopMode { None, Free, Wait };
 
     void Execute();
