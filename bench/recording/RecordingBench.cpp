@@ -6,7 +6,8 @@
 // 2. Encoding cost: process CPU time per second of recorded video for the motion profile
 //    (camera size, 10 frames per second, 1 Mbit/s) at 1280 x 720 and 1920 x 1080, and for the
 //    continuous profile (320 x 240, one frame per second, 100 kbit/s) from a 1280 x 720 camera.
-//    For comparison, the bare WMV encoder (avenc_wmv2) on the same pictures as I420.
+//    For comparison, the bare WMV encoder (avenc_wmv2) on the same pictures as I420. Each
+//    profile is recorded as WMV and as MP4 (H.264), with the ratio MP4 / WMV.
 //
 //   tandrel_recording_bench [--seconds N]   (8 by default)
 #include <gst/app/gstappsrc.h>
@@ -89,7 +90,8 @@ struct TRun {
 };
 
 // Records `seconds` of camera frames at ten a second and measures the process CPU time.
-TRun Record(const TVideoStreamSettings& s, int seconds, bool timeCalls, const std::string& file) {
+TRun Record(const TVideoStreamSettings& s, int seconds, bool timeCalls, const std::string& file,
+           TRecordingFormat format = TRecordingFormat::Wmv) {
     TRun run;
     const auto frames = MakeFrames(static_cast<int>(s.InputWidth), static_cast<int>(s.InputHeight));
     const size_t frameBytes = frames[0].size();
@@ -103,6 +105,7 @@ TRun Record(const TVideoStreamSettings& s, int seconds, bool timeCalls, const st
                                       ended = true;
                                       return true;
                                   });
+    recorder.SetRecordingFormat(format);
     recorder.AddVideoStream(s);
     recorder.InitEncoder(3600 * kSecond, file);
     while (recorder.Status() < 200) {
@@ -223,6 +226,8 @@ int main(int argc, char** argv) {
     }
     const std::string file =
         (std::filesystem::temp_directory_path() / "tandrel-recording-bench.wmv").string();
+    const std::string mp4File =
+        (std::filesystem::temp_directory_path() / "tandrel-recording-bench.mp4").string();
 
     std::printf("AddVideoFrame, 1280 x 720 RGB32, %d frames at 10 per second\n",
                 seconds * kCameraFps);
@@ -250,12 +255,16 @@ int main(int argc, char** argv) {
     std::printf("Process CPU per second of recorded video (%% of one core), %d s each\n", seconds);
     for (const TCase& c : cases) {
         const TRun run = Record(c.Settings, seconds, false, file);
-        std::printf("  %s recorder %5.1f %%", c.Label, run.CpuPerVideoSecond * 100);
+        std::printf("  %s WMV recorder %5.1f %%", c.Label, run.CpuPerVideoSecond * 100);
         if (c.BareW > 0) {
             std::printf("   bare avenc_wmv2 (I420 in) %5.1f %%",
                         BareEncoderCpuPerVideoSecond(c.BareW, c.BareH, seconds) * 100);
         }
         std::printf("\n");
+        const TRun mp4 = Record(c.Settings, seconds, false, mp4File, TRecordingFormat::Mp4);
+        std::printf("  %s MP4 recorder %5.1f %%   MP4 / WMV %.2f\n", c.Label,
+                    mp4.CpuPerVideoSecond * 100,
+                    run.CpuPerVideoSecond > 0 ? mp4.CpuPerVideoSecond / run.CpuPerVideoSecond : 0);
     }
     return 0;
 }

@@ -1,9 +1,13 @@
 #include "recording/RecordingLength.h"
 
 #include <gst/gst.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <vector>
 
 #include "platform/Diagnostics.h"
 #include "platform/GstHandle.h"
@@ -55,6 +59,35 @@ void OnPadAdded(GstElement* parser, GstPad* pad, gpointer data) {
     gst_object_unref(pipeline);
 }
 
+uint32_t BigEndian32(const uint8_t* p) {
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+// An MP4 file whose header states no length: a fragmented file that was not closed (the
+// program was killed or the disk ran full). The parser then gives the length of its first
+// fragment as the file's; the file has to be read through instead.
+bool IsUnclosedMP4(int fd) {
+    constexpr size_t kHeaderBytes = 65536;
+    std::vector<uint8_t> head(kHeaderBytes);
+    const ssize_t n = ::pread(fd, head.data(), head.size(), 0);
+    if (n < 16 || std::memcmp(head.data() + 4, "ftyp", 4) != 0) {
+        return false;
+    }
+    // "mvhd": version (1 byte), flags (3), then creation and modification times, the time
+    // scale and the duration: 32 bits each in version 0, the times and the duration 64 bits
+    // in version 1.
+    const uint8_t* end = head.data() + n;
+    const uint8_t* box = static_cast<const uint8_t*>(memmem(head.data(), n, "mvhd", 4));
+    if (box == nullptr || end - box < 36) {
+        return false;
+    }
+    const uint8_t* body = box + 4;
+    if (body[0] == 1) {
+        return BigEndian32(body + 24) == 0 && BigEndian32(body + 28) == 0;
+    }
+    return BigEndian32(body + 16) == 0;
+}
+
 // Waits for one of Types; false on an error or when the time runs out.
 bool WaitFor(GstElement* pipeline, GstMessageType types, GstClockTime bound) {
     TGstBusHandle bus = TGstBusHandle::Adopt(gst_element_get_bus(pipeline));
@@ -96,7 +129,8 @@ bool ReadRecordingLength(const std::string& FileName, double& Seconds) {
                       GST_STATE_CHANGE_FAILURE &&
                   WaitFor(pipeline.Get(), GST_MESSAGE_ASYNC_DONE, kPrerollBound);
         gint64 duration = -1;
-        if (ok && gst_element_query_duration(pipeline.Get(), GST_FORMAT_TIME, &duration) &&
+        if (ok && !IsUnclosedMP4(fd.Get()) &&
+            gst_element_query_duration(pipeline.Get(), GST_FORMAT_TIME, &duration) &&
             duration > 0) {
             Seconds = static_cast<double>(duration) / GST_SECOND;
         } else if (ok) {

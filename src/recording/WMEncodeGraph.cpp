@@ -9,14 +9,15 @@
 #include "platform/Diagnostics.h"
 #include "platform/SafeFiles.h"
 #include "recording/AVSourceFilter.h"
+#include "recording/MP4Writer.h"
 #include "recording/WMVWriter.h"
 
 namespace {
 
 constexpr double kUnitsPerSecond = 10000000.0;
 
-void Failure(const char* what) {
-    LogMessage(std::string("Error in TWMEncodeGraph.SetDestinationFile - ") + what);
+void Failure(const std::string& what) {
+    LogMessage("Error in TWMEncodeGraph.SetDestinationFile - " + what);
 }
 
 // A file nobody may write (no write permission bit) counts as read-only, whoever runs us; a
@@ -33,6 +34,7 @@ TWMEncodeGraph::TWMEncodeGraph() : TGraph(TGraphClock::System) {
     try {
         FWindowsMediaConfigurator = std::make_unique<TWindowsMediaConfigurator>();
         TWMVWriter::Register();
+        TMP4Writer::Register();
         if (MediaEvent() != nullptr) {
             gst_bus_set_sync_handler(MediaEvent(), &TWMEncodeGraph::OnBusMessage, this, nullptr);
         }
@@ -169,6 +171,16 @@ HRESULT TWMEncodeGraph::SetDuration(int64_t Duration) {
     }
 }
 
+HRESULT TWMEncodeGraph::SetRecordingFormat(TRecordingFormat Format) {
+    if (FFileSet) {
+        LogMessage(
+            "Error in TWMEncodeGraph.SetRecordingFormat - cannot call after SetDestinationFile.");
+        return E_FAIL;
+    }
+    FRecordingFormat = Format;
+    return S_OK;
+}
+
 HRESULT TWMEncodeGraph::SetDestinationFile(const std::string& FileName, TUniqueFd File) {
     try {
         if (FFileSet) {
@@ -256,25 +268,32 @@ HRESULT TWMEncodeGraph::SetDestinationFile(const std::string& FileName, TUniqueF
             Reset();
             return hr;
         }
-        hr = AddFilter(TWMVWriter::kFactoryName, FWMVWriter, "WMV Writer");
-        if (hr != S_OK) {
-            Failure("cannot create WMV Writer filter.");
-            return hr;
-        }
-        if (FAILED(TWMVWriter::SetFileName(FWMVWriter.Get(), FFileName, std::move(File)))) {
-            Failure("cannot access File Writer filter.");
-            return E_FAIL;
-        }
-        hr = FWindowsMediaConfigurator->ConfigureWMVFilter(FWMVWriter.Get());
-        if (hr != S_OK) {
-            Failure("cannot set WMV settings.");
-            return hr;
+        if (FRecordingFormat == TRecordingFormat::Mp4) {
+            hr = AddMP4Writer(std::move(File));
+            if (hr != S_OK) {
+                return hr;
+            }
+        } else {
+            hr = AddFilter(TWMVWriter::kFactoryName, FWMVWriter, "WMV Writer");
+            if (hr != S_OK) {
+                Failure("cannot create WMV Writer filter.");
+                return hr;
+            }
+            if (FAILED(TWMVWriter::SetFileName(FWMVWriter.Get(), FFileName, std::move(File)))) {
+                Failure("cannot access File Writer filter.");
+                return E_FAIL;
+            }
+            hr = FWindowsMediaConfigurator->ConfigureWMVFilter(FWMVWriter.Get());
+            if (hr != S_OK) {
+                Failure("cannot set WMV settings.");
+                return hr;
+            }
         }
         for (size_t i = 0; i < FVideoStreams.size(); ++i) {
             hr = ConnectPinsIntelligent(FAVSourceFilter.Get(), "Video " + std::to_string(i),
                                         FWMVWriter.Get(), "Video Input 0" + std::to_string(i + 1));
             if (hr != S_OK) {
-                Failure("cannot connect AVSource filter and WMV Writer filter.");
+                Failure("cannot connect AVSource filter and " + WriterName() + " filter.");
                 return hr;
             }
         }
@@ -282,12 +301,12 @@ HRESULT TWMEncodeGraph::SetDestinationFile(const std::string& FileName, TUniqueF
             hr = ConnectPinsIntelligent(FAVSourceFilter.Get(), "Audio " + std::to_string(i),
                                         FWMVWriter.Get(), "Audio Input 0" + std::to_string(i + 1));
             if (hr != S_OK) {
-                Failure("cannot connect AVSource filter and WMV Writer filter.");
+                Failure("cannot connect AVSource filter and " + WriterName() + " filter.");
                 return hr;
             }
         }
         if (!AllPinsConnected(FWMVWriter.Get())) {
-            Failure("there are unconnected pins on WMV Writer filter.");
+            Failure("there are unconnected pins on " + WriterName() + " filter.");
             return E_FAIL;
         }
         {
@@ -300,6 +319,34 @@ HRESULT TWMEncodeGraph::SetDestinationFile(const std::string& FileName, TUniqueF
         LogMessage("Error in TWMEncodeGraph.SetDestinationFile call...");
         return E_FAIL;
     }
+}
+
+std::string TWMEncodeGraph::WriterName() const {
+    return FRecordingFormat == TRecordingFormat::Mp4 ? "MP4 Writer" : "WMV Writer";
+}
+
+HRESULT TWMEncodeGraph::AddMP4Writer(TUniqueFd File) {
+    HRESULT hr = AddFilter(TMP4Writer::kFactoryName, FWMVWriter, "MP4 Writer");
+    if (hr != S_OK) {
+        Failure("cannot create MP4 Writer filter.");
+        return hr;
+    }
+    if (FAILED(TMP4Writer::SetFileName(FWMVWriter.Get(), FFileName, std::move(File)))) {
+        Failure("cannot access File Writer filter.");
+        return E_FAIL;
+    }
+    // The same profile as a WMV file's (size, rate, bit rate, key-frame spacing), applied by
+    // the MP4 writer.
+    TWMProfile profile;
+    hr = FWindowsMediaConfigurator->ConfigureWMVFilter(nullptr, &profile);
+    if (hr == S_OK) {
+        hr = TMP4Writer::ConfigureFilterUsingProfile(FWMVWriter.Get(), profile);
+    }
+    if (hr != S_OK) {
+        Failure("cannot set MP4 settings.");
+        return FAILED(hr) ? hr : E_FAIL;
+    }
+    return S_OK;
 }
 
 HRESULT TWMEncodeGraph::Stop() {

@@ -12,15 +12,17 @@
 #include "graph/Graph.h"
 #include "platform/UniqueFd.h"
 #include "recording/AVSourceControl.h"
+#include "recording/RecordingFormat.h"
 #include "recording/RecordingTypes.h"
 #include "recording/WindowsMediaConfigurator.h"
 
 class TAVSourceFilter;
 
-// The graph that writes one Windows Media file: the source element ("AVSourceFilter"), whose
-// pins pull the recorder's frames, into the WMV writer ("WMV Writer"), configured with a
-// profile of the recording's streams. Add the streams and the duration, set the destination
-// file (which builds and connects the graph), play, stop, eject.
+// The graph that writes one recording file: the source element ("AVSourceFilter"), whose
+// pins pull the recorder's frames, into the writer of the recording format, the WMV writer
+// ("WMV Writer", the default) or the MP4 writer ("MP4 Writer"), configured with a profile of
+// the recording's streams. Add the streams and the duration, choose the format, set the
+// destination file (which builds and connects the graph), play, stop, eject.
 //
 // Stop finishes the file before the graph stops: the streams end, the writer writes what it
 // holds and completes the file's header and index. A write failure while playing (a full
@@ -35,6 +37,10 @@ public:
     HRESULT ClearVideoStreamsList();
     HRESULT ClearAudioStreamsList();
     HRESULT SetDuration(int64_t Duration);
+    // The file format written; WMV unless said otherwise. Only before SetDestinationFile
+    // (E_FAIL after it); Reset keeps it.
+    HRESULT SetRecordingFormat(TRecordingFormat Format);
+    TRecordingFormat RecordingFormat() const { return FRecordingFormat; }
     // File is FileName already created as a new file (see CreateNewFile). Without one, an
     // existing regular file of that name is deleted and the name created anew; a name taken by
     // anything else (a link, a pipe) is refused.
@@ -62,6 +68,7 @@ public:
     // the graph is torn down (Reset, destruction).
     std::shared_ptr<IAVSourceControl> AVSourceControl() const;
     double LastDuration() const { return FLastDuration; }
+    // The writer element, WMV or MP4 after the recording format.
     GstElement* WMVWriter() const { return FWMVWriter.Get(); }
 
     // Called (on a streaming thread) when writing fails while the graph plays.
@@ -74,13 +81,18 @@ public:
 
 private:
     HRESULT DestroyGraph();
+    // Adds the MP4 writer for FFileName (File: see SetDestinationFile) and applies the
+    // profile of the streams to it (SetDestinationFile's part for MP4).
+    HRESULT AddMP4Writer(TUniqueFd File);
+    std::string WriterName() const;
     void DisconnectSourcePins();
     void RemoveEmptyFile();
     static GstBusSyncReply OnBusMessage(GstBus* bus, GstMessage* message, gpointer self);
 
     TAVSourceFilter* FAVSourceFilterClass = nullptr;
     TGstElementHandle FAVSourceFilter;
-    TGstElementHandle FWMVWriter;
+    TGstElementHandle FWMVWriter;  // the writer of FRecordingFormat
+    TRecordingFormat FRecordingFormat = TRecordingFormat::Wmv;
     std::string FFileName;
     int64_t FDuration = 0;
     std::shared_ptr<IAVSourceControl> FAVSourceControl;

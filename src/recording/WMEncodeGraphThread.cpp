@@ -396,6 +396,7 @@ void TWMEncodeGraphThread::RunRecording() {
     }
     FEncoder->AddVideoStream(FVideoStreamSettings);
     FEncoder->SetDuration(FDuration);
+    FEncoder->SetRecordingFormat(FRecordingFormat);
     if (FAILED(FEncoder->SetDestinationFile(FDestinationFile, std::move(FDestinationFd)))) {
         // The graph has logged why; there is no file to record into.
         FFailed = true;

@@ -21,7 +21,7 @@
 class TWMEncodeGraph;
 class IAVSourceControl;
 
-// Records one WMV file. The caller (the camera's frame callback) pushes copies of its frames
+// Records one WMV or MP4 file (SetRecordingFormat). The caller (the camera's frame callback) pushes copies of its frames
 // into a queue of ten frame buffers and never waits more than 10 ms; a worker thread owns the
 // encoding graph, whose source pulls the frames out of the queue at its own pace. When the
 // caller stops the recording, the source first takes every frame still queued, then the worker
@@ -73,7 +73,8 @@ public:
     // and sets the start time to the first one's; false, and nothing taken, for an empty ring
     // or one of another size.
     bool SetPreEventFrames(std::unique_ptr<TPreEventRing> Ring);
-    // The file format written (before InitEncoder); WMV unless said otherwise.
+    // The file format written (before InitEncoder; the worker reads it once the settings are
+    // complete); WMV unless said otherwise.
     void SetRecordingFormat(TRecordingFormat Format) { FRecordingFormat = Format; }
     TRecordingFormat RecordingFormat() const { return FRecordingFormat; }
     // How many frames the pre-event frames fill on the frame grid.
