@@ -13,6 +13,7 @@ void TAlarmSettings::Assign(const TAlarmSettings& Source) noexcept {
         ClearZones();
         FUseMotionVideoLogger = Source.FUseMotionVideoLogger;
         FUseConstantVideoLogger = Source.FUseConstantVideoLogger;
+        FRecordingFormat.store(Source.FRecordingFormat.load());
         FRetentionLimits = Source.FRetentionLimits;
         FZoneAlarmsList.reserve(Source.FZoneAlarmsList.size());
         for (const auto& entry : Source.FZoneAlarmsList) {

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
 #include "alarms/ZoneAlarmSettings.h"
+#include "recording/RecordingFormat.h"
 #include "recording/RetentionPlanner.h"
 
-// A camera's alarm configuration: the two recorder switches, how long recordings are kept, and one TZoneAlarmSettings entry per
+// A camera's alarm configuration: the two recorder switches, the file format of both kinds of
+// recording, how long recordings are kept, and one TZoneAlarmSettings entry per
 // zone (entry i belongs to zone i of the zone overlay manager). The list owns its entries.
 class TAlarmSettings {
 public:
@@ -18,7 +21,8 @@ public:
     TAlarmSettings(const TAlarmSettings&) = delete;
     TAlarmSettings& operator=(const TAlarmSettings&) = delete;
 
-    // Empties the own list, copies both switches and the retention limits, then appends a copy of every entry of Source.
+    // Empties the own list, copies both switches, the format and the retention limits, then
+    // appends a copy of every entry of Source.
     // Failures are swallowed.
     void Assign(const TAlarmSettings& Source) noexcept;
 
@@ -26,6 +30,12 @@ public:
     void SetUseMotionVideoLogger(bool Value) { FUseMotionVideoLogger = Value; }
     bool UseConstantVideoLogger() const { return FUseConstantVideoLogger; }
     void SetUseConstantVideoLogger(bool Value) { FUseConstantVideoLogger = Value; }
+
+    // The format every recording is written in from its start on. Read by the camera's frame
+    // thread when a motion recording starts while the GUI thread may assign a dialog's copy,
+    // hence atomic.
+    TRecordingFormat RecordingFormat() const { return FRecordingFormat.load(); }
+    void SetRecordingFormat(TRecordingFormat Value) { FRecordingFormat.store(Value); }
 
     const TRetentionLimits& RetentionLimits() const { return FRetentionLimits; }
     void SetRetentionLimits(const TRetentionLimits& Value) { FRetentionLimits = Value; }
@@ -46,6 +56,7 @@ public:
 private:
     bool FUseMotionVideoLogger = false;
     bool FUseConstantVideoLogger = false;
+    std::atomic<TRecordingFormat> FRecordingFormat{TRecordingFormat::Wmv};
     TRetentionLimits FRetentionLimits;
     TZoneAlarmsList FZoneAlarmsList;
 };

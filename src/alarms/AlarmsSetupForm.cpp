@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -31,16 +32,24 @@
 namespace {
 
 constexpr int kClientWidth = 576;
-constexpr int kClientHeight = 324;
+constexpr int kClientHeight = 349;
 // Gap between a labelled edit and its label above it.
 constexpr int kEditLabelSpacing = 3;
-// The rows of the video logger settings (a check box and its "Open Folder" button each): where
-// the first starts, the gap between the two and the group box's margin below the second.
+// The rows of the video logger settings (a check box and its "Open Folder" button each, then the
+// recording format's label and combo box): where the first starts, the gap between two and the
+// group box's margin below the last.
 constexpr int kLoggerRowTop = 19;
 constexpr int kLoggerRowGap = 3;
 constexpr int kLoggerBottomMargin = 12;
 // The least gap between a logger check box's text and its "Open Folder" button.
 constexpr int kLoggerButtonGap = 6;
+// The format combo box's design place (it moves right when its label needs more room), the
+// least gap between the label and it, and the group box's margin right of it (as right of the
+// "Open Folder" buttons).
+constexpr int kFormatComboLeft = 105;
+constexpr int kFormatComboWidth = 121;
+constexpr int kFormatLabelGap = 6;
+constexpr int kLoggerRightMargin = 14;
 // The least gap between the buttons in the bottom row ("Disk Space...", "Notifications...", OK).
 constexpr int kButtonGap = 6;
 // The file edit's design width, and the margin right of the "..." button (and of the alarm
@@ -106,7 +115,7 @@ TAlarmsSetupForm::~TAlarmsSetupForm() {
 void TAlarmsSetupForm::CreateComponents() {
     GroupBox1 = new QGroupBox(DesignText(txtVideoLoggerSettings), this);
     GroupBox1->setObjectName("GroupBox1");
-    GroupBox1->setGeometry(8, 7, 560, 74);
+    GroupBox1->setGeometry(8, 7, 560, 99);
 
     chkUseMotionVideoLogger =
         new QCheckBox(DesignText(txtUseMotionDetectionVideoLogger), GroupBox1);
@@ -126,18 +135,31 @@ void TAlarmsSetupForm::CreateComponents() {
     btnOpenContinuallyVideoFolder->setObjectName("btnOpenContinuallyVideoFolder");
     btnOpenContinuallyVideoFolder->setGeometry(471, 42, 75, 20);
 
+    // The format names are the same in every language.
+    cbRecordingFormat = new QComboBox(GroupBox1);
+    cbRecordingFormat->setObjectName("cbRecordingFormat");
+    cbRecordingFormat->setGeometry(kFormatComboLeft, 65, kFormatComboWidth, 22);
+    cbRecordingFormat->addItem("WMV", static_cast<int>(TRecordingFormat::Wmv));
+    cbRecordingFormat->addItem("MP4 (H.264)", static_cast<int>(TRecordingFormat::Mp4));
+
+    lbRecordingFormat = new QLabel(DesignText(txtRecordingFormat), GroupBox1);
+    lbRecordingFormat->setObjectName("lbRecordingFormat");
+    lbRecordingFormat->setBuddy(cbRecordingFormat);
+    lbRecordingFormat->move(9, 70);
+    lbRecordingFormat->adjustSize();
+
     lbZones = new QLabel(DesignText(txtZones), this);
     lbZones->setObjectName("lbZones");
-    lbZones->move(8, 87);
+    lbZones->move(8, 112);
     lbZones->adjustSize();
 
     lbxZones = new QListWidget(this);
     lbxZones->setObjectName("lbxZones");
-    lbxZones->setGeometry(8, 105, 97, 172);
+    lbxZones->setGeometry(8, 130, 97, 172);
 
     gbAlarmProperties = new QGroupBox(DesignText(txtAlarmProperties), this);
     gbAlarmProperties->setObjectName("gbAlarmProperties");
-    gbAlarmProperties->setGeometry(112, 87, 456, 190);
+    gbAlarmProperties->setGeometry(112, 112, 456, 190);
 
     gbSoundVideoAlarm = new QGroupBox(gbAlarmProperties);
     gbSoundVideoAlarm->setObjectName("gbSoundVideoAlarm");
@@ -171,20 +193,20 @@ void TAlarmsSetupForm::CreateComponents() {
 
     btnDiskSpace = new QPushButton(DesignText(txtDiskSpace) + "...", this);
     btnDiskSpace->setObjectName("btnDiskSpace");
-    btnDiskSpace->setGeometry(8, 283, 97, 25);
+    btnDiskSpace->setGeometry(8, 308, 97, 25);
 
     btnNotifications = new QPushButton(DesignText(txtNotifications) + "...", this);
     btnNotifications->setObjectName("btnNotifications");
-    btnNotifications->setGeometry(111, 283, 97, 25);
+    btnNotifications->setGeometry(111, 308, 97, 25);
 
     btnOK = new QPushButton(DesignText(txtOK), this);
     btnOK->setObjectName("btnOK");
-    btnOK->setGeometry(414, 283, 75, 25);
+    btnOK->setGeometry(414, 308, 75, 25);
     btnOK->setDefault(true);
 
     btnCancel = new QPushButton(DesignText(txtCancel), this);
     btnCancel->setObjectName("btnCancel");
-    btnCancel->setGeometry(494, 283, 75, 25);
+    btnCancel->setGeometry(494, 308, 75, 25);
 
     // Check boxes report programmatic changes too, so that selecting another zone also refreshes
     // which controls are usable.
@@ -192,6 +214,8 @@ void TAlarmsSetupForm::CreateComponents() {
             &TAlarmsSetupForm::chkUseMotionVideoLoggerClick);
     connect(chkUseConstantVideoLogger, &QCheckBox::toggled, this,
             &TAlarmsSetupForm::chkUseConstantVideoLoggerClick);
+    connect(cbRecordingFormat, &QComboBox::currentIndexChanged, this,
+            &TAlarmsSetupForm::cbRecordingFormatChange);
     connect(cbEnableSoundVideoAlarm, &QCheckBox::toggled, this,
             &TAlarmsSetupForm::cbEnableSoundVideoAlarmClick);
     connect(lbxZones, &QListWidget::currentRowChanged, this, &TAlarmsSetupForm::lbxZonesClick);
@@ -209,8 +233,8 @@ void TAlarmsSetupForm::CreateComponents() {
 }
 
 void TAlarmsSetupForm::SetTabOrder() {
-    // btnOK, btnCancel, lbxZones, then the alarm properties, then the video logger settings and
-    // the disk space and the notifications.
+    // btnOK, btnCancel, lbxZones, then the alarm properties, then the video logger settings (the
+    // recording format last) and the disk space and the notifications.
     QWidget* const order[] = {btnOK,
                               btnCancel,
                               lbxZones,
@@ -221,6 +245,7 @@ void TAlarmsSetupForm::SetTabOrder() {
                               chkUseConstantVideoLogger,
                               btnOpenMotionDetectionVideoFolder,
                               btnOpenContinuallyVideoFolder,
+                              cbRecordingFormat,
                               btnDiskSpace,
                               btnNotifications};
     for (size_t i = 1; i < std::size(order); ++i) {
@@ -284,6 +309,8 @@ void TAlarmsSetupForm::FormShow() {
         // 3. - 4.
         chkUseMotionVideoLogger->setChecked(FAlarmSettings->UseMotionVideoLogger());
         chkUseConstantVideoLogger->setChecked(FAlarmSettings->UseConstantVideoLogger());
+        cbRecordingFormat->setCurrentIndex(cbRecordingFormat->findData(
+            static_cast<int>(FAlarmSettings->RecordingFormat())));
         RefreshTexts();
         GeneralRefresh();
     } catch (...) {
@@ -364,6 +391,16 @@ void TAlarmsSetupForm::chkUseConstantVideoLoggerClick() {
     }
 }
 
+void TAlarmsSetupForm::cbRecordingFormatChange() {
+    try {
+        const QVariant format = cbRecordingFormat->currentData();
+        if (format.isValid()) {
+            FAlarmSettings->SetRecordingFormat(static_cast<TRecordingFormat>(format.toInt()));
+        }
+    } catch (...) {
+    }
+}
+
 void TAlarmsSetupForm::btnOpenMotionDetectionVideoFolderClick() {
     try {
         OpenFolder(FMotionLogFolder);
@@ -424,6 +461,8 @@ void TAlarmsSetupForm::RefreshTexts() {
         lbZones->adjustSize();
         chkUseMotionVideoLogger->setText(UiText(txtUseMotionDetectionVideoLogger));
         chkUseConstantVideoLogger->setText(UiText(txtUseContinuallyRunningVideoLogger));
+        lbRecordingFormat->setText(UiText(txtRecordingFormat));
+        lbRecordingFormat->adjustSize();
         gbAlarmProperties->setTitle(UiText(txtAlarmProperties));
 
         lbedSoundVideoAlarmFileLabel->setText(UiText(txtSoundVideoAlarmFile));
@@ -476,6 +515,11 @@ void TAlarmsSetupForm::FitTexts() {
                                          SizeForText(*btnOpenContinuallyVideoFolder).width());
     GrowLeftTo(*btnOpenMotionDetectionVideoFolder, openFolderWidth);
     GrowLeftTo(*btnOpenContinuallyVideoFolder, openFolderWidth);
+    // The format combo box sits right of its label, wide enough for its longest item.
+    cbRecordingFormat->move(
+        std::max(kFormatComboLeft, lbRecordingFormat->geometry().right() + 1 + kFormatLabelGap),
+        cbRecordingFormat->y());
+    GrowRightTo(*cbRecordingFormat, cbRecordingFormat->sizeHint().width());
     const int selectGrowth = GrowLeftTo(*btnSelectSoundVideoAlarmFile,
                                         SizeForText(*btnSelectSoundVideoAlarmFile).width());
     StretchBy({lbedSoundVideoAlarmFile}, -selectGrowth, 0);
@@ -496,6 +540,8 @@ void TAlarmsSetupForm::FitTexts() {
         widen = std::max(widen,
                          check->x() + SizeForText(*check).width() + kLoggerButtonGap - button->x());
     }
+    widen = std::max(widen, cbRecordingFormat->geometry().right() + 1 + kLoggerRightMargin -
+                                GroupBox1->width());
     widen =
         std::max(widen, cbEnableSoundVideoAlarm->geometry().right() + 1 + kAlarmFileRightMargin -
                             (gbSoundVideoAlarm->geometry().right() + 1));
@@ -517,14 +563,21 @@ void TAlarmsSetupForm::FitTexts() {
         btnSelectSoundVideoAlarmFile->x(),
         lbedSoundVideoAlarmFile->y() +
             (lbedSoundVideoAlarmFile->height() - btnSelectSoundVideoAlarmFile->height()) / 2);
-    // The logger rows are as tall as their tallest control, each control centred in its row;
-    // the group box and with it the dialog grow by what the rows need beyond the design, and
-    // everything below the group box moves down.
+    // The logger rows and the format's row are as tall as their tallest control, each control
+    // centred in its row; the group box and with it the dialog grow by what the rows need beyond
+    // the design, and everything below the group box moves down.
+    cbRecordingFormat->resize(cbRecordingFormat->width(),
+                              std::max(cbRecordingFormat->height(),
+                                       cbRecordingFormat->sizeHint().height()));
+    const std::pair<QWidget*, QWidget*> rows[] = {
+        {chkUseMotionVideoLogger, btnOpenMotionDetectionVideoFolder},
+        {chkUseConstantVideoLogger, btnOpenContinuallyVideoFolder},
+        {lbRecordingFormat, cbRecordingFormat}};
     int rowTop = kLoggerRowTop;
-    for (const auto& [check, button] : loggerRows) {
+    for (const auto& [check, button] : rows) {
         const int rowHeight = std::max({check->height(), SizeForText(*check).height(),
                                         button->height(), SizeForText(*button).height()});
-        for (QWidget* control : {static_cast<QWidget*>(check), static_cast<QWidget*>(button)}) {
+        for (QWidget* control : {check, button}) {
             control->resize(control->width(),
                             std::max(control->height(), SizeForText(*control).height()));
             control->move(control->x(), rowTop + (rowHeight - control->height()) / 2);

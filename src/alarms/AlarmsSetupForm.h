@@ -10,6 +10,7 @@
 #include "notifications/NotificationsSetupForm.h"
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -17,10 +18,10 @@ class QListWidget;
 class QPushButton;
 
 // The modal "Alarms" dialog: the two video-logger switches with buttons that open their
-// recording folders, a button for the disk space the recordings keep free, one for where the
-// events go (the "Notifications" dialog, which stores its settings on its own OK), and per zone
-// the alarm file and whether it plays on motion. It edits a working copy; ShowAlarmsSetupForm
-// hands the copy back only on OK.
+// recording folders, the file format of both kinds of recording, a button for the disk space the
+// recordings keep free, one for where the events go (the "Notifications" dialog, which stores its
+// settings on its own OK), and per zone the alarm file and whether it plays on motion. It edits a
+// working copy; ShowAlarmsSetupForm hands the copy back only on OK.
 class TAlarmsSetupForm : public QDialog {
     Q_OBJECT
 public:
@@ -44,6 +45,7 @@ public:
     void btnSelectSoundVideoAlarmFileClick();
     void chkUseMotionVideoLoggerClick();
     void chkUseConstantVideoLoggerClick();
+    void cbRecordingFormatChange();
     void btnOpenMotionDetectionVideoFolderClick();
     void btnOpenContinuallyVideoFolderClick();
     // Edits how long recordings are kept and how much disk space stays free.
@@ -78,6 +80,8 @@ private:
     QCheckBox* chkUseConstantVideoLogger = nullptr;
     QPushButton* btnOpenMotionDetectionVideoFolder = nullptr;
     QPushButton* btnOpenContinuallyVideoFolder = nullptr;
+    QLabel* lbRecordingFormat = nullptr;
+    QComboBox* cbRecordingFormat = nullptr;
     QLabel* lbZones = nullptr;
     QListWidget* lbxZones = nullptr;
     QGroupBox* gbAlarmProperties = nullptr;

@@ -132,6 +132,9 @@ bool TCameraManager::InitializeCamera() {
         if (FOverrides.Sensitivity) {
             FMotionDetectionSensitivity = *FOverrides.Sensitivity;
         }
+        if (FOverrides.RecordingFormat) {
+            FAlarmSettings->SetRecordingFormat(*FOverrides.RecordingFormat);
+        }
 
         int32_t devices = 0;
         FFrameGrabCaptureGraph->GetSupportedDevicesCount(devices);

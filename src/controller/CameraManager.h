@@ -26,6 +26,7 @@
 #include "platform/HResult.h"
 #include "platform/NamedThread.h"
 #include "platform/Rect.h"
+#include "recording/RecordingFormat.h"
 #include "recording/RecordingTypes.h"
 
 class QLabel;
@@ -79,6 +80,8 @@ struct TCameraOverrides {
     std::optional<int32_t> CameraIndex;
     std::optional<int32_t> DetectionMode;
     std::optional<int32_t> Sensitivity;
+    // The file format of the run's recordings.
+    std::optional<TRecordingFormat> RecordingFormat;
     // The run brings its own zones: the stored ones are not loaded.
     bool IgnoreStoredZones = false;
     // The camera's graph is built but neither played nor watched: the caller hands the frames
@@ -170,6 +173,9 @@ public:
         std::lock_guard<std::mutex> guard(FLock);
         return FConstantVideoLoggerThread != nullptr;
     }
+    // The format the running recording of Kind (0 continually running, 1 motion) was told to
+    // write; nullopt when none runs.
+    std::optional<TRecordingFormat> RecordingFormatOf(int32_t Kind);
     // The camera has stopped delivering (its stream ended or failed, or no frame came for
     // kStallMs while it should be playing), or could not be started, and is being started again
     // until it delivers (GUI thread).

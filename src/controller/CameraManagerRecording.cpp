@@ -130,10 +130,14 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
         // so that a recording that cannot be written never starts: no recorder, no event for a
         // file that does not exist. The folder is made again first: it may have gone, or could
         // not be made when the camera started.
+        // The format is read as each recording starts: a change in the dialog applies from
+        // the next file on.
+        const TRecordingFormat format = FAlarmSettings->RecordingFormat();
         TDateTime startTime = 0;
         std::string fileName;
         TUniqueFd file;
-        if (!ForceFolder(folder) || !CreateAutoRecFile(folder, startTime, fileName, file)) {
+        if (!ForceFolder(folder) ||
+            !CreateAutoRecFile(folder, startTime, fileName, file, format)) {
             const std::string reason = std::strerror(errno);
             if (!FFileFailureReported[static_cast<size_t>(Kind)]) {
                 FFileFailureReported[static_cast<size_t>(Kind)] = true;
@@ -198,6 +202,7 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
                                             static_cast<int32_t>(settings.InputHeight),
                                             settings.ColorSpace, kRecorderFPS, onEnd);
         recorder->AddVideoStream(settings);
+        recorder->SetRecordingFormat(format);
         // A motion recording opens with the frames kept from before the motion that no
         // recording has yet (a recording right after another takes up where that one ended);
         // the file then starts at the first of them. The frame step keeps the next ones in a
@@ -239,6 +244,16 @@ bool TCameraManager::StartWMEncoderGraph(int32_t Kind) {
         LogMessage("Error in TCameraManager.StartWMEncoderGraph call...");
         return false;
     }
+}
+
+std::optional<TRecordingFormat> TCameraManager::RecordingFormatOf(int32_t Kind) {
+    std::lock_guard<std::mutex> guard(FLock);
+    const TWMEncodeGraphThread* recorder =
+        Kind == 0 ? FConstantVideoLoggerThread : Kind == 1 ? FMotionVideoLoggerThread : nullptr;
+    if (recorder == nullptr) {
+        return std::nullopt;
+    }
+    return recorder->RecordingFormat();
 }
 
 bool TCameraManager::MakeRoomForRecording(int32_t Kind) {

@@ -8,6 +8,7 @@
 #include "controller/CameraPicture.h"
 #include "platform/Diagnostics.h"
 #include "platform/SettingsStore.h"
+#include "recording/RecordingFormat.h"
 #include "zones/SelectorObjectManager.h"
 #include "zones/ZoneGeometry.h"
 
@@ -18,6 +19,8 @@ constexpr int32_t kMaxStoredZones = 10;
 // The size of the picture whose pixels the stored zone rectangles are.
 const char* const kZonePictureWidth = "ZonePictureWidth";
 const char* const kZonePictureHeight = "ZonePictureHeight";
+// The file format of the recordings, "wmv" or "mp4" (RecordingFormatName); missing: WMV.
+const char* const kRecordingFormat = "RecordingFormat";
 
 // The stored retention limits with their ranges; a value outside its range is replaced by the
 // default.
@@ -94,6 +97,19 @@ bool TCameraManager::LoadRegistrySettings() {
         if (store.ReadInteger("UseContinuallyRunningVideoLogging", value)) {
             FAlarmSettings->SetUseConstantVideoLogger(value != 0);
         }
+        if (store.ValueExists(kRecordingFormat)) {
+            // Whatever cannot be read as a format (another version's value, a hand edit)
+            // records WMV, as before the choice existed.
+            QString formatName;
+            TRecordingFormat format = TRecordingFormat::Wmv;
+            if (!store.ReadString(kRecordingFormat, formatName) ||
+                !ParseRecordingFormat(formatName.toStdString(), format)) {
+                LogMessageFmt("Error in TCameraManager.LoadRegistrySettings - recording format "
+                              "\"%s\" is unknown; %s is used.",
+                              formatName.toStdString().c_str(), RecordingFormatName(format));
+            }
+            FAlarmSettings->SetRecordingFormat(format);
+        }
         TRetentionLimits limits = FAlarmSettings->RetentionLimits();
         for (const TRetentionSetting& setting : kRetentionSettings) {
             if (!store.ReadInteger(setting.Name, value)) {
@@ -131,6 +147,9 @@ bool TCameraManager::SaveRegistrySettings() {
                       written;
             written = store.WriteInteger("UseContinuallyRunningVideoLogging",
                                          FAlarmSettings->UseConstantVideoLogger() ? 1 : 0) &&
+                      written;
+            written = store.WriteString(kRecordingFormat,
+                                        RecordingFormatName(FAlarmSettings->RecordingFormat())) &&
                       written;
             const TRetentionLimits& limits = FAlarmSettings->RetentionLimits();
             for (const TRetentionSetting& setting : kRetentionSettings) {

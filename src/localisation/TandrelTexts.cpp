@@ -124,6 +124,7 @@ const TTandrelTexts DefaultTexts = {{
     "Command %1: a quote is not closed, or the text ends with a backslash.",
     "Command %1: enter the program to run.",
     "The notification settings could not be saved.",
+    "Recording format:",
 }};
 
 TTandrelTexts CurrentTexts = DefaultTexts;

@@ -6,7 +6,7 @@
 // The UI string table: every user-visible text that follows the chosen language. Entry 0 is the
 // name of the language in use; the English text of an entry is also its key in language files.
 
-constexpr int TandrelTextCount = 115;
+constexpr int TandrelTextCount = 116;
 
 struct TTandrelTexts {
     std::array<std::string, TandrelTextCount> Texts;
@@ -134,8 +134,9 @@ enum TTextIndex : int {
     txtCommandTextInvalid = 112,
     txtCommandProgramMissing = 113,
     txtNotificationsNotSaved = 114,
+    txtRecordingFormat = 115,
 };
-static_assert(txtNotificationsNotSaved + 1 == TandrelTextCount);
+static_assert(txtRecordingFormat + 1 == TandrelTextCount);
 
 // The built-in English texts (UTF-8).
 extern const TTandrelTexts DefaultTexts;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
+
+#include "recording/RecordingFormat.h"
 
 namespace {
 
@@ -17,6 +20,19 @@ bool AllDigits(const std::string& Text, size_t From, size_t Count) {
                        [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
+// The length of the recording extension Name ends in exactly (the program writes them in lower
+// case; "clip.WMV" is somebody else's), 0 for none.
+size_t RecordingExtensionLength(const std::string& Name) {
+    for (TRecordingFormat format : {TRecordingFormat::Wmv, TRecordingFormat::Mp4}) {
+        const std::string_view extension = RecordingExtension(format);
+        if (Name.size() > extension.size() &&
+            Name.compare(Name.size() - extension.size(), extension.size(), extension) == 0) {
+            return extension.size();
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 uint64_t RequiredFreeBytes(const TRetentionLimits& Limits, uint64_t TotalBytes) {
@@ -29,14 +45,15 @@ uint64_t RequiredFreeBytes(const TRetentionLimits& Limits, uint64_t TotalBytes) 
 }
 
 bool IsRecordingFileName(const std::string& Name) {
-    // Rec_yyyymmdd_hhnnss[_n].wmv
+    // Rec_yyyymmdd_hhnnss[_n].wmv or .mp4
     constexpr size_t kStampEnd = 4 + 8 + 1 + 6;
-    if (Name.size() < kStampEnd + 4 || Name.compare(0, 4, "Rec_") != 0 || Name[12] != '_' ||
-        !AllDigits(Name, 4, 8) || !AllDigits(Name, 13, 6) ||
-        Name.compare(Name.size() - 4, 4, ".wmv") != 0) {
+    const size_t extensionLength = RecordingExtensionLength(Name);
+    if (extensionLength == 0 || Name.size() < kStampEnd + extensionLength ||
+        Name.compare(0, 4, "Rec_") != 0 || Name[12] != '_' || !AllDigits(Name, 4, 8) ||
+        !AllDigits(Name, 13, 6)) {
         return false;
     }
-    const size_t suffixLength = Name.size() - 4 - kStampEnd;
+    const size_t suffixLength = Name.size() - extensionLength - kStampEnd;
     if (suffixLength == 0) {
         return true;
     }

@@ -56,7 +56,8 @@ struct TRetentionPlan {
 };
 
 // Whether Name is a recording the program named: "Rec_" + yyyymmdd_hhnnss, an optional "_<n>"
-// for a second recording within the same second, ".wmv". Nothing else is ever deleted.
+// for a second recording within the same second, and the extension of a recording format
+// (".wmv" or ".mp4", in lower case as the program writes it). Nothing else is ever deleted.
 bool IsRecordingFileName(const std::string& Name);
 
 // Decides which recordings go, oldest first (by last change, then by name): every one older than

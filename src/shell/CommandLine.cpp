@@ -103,8 +103,8 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Arguments) {
         } else if (name == "--list-cameras" && noValue()) {
             listCameras = true;
         } else if (name == "--seconds" || name == "--camera" || name == "--zone" ||
-                   name == "--mode" || name == "--sensitivity" || name == "--instance" ||
-                   name == "--mqtt" || name == "--webhook") {
+                   name == "--mode" || name == "--sensitivity" || name == "--format" ||
+                   name == "--instance" || name == "--mqtt" || name == "--webhook") {
             headlessOptionSeen = true;
             const std::optional<std::string> text = takeValue();
             if (!text) {
@@ -145,6 +145,12 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& Arguments) {
                     return fail("--sensitivity takes a number from 1 to 100: " + *text);
                 }
                 line.Sensitivity = number;
+            } else if (name == "--format") {
+                TRecordingFormat format = TRecordingFormat::Wmv;
+                if (!ParseRecordingFormat(*text, format)) {
+                    return fail("--format takes wmv or mp4: " + *text);
+                }
+                line.RecordingFormat = format;
             } else if (name == "--mqtt") {
                 if (line.MqttUrl) {
                     return fail("--mqtt can be given once");
@@ -262,6 +268,8 @@ std::string CommandLineUsage() {
            "                        stored zones, else the whole picture)\n"
            "  --mode M              detection mode (default: the stored one)\n"
            "  --sensitivity S       1 to 100 (default: the stored one)\n"
+           "  --format wmv|mp4      the recordings' file format: WMV, or MP4 with H.264\n"
+           "                        video (default: the stored one, else WMV)\n"
            "  --instance NAME       run beside other instances under this name\n"
            "  --mqtt URL            send the events to this MQTT broker, not the stored one:\n"
            "                        mqtt[s]://[USER[:PASSWORD]@]HOST[:PORT][/PREFIX]; the\n"

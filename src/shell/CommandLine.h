@@ -7,6 +7,7 @@
 
 #include "notifications/NotificationSettings.h"
 #include "platform/Rect.h"
+#include "recording/RecordingFormat.h"
 
 // What the command line asks for. Options of the program start with "--". Other arguments are
 // left to the toolkit when the window opens (Qt's own options such as "-platform xcb"; whatever
@@ -24,6 +25,7 @@ struct TCommandLine {
     std::vector<TRect> Zones;             // frame pixels, top-down
     std::optional<int> Mode;
     std::optional<int> Sensitivity;
+    std::optional<TRecordingFormat> RecordingFormat;  // --format wmv|mp4
     std::string Instance;                 // single-instance name; empty: the program's own
     // Where events go besides standard output, for this run only (never stored): the MQTT
     // broker's address (checked with ParseMqttUrl) and webhook addresses (CheckWebhookUrl).
@@ -33,7 +35,8 @@ struct TCommandLine {
     // True when the run uses only stored values (and may therefore write them back). The
     // notification options play no part: they are never stored.
     bool UsesStoredValuesOnly() const {
-        return !CameraIndex && !CameraName && Zones.empty() && !Mode && !Sensitivity;
+        return !CameraIndex && !CameraName && Zones.empty() && !Mode && !Sensitivity &&
+               !RecordingFormat;
     }
 };
 

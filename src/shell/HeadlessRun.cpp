@@ -197,6 +197,7 @@ int THeadlessRun::Start() {
         overrides.DetectionMode = *FLine.Mode;
     }
     overrides.Sensitivity = FLine.Sensitivity;
+    overrides.RecordingFormat = FLine.RecordingFormat;
     overrides.IgnoreStoredZones = !FLine.Zones.empty();
     FManager->SetOverrides(overrides);
     // One stream carries every event: standard output here, and whatever the settings (or this

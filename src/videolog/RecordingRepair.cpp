@@ -98,7 +98,8 @@ int RepairRecordingInfo(const std::string& Folder) {
                            [&](const dirent& entry) { infoNames.emplace(entry.d_name); });
         for (const std::string& name : names) {
             const std::string video = folder + name;
-            const std::string infoName = name.substr(0, name.size() - 4) + ".vli";
+            // The name holds one dot, before its format's extension.
+            const std::string infoName = name.substr(0, name.rfind('.')) + ".vli";
             const std::string info = folder + "LogInfo/" + infoName;
             TVideoLogInfo record;
             if (infoNames.count(infoName) != 0 || NameTaken(info) || !StartTimeFromRecordingName(name, record.StartTime) ||

@@ -116,7 +116,8 @@ bool ParseVideoLogNumber(const std::string& Text, double& Value) {
     return true;
 }
 
-std::string MakeRecFileName(const std::string& Folder, TDateTime StartTime) {
+std::string MakeRecFileName(const std::string& Folder, TDateTime StartTime,
+                            TRecordingFormat Format) {
     try {
         std::error_code error;
         if (!Folder.empty() && !fs::exists(Folder, error)) {
@@ -124,18 +125,20 @@ std::string MakeRecFileName(const std::string& Folder, TDateTime StartTime) {
             fs::create_directory(Folder, error);
         }
         const std::string folder = IncludeTrailingPathDelimiter(Folder);
-        const std::string base = folder + "Rec_" + FormatDateTime("yyyymmdd_hhnnss", StartTime);
+        const std::string base = "Rec_" + FormatDateTime("yyyymmdd_hhnnss", StartTime);
         // A second recording started within the same second must not replace the first, and a
-        // name taken in any other form (a link, a pipe) is not used either.
-        std::string name = base + ".wmv";
-        for (int n = 2;
-             n < kMaxSameSecondNames &&
-             (NameTaken(name) ||
-              NameTaken(folder + "LogInfo/" + fs::path(name).stem().string() + ".vli"));
-             ++n) {
-            name = base + "_" + std::to_string(n) + ".wmv";
+        // name taken in any other form (a link, a pipe) is not used either. The information
+        // file pairs by base name, so a video of the other format takes the name too.
+        const auto taken = [&folder](const std::string& stem) {
+            return NameTaken(folder + stem + RecordingExtension(TRecordingFormat::Wmv)) ||
+                   NameTaken(folder + stem + RecordingExtension(TRecordingFormat::Mp4)) ||
+                   NameTaken(folder + "LogInfo/" + stem + ".vli");
+        };
+        std::string stem = base;
+        for (int n = 2; n < kMaxSameSecondNames && taken(stem); ++n) {
+            stem = base + "_" + std::to_string(n);
         }
-        return name;
+        return folder + stem + RecordingExtension(Format);
     } catch (...) {
         LogMessage(kNamingFailure);
         return std::string();
@@ -143,13 +146,13 @@ std::string MakeRecFileName(const std::string& Folder, TDateTime StartTime) {
 }
 
 bool CreateAutoRecFile(const std::string& Folder, TDateTime& StartTime, std::string& FileName,
-                       TUniqueFd& File) {
+                       TUniqueFd& File, TRecordingFormat Format) {
     File.Reset();
     // A name found free can be taken before the file is made; the next free one is tried then.
     constexpr int kAttempts = 8;
     int error = 0;
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
-        if (!GenerateAutoRecFileName(Folder, StartTime, FileName)) {
+        if (!GenerateAutoRecFileName(Folder, StartTime, FileName, Format)) {
             return false;
         }
         File = CreateNewFile(FileName);
@@ -167,10 +170,10 @@ bool CreateAutoRecFile(const std::string& Folder, TDateTime& StartTime, std::str
 }
 
 bool GenerateAutoRecFileName(const std::string& Folder, TDateTime& StartTime,
-                             std::string& FileName) {
+                             std::string& FileName, TRecordingFormat Format) {
     try {
         StartTime = Now();
-        FileName = MakeRecFileName(Folder, StartTime);
+        FileName = MakeRecFileName(Folder, StartTime, Format);
         return !FileName.empty();
     } catch (...) {
         LogMessage(kNamingFailure);
@@ -207,6 +210,23 @@ bool SaveVideoLogInfo(const std::string& Folder, const TVideoLogInfo& Info,
     } catch (...) {
         return false;
     }
+}
+
+std::string RecordingVideoOf(const std::string& Folder, const std::string& BaseName) {
+    const std::string base = Folder + BaseName;
+    std::string found;
+    for (TRecordingFormat format : {TRecordingFormat::Wmv, TRecordingFormat::Mp4}) {
+        std::string name = base + RecordingExtension(format);
+        std::error_code error;
+        const fs::file_status status = fs::symlink_status(name, error);
+        if (fs::is_regular_file(status)) {
+            return name;
+        }
+        if (found.empty() && fs::exists(status)) {
+            found = std::move(name);
+        }
+    }
+    return found.empty() ? base + RecordingExtension(TRecordingFormat::Wmv) : found;
 }
 
 void ClearVideoLogInfoList(TVideoLogInfoList* List) {
@@ -246,7 +266,7 @@ bool LoadVideoLogInfoList(const std::string& Folder, TVideoLogInfoList* List) {
             if (!ReadVideoLogInfoFile(file, *info)) {
                 continue;
             }
-            info->FileName = Folder + fs::path(file).stem().string() + ".wmv";
+            info->FileName = RecordingVideoOf(Folder, fs::path(file).stem().string());
             // Only a regular file is listed (and ever played); an information file whose video
             // is gone goes too, one beside something else (a pipe, a link) is left alone.
             const fs::file_status video = fs::symlink_status(info->FileName, error);

@@ -6,11 +6,13 @@
 
 #include "platform/DateTime.h"
 #include "platform/UniqueFd.h"
+#include "recording/RecordingFormat.h"
 
 // Recording names and recording-info files. Every recording is a pair of files in a recording
-// folder F: F/Rec_<yyyymmdd_hhnnss>.wmv and its information file
-// F/LogInfo/Rec_<yyyymmdd_hhnnss>.vli, two CR LF ended lines holding the start time (a
-// date-time number) and the length in seconds. The two are paired by base name.
+// folder F: F/Rec_<yyyymmdd_hhnnss>.wmv (or .mp4, by the recording's format) and its
+// information file F/LogInfo/Rec_<yyyymmdd_hhnnss>.vli, two CR LF ended lines holding the start
+// time (a date-time number) and the length in seconds. The two are paired by base name, so a
+// base name is used by one video only, whatever its format.
 
 // One recording: start time, length in seconds and the full path of its video file.
 struct TVideoLogInfo {
@@ -27,17 +29,25 @@ using TVideoLogInfoList = std::vector<std::unique_ptr<TVideoLogInfo>>;
 // False, with errno set and FileName empty, when the file cannot be made (a missing or
 // read-only folder, a full disk).
 bool CreateAutoRecFile(const std::string& Folder, TDateTime& StartTime, std::string& FileName,
-                       TUniqueFd& File);
+                       TUniqueFd& File, TRecordingFormat Format = TRecordingFormat::Wmv);
 
-// StartTime := now; FileName := MakeRecFileName(Folder, StartTime). Logs "Error in
+// StartTime := now; FileName := MakeRecFileName(Folder, StartTime, Format). Logs "Error in
 // VideoLoggerFrm::GenerateAutoRecFileName call..." and leaves FileName empty on failure.
 bool GenerateAutoRecFileName(const std::string& Folder, TDateTime& StartTime,
-                             std::string& FileName);
+                             std::string& FileName,
+                             TRecordingFormat Format = TRecordingFormat::Wmv);
 
-// Folder (created, one level, when missing) + "Rec_" + StartTime as "yyyymmdd_hhnnss" + ".wmv".
-// A recording never replaces another: when that name is already taken by a video or its
-// information file, "_2", "_3", ... is added to the base name. Empty on failure (logged).
-std::string MakeRecFileName(const std::string& Folder, TDateTime StartTime);
+// Folder (created, one level, when missing) + "Rec_" + StartTime as "yyyymmdd_hhnnss" + the
+// format's extension (".wmv", ".mp4"). A recording never replaces another: when that base name
+// is already taken by a video of either format or by an information file, "_2", "_3", ... is
+// added to it. Empty on failure (logged).
+std::string MakeRecFileName(const std::string& Folder, TDateTime StartTime,
+                            TRecordingFormat Format = TRecordingFormat::Wmv);
+
+// The video an information file of Folder (with its trailing "/") stands for: Folder + BaseName
+// + the extension of the format whose file is there (a regular file is preferred over anything
+// else by that name); the WMV name when there is none.
+std::string RecordingVideoOf(const std::string& Folder, const std::string& BaseName);
 
 // Writes the information file of Info, in Folder + "LogInfo/" when UseLogInfoFolder (created
 // when missing). Its base name is that of Info.FileName when one is given (so a renamed
@@ -49,10 +59,10 @@ bool SaveVideoLogInfo(const std::string& Folder, const TVideoLogInfo& Info,
 
 // Rebuilds List from Folder's information files (Folder + "LogInfo/*.vli"), in name order
 // (the order the recordings were made in).
-// A record is listed when its video file exists; an information file whose video is gone is
-// deleted. A file that cannot be read as a recording (empty, cut short, not numbers, a negative
-// or absurd length) yields no record and is left alone. False when List is null or no
-// information file exists.
+// A record is listed when its video file (RecordingVideoOf) is a regular file; an information
+// file whose video is gone is deleted. A file that cannot be read as a recording (empty, cut
+// short, not numbers, a negative or absurd length) yields no record and is left alone. False
+// when List is null or no information file exists.
 bool LoadVideoLogInfoList(const std::string& Folder, TVideoLogInfoList* List);
 
 // Reads the start time and length an information file holds into Info (its FileName is left

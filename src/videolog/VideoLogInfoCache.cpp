@@ -8,17 +8,19 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <iterator>
 #include <memory>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/NamedThread.h"
+#include "recording/RecordingFormat.h"
 
 namespace {
 
 constexpr const char* kInfoExtension = ".vli";
-constexpr const char* kVideoExtension = ".wmv";
+constexpr TRecordingFormat kFormats[] = {TRecordingFormat::Wmv, TRecordingFormat::Mp4};
 
 bool EndsWith(const std::string& Text, const char* Suffix) {
     const size_t n = std::char_traits<char>::length(Suffix);
@@ -53,10 +55,26 @@ private:
 
 // What a video name in the folder is: a regular file, or something else by that name.
 enum class TVideoKind { RegularFile, Other };
+struct TVideoName {
+    TVideoKind Kind = TVideoKind::Other;
+    TRecordingFormat Format = TRecordingFormat::Wmv;
+};
 
-// The folder's names ending in the video extension, by base name.
-std::unordered_map<std::string, TVideoKind> VideoNames(const std::string& Folder) {
-    std::unordered_map<std::string, TVideoKind> names;
+// Whether video A is chosen over video B of the same base name: a regular file first, then WMV.
+bool Preferred(const TVideoName& A, const TVideoName& B) {
+    const bool aRegular = A.Kind == TVideoKind::RegularFile;
+    const bool bRegular = B.Kind == TVideoKind::RegularFile;
+    if (aRegular != bRegular) {
+        return aRegular;
+    }
+    return A.Format == TRecordingFormat::Wmv && B.Format != TRecordingFormat::Wmv;
+}
+
+// The folder's names ending in a recording format's extension, by base name. Should one base
+// name have videos of both formats, a regular file wins, then the WMV one (as RecordingVideoOf
+// chooses).
+std::unordered_map<std::string, TVideoName> VideoNames(const std::string& Folder) {
+    std::unordered_map<std::string, TVideoName> names;
     TFolderReader folder(Folder);
     if (folder.Get() == nullptr) {
         return names;
@@ -64,7 +82,11 @@ std::unordered_map<std::string, TVideoKind> VideoNames(const std::string& Folder
     const int fd = ::dirfd(folder.Get());
     while (const dirent* entry = ::readdir(folder.Get())) {
         const std::string name = entry->d_name;
-        if (!EndsWith(name, kVideoExtension)) {
+        const auto format = std::find_if(std::begin(kFormats), std::end(kFormats),
+                                         [&name](TRecordingFormat f) {
+                                             return EndsWith(name, RecordingExtension(f));
+                                         });
+        if (format == std::end(kFormats)) {
             continue;
         }
         bool regular = entry->d_type == DT_REG;
@@ -73,8 +95,13 @@ std::unordered_map<std::string, TVideoKind> VideoNames(const std::string& Folder
             regular = ::fstatat(fd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
                       S_ISREG(status.st_mode);
         }
-        names.emplace(name.substr(0, name.size() - 4),
-                      regular ? TVideoKind::RegularFile : TVideoKind::Other);
+        const TVideoName video{regular ? TVideoKind::RegularFile : TVideoKind::Other, *format};
+        const size_t extension = std::char_traits<char>::length(RecordingExtension(*format));
+        const std::string base = name.substr(0, name.size() - extension);
+        const auto [it, added] = names.emplace(base, video);
+        if (!added && Preferred(video, it->second)) {
+            it->second = video;
+        }
     }
     return names;
 }
@@ -170,7 +197,7 @@ bool TVideoLogInfoCache::Update(const std::string& Folder) {
             names.emplace_back(entry->d_name);
         }
     }
-    const std::unordered_map<std::string, TVideoKind> videos = VideoNames(Folder);
+    const std::unordered_map<std::string, TVideoName> videos = VideoNames(Folder);
 
     // What is known and unchanged is kept; the rest is read.
     std::vector<TEntry> found(names.size());
@@ -197,7 +224,12 @@ bool TVideoLogInfoCache::Update(const std::string& Folder) {
         for (size_t k = from; k < to; ++k) {
             const size_t i = toRead[k];
             const std::string& name = names[i];
-            found[i].Info.FileName = Folder + name.substr(0, name.size() - 4) + kVideoExtension;
+            const std::string base = name.substr(0, name.size() - 4);
+            const auto video = videos.find(base);
+            found[i].Info.FileName =
+                Folder + base +
+                RecordingExtension(video != videos.end() ? video->second.Format
+                                                         : TRecordingFormat::Wmv);
             present[i] = ReadEntry(folderFd, name, found[i]) ? 1 : 0;
         }
     };
@@ -242,10 +274,20 @@ bool TVideoLogInfoCache::Update(const std::string& Folder) {
             changed = changed || wasListed;
             continue;
         }
-        paired += video != videos.end() && video->second == TVideoKind::RegularFile ? 1 : 0;
-        entry.Listed = entry.Readable && video->second == TVideoKind::RegularFile;
+        // A video replaced by one of the other format under the same base name is played from
+        // its new name.
+        bool renamed = false;
+        if (video != videos.end()) {
+            const char* extension = RecordingExtension(video->second.Format);
+            if (!EndsWith(entry.Info.FileName, extension)) {
+                entry.Info.FileName = Folder + base + extension;
+                renamed = true;
+            }
+        }
+        paired += video != videos.end() && video->second.Kind == TVideoKind::RegularFile ? 1 : 0;
+        entry.Listed = entry.Readable && video->second.Kind == TVideoKind::RegularFile;
         changed = changed || wasListed != entry.Listed ||
-                  (entry.Listed && (entry.Info.StartTime != before->Info.StartTime ||
+                  (entry.Listed && (renamed || entry.Info.StartTime != before->Info.StartTime ||
                                     entry.Info.Duration != before->Info.Duration));
         listed += entry.Listed ? 1 : 0;
         entries.emplace(name, std::move(entry));
@@ -261,7 +303,9 @@ bool TVideoLogInfoCache::Update(const std::string& Folder) {
     FListed = listed;
     FUnpaired = static_cast<size_t>(
                     std::count_if(videos.begin(), videos.end(),
-                                  [](const auto& v) { return v.second == TVideoKind::RegularFile; })) -
+                                  [](const auto& v) {
+                                      return v.second.Kind == TVideoKind::RegularFile;
+                                  })) -
                 paired;
     return changed;
 }

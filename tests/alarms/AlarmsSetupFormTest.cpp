@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -177,26 +178,27 @@ TEST_F(AlarmsSetupFormTest, LayoutFollowsTheDesign) {
         const char* parent;
     };
     const Component components[] = {
-        {"GroupBox1", {8, 7, 560, 74}, "AlarmsSetupForm"},
+        {"GroupBox1", {8, 7, 560, 99}, "AlarmsSetupForm"},
         {"chkUseMotionVideoLogger", {9, 20, 456, 17}, "GroupBox1"},
         {"chkUseConstantVideoLogger", {9, 43, 456, 17}, "GroupBox1"},
         {"btnOpenMotionDetectionVideoFolder", {471, 19, 75, 20}, "GroupBox1"},
         {"btnOpenContinuallyVideoFolder", {471, 42, 75, 20}, "GroupBox1"},
-        {"lbxZones", {8, 105, 97, 172}, "AlarmsSetupForm"},
-        {"gbAlarmProperties", {112, 87, 456, 190}, "AlarmsSetupForm"},
+        {"cbRecordingFormat", {105, 65, 121, 22}, "GroupBox1"},
+        {"lbxZones", {8, 130, 97, 172}, "AlarmsSetupForm"},
+        {"gbAlarmProperties", {112, 112, 456, 190}, "AlarmsSetupForm"},
         {"gbSoundVideoAlarm", {9, 28, 434, 57}, "gbAlarmProperties"},
         {"lbedSoundVideoAlarmFile", {13, 26, 377, 21}, "gbSoundVideoAlarm"},
         {"btnSelectSoundVideoAlarmFile", {396, 25, 23, 23}, "gbSoundVideoAlarm"},
-        {"btnDiskSpace", {8, 283, 97, 25}, "AlarmsSetupForm"},
-        {"btnNotifications", {111, 283, 97, 25}, "AlarmsSetupForm"},
-        {"btnOK", {414, 283, 75, 25}, "AlarmsSetupForm"},
-        {"btnCancel", {494, 283, 75, 25}, "AlarmsSetupForm"},
+        {"btnDiskSpace", {8, 308, 97, 25}, "AlarmsSetupForm"},
+        {"btnNotifications", {111, 308, 97, 25}, "AlarmsSetupForm"},
+        {"btnOK", {414, 308, 75, 25}, "AlarmsSetupForm"},
+        {"btnCancel", {494, 308, 75, 25}, "AlarmsSetupForm"},
     };
     TAlarmSettings settings;
     AddTwoZones(settings);
     Run(settings, [&](TAlarmsSetupForm& form) {
         EXPECT_EQ(form.objectName(), "AlarmsSetupForm");
-        EXPECT_EQ(form.size(), QSize(576, 324));
+        EXPECT_EQ(form.size(), QSize(576, 349));
         EXPECT_EQ(form.minimumSize(), form.maximumSize()) << "fixed size";
         EXPECT_EQ(form.font().pointSize(), 8);
         EXPECT_EQ(form.windowTitle(), "Alarms");
@@ -210,7 +212,15 @@ TEST_F(AlarmsSetupFormTest, LayoutFollowsTheDesign) {
         auto* enable = Child<QCheckBox>(form, "cbEnableSoundVideoAlarm");
         EXPECT_EQ(enable->geometry(), QRect(22, 23, std::max(147, enable->sizeHint().width()), 17));
         EXPECT_EQ(enable->parentWidget()->objectName(), "gbAlarmProperties");
-        EXPECT_EQ(Child<QLabel>(form, "lbZones")->pos(), QPoint(8, 87));
+        EXPECT_EQ(Child<QLabel>(form, "lbZones")->pos(), QPoint(8, 112));
+        // The format's label sits left of its combo box, centred on it.
+        auto* formatLabel = Child<QLabel>(form, "lbRecordingFormat");
+        auto* format = Child<QComboBox>(form, "cbRecordingFormat");
+        EXPECT_EQ(formatLabel->x(), 9);
+        EXPECT_LE(formatLabel->geometry().right() + 1 + 6, format->x());
+        EXPECT_LE(std::abs(formatLabel->geometry().center().y() - format->geometry().center().y()),
+                  1);
+        EXPECT_EQ(formatLabel->buddy(), format);
         EXPECT_TRUE(Child<QLineEdit>(form, "lbedSoundVideoAlarmFile")->isReadOnly());
         EXPECT_EQ(Child<QPushButton>(form, "btnSelectSoundVideoAlarmFile")->text(), "...");
         // The labelled edit's label sits just above the edit.
@@ -236,6 +246,7 @@ TEST_F(AlarmsSetupFormTest, CaptionsComeFromTheStringTable) {
         {txtOpenFolder, "Ordner"},
         {txtDiskSpace, "Platz"},
         {txtNotifications, "Meldungen"},
+        {txtRecordingFormat, "Format:"},
     };
     for (const auto& [index, text] : translated) {
         CurrentTexts.Texts[index] = text;
@@ -258,6 +269,7 @@ TEST_F(AlarmsSetupFormTest, CaptionsComeFromTheStringTable) {
         EXPECT_EQ(Child<QPushButton>(form, "btnOpenContinuallyVideoFolder")->text(), "Ordner");
         EXPECT_EQ(Child<QPushButton>(form, "btnDiskSpace")->text(), "Platz...");
         EXPECT_EQ(Child<QPushButton>(form, "btnNotifications")->text(), "Meldungen...");
+        EXPECT_EQ(Child<QLabel>(form, "lbRecordingFormat")->text(), "Format:");
         auto* list = Child<QListWidget>(form, "lbxZones");
         ASSERT_EQ(list->count(), 2);
         EXPECT_EQ(list->item(1)->text(), "Zone-2");
@@ -275,6 +287,7 @@ TEST_F(AlarmsSetupFormTest, TabOrderRunsFromTheButtonsToTheZonesToTheLoggers) {
                                   "chkUseConstantVideoLogger",
                                   "btnOpenMotionDetectionVideoFolder",
                                   "btnOpenContinuallyVideoFolder",
+                                  "cbRecordingFormat",
                                   "btnDiskSpace",
                                   "btnNotifications"};
     TAlarmSettings settings;
@@ -363,6 +376,77 @@ TEST_F(AlarmsSetupFormTest, CameraWithoutZonesStillSwitchesTheLoggers) {
     EXPECT_TRUE(settings.UseConstantVideoLogger());
     EXPECT_EQ(settings.ZoneCount(), 0);
     EXPECT_TRUE(log.Lines().empty());
+}
+
+// One format for both kinds of recording: the combo box shows the stored one, and OK hands the
+// choice back; Cancel keeps the caller's.
+TEST_F(AlarmsSetupFormTest, RecordingFormatIsChosenInTheComboBox) {
+    struct Case {
+        TRecordingFormat Stored;
+        int Chosen;  // the row chosen, -1 none
+        bool Accept;
+        TRecordingFormat Expected;
+    };
+    const Case cases[] = {
+        {TRecordingFormat::Wmv, 1, true, TRecordingFormat::Mp4},
+        {TRecordingFormat::Mp4, 0, true, TRecordingFormat::Wmv},
+        {TRecordingFormat::Mp4, -1, true, TRecordingFormat::Mp4},
+        {TRecordingFormat::Wmv, 1, false, TRecordingFormat::Wmv},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << static_cast<int>(c.Stored) << " " << c.Chosen << " "
+                                        << c.Accept);
+        TAlarmSettings settings;
+        AddTwoZones(settings);
+        settings.SetRecordingFormat(c.Stored);
+        LogCapture log;
+        EXPECT_EQ(Run(settings,
+                      [&](TAlarmsSetupForm& form) {
+                          auto* combo = Child<QComboBox>(form, "cbRecordingFormat");
+                          ASSERT_EQ(combo->count(), 2);
+                          EXPECT_EQ(combo->itemText(0), "WMV");
+                          EXPECT_EQ(combo->itemText(1), "MP4 (H.264)");
+                          EXPECT_EQ(combo->currentIndex(),
+                                    c.Stored == TRecordingFormat::Mp4 ? 1 : 0);
+                          if (c.Chosen >= 0) {
+                              combo->setCurrentIndex(c.Chosen);
+                          }
+                          c.Accept ? ClickOK(form) : ClickCancel(form);
+                      }),
+                  c.Accept);
+        EXPECT_EQ(settings.RecordingFormat(), c.Expected);
+        EXPECT_EQ(settings.ZoneCount(), 2);
+        EXPECT_TRUE(log.Lines().empty());
+    }
+    // A new camera records WMV.
+    EXPECT_EQ(TAlarmSettings().RecordingFormat(), TRecordingFormat::Wmv);
+}
+
+// A long label moves the combo box right, and the dialog widens when the group box has no room
+// left for it.
+TEST_F(AlarmsSetupFormTest, TheFormatComboBoxMakesRoomForALongLabel) {
+    const std::string shortLabel = "Format:";
+    const std::string longLabel =
+        "The file format in which the recordings of motion and the continually running "
+        "recordings of this camera are written from the next file on:";
+    for (const std::string& label : {shortLabel, longLabel}) {
+        SCOPED_TRACE(label);
+        CurrentTexts.Texts[txtRecordingFormat] = label;
+        TAlarmSettings settings;
+        Run(settings, [&](TAlarmsSetupForm& form) {
+            auto* text = Child<QLabel>(form, "lbRecordingFormat");
+            auto* combo = Child<QComboBox>(form, "cbRecordingFormat");
+            auto* group = Child<QGroupBox>(form, "GroupBox1");
+            EXPECT_GE(text->width(), text->sizeHint().width());
+            EXPECT_EQ(combo->x(), std::max(105, text->geometry().right() + 1 + 6));
+            EXPECT_GE(combo->width(), combo->sizeHint().width());
+            EXPECT_LE(combo->geometry().right() + 1 + 14, group->width());
+            EXPECT_EQ(form.width() > 576, label == longLabel);
+            const QRect before = combo->geometry();
+            form.RefreshTexts();
+            EXPECT_EQ(combo->geometry(), before) << "a second refresh changes nothing";
+        });
+    }
 }
 
 TEST_F(AlarmsSetupFormTest, CancelLeavesTheCallersSettingsAlone) {

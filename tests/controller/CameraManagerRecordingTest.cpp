@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -205,6 +206,37 @@ TEST_F(CameraManagerMotionRecordingTest, MotionAgainDoesNotCancelThePendingStopA
     Run(8.0, true);
     EXPECT_TRUE(FManager->MotionRecording());
     EXPECT_EQ(FLog.Started(), 2);
+}
+
+// Each recording is made in the format chosen when it starts: its file has the format's
+// extension and its recorder is told the format. A change applies from the next recording on;
+// the running one goes on as it is.
+TEST_F(CameraManagerMotionRecordingTest, EachRecordingIsMadeInTheFormatChosenWhenItStarts) {
+    Store({{"RecordingFormat", "mp4"}});
+    StartWithTwoZones();
+    Run(1.0, true);
+    ASSERT_TRUE(FManager->MotionRecording());
+    EXPECT_EQ(FManager->RecordingFormatOf(1), TRecordingFormat::Mp4);
+    EXPECT_EQ(FManager->RecordingFormatOf(0), std::nullopt) << "no continual recording";
+    FManager->AlarmSettings()->SetRecordingFormat(TRecordingFormat::Wmv);
+    EXPECT_EQ(FManager->RecordingFormatOf(1), TRecordingFormat::Mp4);
+    Run(5.0, false);
+    ASSERT_FALSE(FManager->MotionRecording());
+    Run(1.0, true);
+    ASSERT_TRUE(FManager->MotionRecording());
+    EXPECT_EQ(FManager->RecordingFormatOf(1), TRecordingFormat::Wmv);
+
+    std::vector<std::string> started;
+    for (const TRecordingEvent& event : FLog.Events()) {
+        if (!event.Finished) {
+            started.push_back(std::filesystem::path(event.File).filename().string());
+            EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(event.File))) << event.File;
+        }
+    }
+    ASSERT_EQ(started.size(), 2u);
+    EXPECT_EQ(started[0], "Rec_20261210_090000.mp4");
+    EXPECT_EQ(started[1].substr(0, 4), "Rec_");
+    EXPECT_EQ(started[1].substr(started[1].size() - 4), ".wmv");
 }
 
 TEST_F(CameraManagerMotionRecordingTest, AQuietZoneDoesNotChopTheBusyZonesRecording) {

@@ -65,6 +65,54 @@ TEST_F(CameraManagerStoredValuesTest, DetectionSettingsOutsideTheirRangeGetTheir
     }
 }
 
+// The recordings' format is stored as "wmv" or "mp4"; nothing stored, or anything else,
+// records WMV (the latter said once in the log), and the value is written back as read.
+TEST_F(CameraManagerStoredValuesTest, TheRecordingFormatIsReadAndWrittenBack) {
+    struct Case {
+        QVariant Stored;  // null: nothing stored
+        TRecordingFormat Expected;
+        const char* Written;
+        const char* Logged;  // the value in the log line; null: no line
+    };
+    const Case cases[] = {
+        {QVariant(), TRecordingFormat::Wmv, "wmv", nullptr},
+        {"wmv", TRecordingFormat::Wmv, "wmv", nullptr},
+        {"mp4", TRecordingFormat::Mp4, "mp4", nullptr},
+        {"MP4", TRecordingFormat::Mp4, "mp4", nullptr},
+        {"avi", TRecordingFormat::Wmv, "wmv", "avi"},
+        {"", TRecordingFormat::Wmv, "wmv", ""},
+        {1, TRecordingFormat::Wmv, "wmv", "1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Stored.toString().toStdString());
+        Stored()->remove("RecordingFormat");
+        if (!c.Stored.isNull()) {
+            Store({{"RecordingFormat", c.Stored}});
+        }
+        LogCapture log;
+        ASSERT_TRUE(Start());
+        EXPECT_EQ(FManager->AlarmSettings()->RecordingFormat(), c.Expected);
+        const std::string line = std::string("Error in TCameraManager.LoadRegistrySettings - "
+                                             "recording format \"") +
+                                 (c.Logged != nullptr ? c.Logged : "") +
+                                 "\" is unknown; wmv is used.";
+        EXPECT_EQ(log.Contains(line), c.Logged != nullptr);
+        FManager.reset();
+        EXPECT_EQ(Stored()->value("RecordingFormat").toString(), c.Written);
+    }
+}
+
+// A run's own format (a headless run's --format) replaces the stored one for that run.
+TEST_F(CameraManagerStoredValuesTest, TheRunsOwnFormatReplacesTheStoredOne) {
+    Store({{"RecordingFormat", "wmv"}});
+    FManager = std::make_unique<TCameraManager>(FWindow.get(), 100);
+    TCameraOverrides overrides;
+    overrides.RecordingFormat = TRecordingFormat::Mp4;
+    FManager->SetOverrides(overrides);
+    ASSERT_TRUE(FManager->InitializeCamera());
+    EXPECT_EQ(FManager->AlarmSettings()->RecordingFormat(), TRecordingFormat::Mp4);
+}
+
 TEST_F(CameraManagerStoredValuesTest, AnyStoredZoneRectangleBecomesAZoneOnThePicture) {
     constexpr int kMax = std::numeric_limits<int>::max();
     constexpr int kMin = std::numeric_limits<int>::min();

@@ -17,6 +17,9 @@ TEST(SnapshotWriter, WritesTheFrameUprightAsAJpegInAFolderItMakes) {
     const std::string recording = home.path().toStdString() + "/MotionDetection/Rec_1.wmv";
     EXPECT_EQ(TSnapshotWriter::PathFor(recording),
               home.path().toStdString() + "/MotionDetection/Snapshots/Rec_1.jpg");
+    // An MP4 recording's picture has the same name as a WMV one's would.
+    EXPECT_EQ(TSnapshotWriter::PathFor(home.path().toStdString() + "/MotionDetection/Rec_1.mp4"),
+              home.path().toStdString() + "/MotionDetection/Snapshots/Rec_1.jpg");
     // A frame stored bottom line first: the bottom half red, the top half blue.
     const int32_t width = 64;
     const int32_t height = 48;

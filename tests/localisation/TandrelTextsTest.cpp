@@ -135,6 +135,7 @@ TEST(TandrelTexts, NamedIndexesReachTheirEnglishTexts) {
          "Command %1: a quote is not closed, or the text ends with a backslash."},
         {txtCommandProgramMissing, "Command %1: enter the program to run."},
         {txtNotificationsNotSaved, "The notification settings could not be saved."},
+        {txtRecordingFormat, "Recording format:"},
     };
     ASSERT_EQ(std::size(entries), static_cast<size_t>(TandrelTextCount));
     std::set<std::string> distinct;

@@ -33,9 +33,10 @@ protected:
     std::string Folder() const { return FTemp.Path() + "/AutoRec/"; }
 
     // A recording of Bytes bytes last changed DaysAgo days ago, with its information file.
-    void MakeRecording(const std::string& stamp, size_t bytes, double daysAgo) {
+    void MakeRecording(const std::string& stamp, size_t bytes, double daysAgo,
+                       const char* extension = ".wmv") {
         const std::string name = "Rec_" + stamp;
-        MakeFile(Folder() + name + ".wmv", bytes, daysAgo);
+        MakeFile(Folder() + name + extension, bytes, daysAgo);
         MakeFile(Folder() + "LogInfo/" + name + ".vli", 20, daysAgo);
     }
     static void MakeFile(const std::string& path, size_t bytes, double daysAgo) {
@@ -64,11 +65,15 @@ TEST_F(RecordingRetentionTest, OldestRecordingsGoWithTheirInformationFilesAndFor
     MakeFile(Folder() + "Snapshots/Rec_20261101_080000.jpg", 300, 40);
     MakeFile(Folder() + "Snapshots/holiday.jpg", 300, 100);
     MakeRecording("20261201_080000", 3000, 9);
-    MakeRecording("20261205_080000", 3000, 5);
-    MakeRecording("20261209_080000", 3000, 1);
+    // MP4 recordings are the program's own as well.
+    MakeRecording("20261205_080000", 3000, 5, ".mp4");
+    MakeFile(Folder() + "Snapshots/Rec_20261205_080000.jpg", 300, 5);
+    MakeRecording("20261209_080000", 3000, 1, ".mp4");
     // Foreign files, older and bigger than every recording.
     MakeFile(Folder() + "holiday.wmv", 50000, 100);
+    MakeFile(Folder() + "holiday.mp4", 50000, 100);
     MakeFile(Folder() + "Rec_20261101_080000.wmv.bak", 50000, 100);
+    MakeFile(Folder() + "Rec_20261101_080000.MP4", 50000, 100);
     MakeFile(Folder() + "LogInfo/notes.vli", 10, 100);
     fs::create_directories(Folder() + "Rec_20200101_000000.wmv");  // a folder of that name
 
@@ -92,10 +97,12 @@ TEST_F(RecordingRetentionTest, OldestRecordingsGoWithTheirInformationFilesAndFor
     result = ApplyRecordingRetention(Folder(), limits, {});
     EXPECT_EQ(result.Deleted, 2);
     EXPECT_TRUE(result.Room);
-    EXPECT_EQ(result.FreeBytes, 2 * kGB);
+    EXPECT_EQ(result.FreeBytes, 2 * kGB + 300) << "the MP4 recording's snapshot went too";
     EXPECT_FALSE(Exists("Rec_20261201_080000.wmv"));
-    EXPECT_FALSE(Exists("Rec_20261205_080000.wmv"));
-    EXPECT_TRUE(Exists("Rec_20261209_080000.wmv"));
+    EXPECT_FALSE(Exists("Rec_20261205_080000.mp4"));
+    EXPECT_FALSE(Exists("LogInfo/Rec_20261205_080000.vli"));
+    EXPECT_FALSE(Exists("Snapshots/Rec_20261205_080000.jpg"));
+    EXPECT_TRUE(Exists("Rec_20261209_080000.mp4"));
     EXPECT_TRUE(Exists("LogInfo/Rec_20261209_080000.vli"));
     EXPECT_EQ(log.Lines().size(), 2u) << "one line per deletion";
 
@@ -105,9 +112,10 @@ TEST_F(RecordingRetentionTest, OldestRecordingsGoWithTheirInformationFilesAndFor
     result = ApplyRecordingRetention(Folder(), limits, {});
     EXPECT_FALSE(result.Room);
     EXPECT_EQ(result.Deleted, 0);
-    EXPECT_TRUE(Exists("Rec_20261209_080000.wmv"));
-    for (const char* foreign : {"holiday.wmv", "Rec_20261101_080000.wmv.bak", "LogInfo/notes.vli",
-                                "Rec_20200101_000000.wmv", "Snapshots/holiday.jpg"}) {
+    EXPECT_TRUE(Exists("Rec_20261209_080000.mp4"));
+    for (const char* foreign :
+         {"holiday.wmv", "holiday.mp4", "Rec_20261101_080000.wmv.bak", "Rec_20261101_080000.MP4",
+          "LogInfo/notes.vli", "Rec_20200101_000000.wmv", "Snapshots/holiday.jpg"}) {
         EXPECT_TRUE(Exists(foreign)) << foreign;
     }
 }

@@ -13,8 +13,9 @@ constexpr int64_t kDay = 86400;
 constexpr int64_t kNow = 1000 * kDay;
 
 // A recording of the given size made the given number of days ago.
-TRecordingFileEntry Recording(const std::string& stamp, uint64_t size, double daysAgo) {
-    return {"Rec_" + stamp + ".wmv", size, kNow - static_cast<int64_t>(daysAgo * kDay), false};
+TRecordingFileEntry Recording(const std::string& stamp, uint64_t size, double daysAgo,
+                              const char* extension = ".wmv") {
+    return {"Rec_" + stamp + extension, size, kNow - static_cast<int64_t>(daysAgo * kDay), false};
 }
 
 std::vector<std::string> Names(const TRetentionPlan& plan) {
@@ -47,6 +48,19 @@ TEST(RetentionPlanner, RecordingNamesAreOnlyThoseTheProgramGives) {
         {"holiday.wmv", false},
         {"Rec_20261210_090000.vli", false},
         {"", false},
+        // Both formats are the program's own; other cases and containers are not.
+        {"Rec_20261210_090000.mp4", true},
+        {"Rec_20261210_090000_2.mp4", true},
+        {"Rec_20261210_090000.MP4", false},
+        {"Rec_20261210_090000.mp4.part", false},
+        {"Rec_20261210_090000_.mp4", false},
+        {"Rec_20261210_090000.m4v", false},
+        {"Rec_20261210_090000.mov", false},
+        {"Rec_20261210_090000.mp4.wmv", false},
+        {"Rec_20261210_090000mp4", false},
+        {"holiday.mp4", false},
+        {"Rec_holiday.mp4", false},
+        {".mp4", false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(IsRecordingFileName(c.Name), c.Recording) << c.Name;
@@ -141,17 +155,40 @@ TEST(RetentionPlanner, OldestGoFirstUntilTheLimitsHold) {
 TEST(RetentionPlanner, ForeignFilesAndRecordingsInUseAreNeverChosen) {
     std::vector<TRecordingFileEntry> files = {
         {"holiday.wmv", 5 * kGB, kNow - 400 * kDay, false},
+        {"holiday.mp4", 5 * kGB, kNow - 400 * kDay, false},
         {"Rec_notes.txt", 5 * kGB, kNow - 400 * kDay, false},
         Recording("20261101_080000", kMB, 100),
         Recording("20261208_080000", kMB, 1),
         Recording("20261209_080000", kMB, 0.01),
     };
-    files[2].InUse = true;  // an old recording still being finished
+    files[3].InUse = true;  // an old recording still being finished
     TRetentionLimits limits;
     limits.MaxFolderMegabytes = 1;
     const TRetentionPlan plan = PlanRetention(files, 0, 1000 * kGB, kNow, limits);
     EXPECT_EQ(Names(plan), (std::vector<std::string>{"Rec_20261208_080000.wmv"}));
     EXPECT_FALSE(plan.RoomAfter) << "foreign files fill the disk";
+}
+
+// A folder that holds both formats (the format was changed) is one history: the oldest go
+// first, whatever their format.
+TEST(RetentionPlanner, RecordingsOfBothFormatsAreOneHistory) {
+    const std::vector<TRecordingFileEntry> files = {
+        Recording("20261205_080000", 100 * kMB, 5, ".mp4"),
+        Recording("20261204_080000", 100 * kMB, 6),
+        Recording("20261206_080000", 100 * kMB, 4, ".mp4"),
+        Recording("20261207_080000", 100 * kMB, 3),
+        Recording("20261209_080000", 100 * kMB, 1, ".mp4"),
+    };
+    TRetentionLimits limits;
+    limits.MaxFolderMegabytes = 250;
+    const TRetentionPlan plan = PlanRetention(files, 500 * kGB, 1000 * kGB, kNow, limits);
+    EXPECT_EQ(Names(plan),
+              (std::vector<std::string>{"Rec_20261204_080000.wmv", "Rec_20261205_080000.mp4",
+                                        "Rec_20261206_080000.mp4"}));
+    limits = TRetentionLimits{};
+    limits.MaxAgeDays = 4;
+    EXPECT_EQ(Names(PlanRetention(files, 500 * kGB, 1000 * kGB, kNow, limits)),
+              (std::vector<std::string>{"Rec_20261204_080000.wmv", "Rec_20261205_080000.mp4"}));
 }
 
 TEST(RetentionPlanner, SameAgeIsOrderedByName) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,13 @@ TEST(CommandLine, BadLinesAreRefused) {
         {"--headless", "--sensitivity", "0"},
         {"--headless", "--sensitivity", "101"},
         {"--headless", "--mode", "x"},
+        {"--headless", "--format"},
+        {"--headless", "--format", ""},
+        {"--headless", "--format", "avi"},
+        {"--headless", "--format", ".mp4"},
+        {"--headless", "--format=mp4x"},
+        {"--format", "mp4"},  // needs --headless
+        {"--list-cameras", "--format", "wmv"},
         {"--headless", "--camera", ""},
         {"--headless", "--instance="},
         {"--seconds", "5"},  // needs --headless
@@ -106,6 +114,29 @@ TEST(CommandLine, BadLinesAreRefused) {
         EXPECT_FALSE(line.Error.empty()) << joined;
     }
     EXPECT_NE(CommandLineUsage().find("--headless"), std::string::npos);
+}
+
+// The recordings' format for one run: the stored values are then not written back.
+TEST(CommandLine, FormatIsAValueForOneRun) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::optional<TRecordingFormat> format;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"--headless"}, std::nullopt},
+             {{"--headless", "--format", "wmv"}, TRecordingFormat::Wmv},
+             {{"--headless", "--format", "mp4"}, TRecordingFormat::Mp4},
+             {{"--headless", "--format=MP4"}, TRecordingFormat::Mp4},
+             {{"--headless", "--format", "mp4", "--format", "wmv"}, TRecordingFormat::Wmv},
+         }) {
+        const TCommandLine line = ParseCommandLine(c.arguments);
+        ASSERT_EQ(line.Action, TAction::Headless) << c.arguments.back() << line.Error;
+        EXPECT_EQ(line.RecordingFormat, c.format) << c.arguments.back();
+        EXPECT_EQ(line.UsesStoredValuesOnly(), !c.format.has_value()) << c.arguments.back();
+    }
+    const TCommandLine bad = ParseCommandLine({"--headless", "--format", "avi"});
+    EXPECT_EQ(bad.Error, "--format takes wmv or mp4: avi");
+    EXPECT_NE(CommandLineUsage().find("--format wmv|mp4"), std::string::npos);
 }
 
 TEST(CommandLine, NotificationOptionsAreForOneRunAndNeverStored) {

@@ -24,6 +24,7 @@
 
 #include "platform/DateTime.h"
 #include "shell/HeadlessRunFixture.h"
+#include "videolog/VideoLogInfo.h"
 
 namespace {
 
@@ -77,8 +78,7 @@ protected:
         }
         for (const auto& entry : fs::directory_iterator(fs::path(folder) / "LogInfo", error)) {
             EXPECT_GT(fs::file_size(entry.path(), error), 0u) << entry.path();
-            const fs::path video =
-                fs::path(folder) / (entry.path().stem().string() + ".wmv");
+            const fs::path video = RecordingVideoOf(folder, entry.path().stem().string());
             EXPECT_TRUE(fs::exists(video)) << entry.path() << " has no recording";
         }
     }
@@ -210,6 +210,25 @@ TEST_F(HeadlessRecordingTest, PlantedLinksNeverLeadRecordingsElsewhere) {
             fs::path(folder) / "LogInfo" / (file.stem().string() + ".vli"))))
             << file;
     }
+}
+
+// --format mp4 is for one run: every recording of the run is named ".mp4" and has its
+// information file, and the stored format stays as it was.
+TEST_F(HeadlessRecordingTest, TheFormatOfOneRunNamesItsRecordingsAndIsNotStored) {
+    StoreBusyCamera(true);
+    Store({{"RecordingFormat", "wmv"}});
+    EXPECT_EQ(RunToEnd({"--headless", "--seconds", "4", "--format", "mp4"}), 0)
+        << FErr.constData();
+    const auto finished = EventsNamed(FOut, "recording_finished");
+    ASSERT_GE(finished.size(), 2u) << "a motion and a continual recording" << FOut.constData();
+    for (const QJsonObject& event : finished) {
+        const fs::path file = event["file"].toString().toStdString();
+        EXPECT_EQ(file.extension(), ".mp4") << file;
+        EXPECT_TRUE(fs::is_regular_file(file)) << file;
+    }
+    ExpectRecordingsWhole(MotionFolder());
+    ExpectRecordingsWhole(ConstantFolder());
+    EXPECT_EQ(Stored("RecordingFormat").toString(), "wmv");
 }
 
 // Runs ended by a termination signal at any moment: every recording announced as finished

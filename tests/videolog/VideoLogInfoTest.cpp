@@ -87,6 +87,92 @@ TEST(VideoLogNames, RecordingsAreNamedByTheirStartAndNeverReplaceEachOther) {
     EXPECT_NE(again, name);
 }
 
+// A recording is named with its format's extension; a base name taken by a video of either
+// format or by an information file is passed over, since the information file pairs by base
+// name.
+TEST(VideoLogNames, EachFormatHasItsExtensionAndTheFormatsShareTheBaseNames) {
+    struct Case {
+        const char* What;
+        std::vector<std::string> Existing;  // relative to the folder
+        TRecordingFormat Format;
+        const char* Expected;
+    };
+    const Case cases[] = {
+        {"WMV in an empty folder", {}, TRecordingFormat::Wmv, "Rec_20170522_072955.wmv"},
+        {"MP4 in an empty folder", {}, TRecordingFormat::Mp4, "Rec_20170522_072955.mp4"},
+        {"MP4 after a WMV of the same second",
+         {"Rec_20170522_072955.wmv"}, TRecordingFormat::Mp4, "Rec_20170522_072955_2.mp4"},
+        {"WMV after an MP4 of the same second",
+         {"Rec_20170522_072955.mp4"}, TRecordingFormat::Wmv, "Rec_20170522_072955_2.wmv"},
+        {"MP4 after an MP4",
+         {"Rec_20170522_072955.mp4", "Rec_20170522_072955_2.wmv"}, TRecordingFormat::Mp4,
+         "Rec_20170522_072955_3.mp4"},
+        {"an information file without its video",
+         {"LogInfo/Rec_20170522_072955.vli"}, TRecordingFormat::Mp4, "Rec_20170522_072955_2.mp4"},
+        {"foreign names do not count",
+         {"Rec_20170522_072955.MP4", "Rec_20170522_072955.mov", "holiday.mp4"},
+         TRecordingFormat::Mp4, "Rec_20170522_072955.mp4"},
+    };
+    FixedClock clock(May22());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.What);
+        TempFolder temp;
+        const std::string folder = temp.Path() + "/";
+        temp.MakeFolder("LogInfo");
+        for (const std::string& name : c.Existing) {
+            temp.Write(name, "taken");
+        }
+        EXPECT_EQ(MakeRecFileName(folder, May22(), c.Format), folder + c.Expected);
+        TDateTime start = 0;
+        std::string name;
+        TUniqueFd file;
+        ASSERT_TRUE(CreateAutoRecFile(folder, start, name, file, c.Format));
+        EXPECT_EQ(name, folder + c.Expected);
+        EXPECT_TRUE(file);
+        EXPECT_TRUE(fs::is_regular_file(name));
+    }
+}
+
+// The video log lists recordings of both formats, each with its own video; an information
+// file finds its video whatever the format, and goes only when neither is there.
+TEST(VideoLogInfoFiles, RecordingsOfBothFormatsAreListedWithTheirVideos) {
+    TempFolder temp;
+    const std::string folder = temp.Path() + "/";
+    temp.MakeFolder("LogInfo");
+    const char* const info = "42917.5\r\n5\r\n";
+    temp.Write("LogInfo/Rec_20261210_120000.vli", info);
+    temp.Write("Rec_20261210_120000.wmv", "video");
+    temp.Write("LogInfo/Rec_20261210_120100.vli", info);
+    temp.Write("Rec_20261210_120100.mp4", "video");
+    temp.Write("LogInfo/Rec_20261210_120200.vli", info);  // its video is gone
+    temp.Write("LogInfo/Rec_20261210_120300.vli", info);
+    temp.MakeFolder("Rec_20261210_120300.mp4");  // not a video: not listed, kept
+    temp.Write("holiday.mp4", "somebody's video");
+    TVideoLogInfoList list;
+    ASSERT_TRUE(LoadVideoLogInfoList(folder, &list));
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0]->FileName, folder + "Rec_20261210_120000.wmv");
+    EXPECT_EQ(list[1]->FileName, folder + "Rec_20261210_120100.mp4");
+    EXPECT_FALSE(fs::exists(folder + "LogInfo/Rec_20261210_120200.vli"));
+    EXPECT_TRUE(fs::exists(folder + "LogInfo/Rec_20261210_120300.vli"));
+    EXPECT_TRUE(fs::exists(folder + "holiday.mp4"));
+
+    struct Case {
+        const char* Base;
+        const char* Expected;
+    };
+    for (const Case& c : {Case{"Rec_20261210_120000", "Rec_20261210_120000.wmv"},
+                          Case{"Rec_20261210_120100", "Rec_20261210_120100.mp4"},
+                          Case{"Rec_20261210_120200", "Rec_20261210_120200.wmv"},  // none
+                          Case{"Rec_20261210_120300", "Rec_20261210_120300.mp4"}}) {
+        EXPECT_EQ(RecordingVideoOf(folder, c.Base), folder + c.Expected) << c.Base;
+    }
+    // A regular file wins over anything else by the other format's name.
+    temp.MakeFolder("Rec_20261210_120100.wmv");
+    EXPECT_EQ(RecordingVideoOf(folder, "Rec_20261210_120100"),
+              folder + "Rec_20261210_120100.mp4");
+}
+
 TEST(VideoLogInfoFiles, AnInformationFileHoldsTwoNumberLinesThatReadBackExactly) {
     TempFolder temp;
     const std::string folder = temp.Path() + "/";
