@@ -347,8 +347,11 @@ bool TMP4Writer::IsWriter(GstElement* element) {
 }
 
 uint32_t TMP4Writer::H264KilobitsPerSecond(uint32_t ProfileBitrate) {
-    return static_cast<uint32_t>(
-        std::max(1L, std::lround(ProfileBitrate * kBitrateFactor / 1000.0)));
+    // The factor is measured on the motion profile's large pictures; the small, slow continuous
+    // profile keeps a floor so its pictures do not fall apart.
+    return static_cast<uint32_t>(std::max(
+        static_cast<long>(kMinKilobitsPerSecond),
+        std::lround(ProfileBitrate * kBitrateFactor / 1000.0)));
 }
 
 HRESULT TMP4Writer::SetFileName(GstElement* Writer, const std::string& FileName, TUniqueFd File) {

@@ -31,6 +31,8 @@ public:
     // street scene at 10 frames per second and 1 Mbit/s its file is 311 kB at 30.4 dB luma
     // PSNR, H.264 at this factor 139 kB (45 %) at 31.8 dB (see MP4WriterTest).
     static constexpr double kBitrateFactor = 0.1;
+    // The least H.264 bit rate (kbit/s), whatever the profile asks.
+    static constexpr uint32_t kMinKilobitsPerSecond = 32;
     // The largest key-frame spacing: seeking and stepping in a player start from a key frame.
     static constexpr int64_t kMaxKeyFrameSpacing = 20000000;  // 100-ns units
 

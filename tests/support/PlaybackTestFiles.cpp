@@ -90,7 +90,7 @@ std::string Mpeg2Encoder() {
 
 }  // namespace
 
-bool MakeOwnRecording(const std::string& Path, double Seconds) {
+bool MakeOwnRecording(const std::string& Path, double Seconds, TRecordingFormat Format) {
     if (!InitializeMediaFramework()) {
         return false;
     }
@@ -109,6 +109,7 @@ bool MakeOwnRecording(const std::string& Path, double Seconds) {
     settings.KeyFrameInterval = kSecond;
     settings.VideoBitrate = 500000;
     settings.VideoQuality = 80;
+    recorder.SetRecordingFormat(Format);
     if (FAILED(recorder.AddVideoStream(settings)) ||
         !recorder.InitEncoder(static_cast<int64_t>(Seconds * kSecond), Path)) {
         return false;

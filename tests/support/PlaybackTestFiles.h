@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <string>
 
+#include "recording/RecordingFormat.h"
+
 // Media files for playback tests, written into a given path. Each returns false when the file
 // could not be made (a missing encoder, a failing pipeline). They are short so tests stay fast.
 namespace PlaybackTestFiles {
@@ -14,7 +16,8 @@ constexpr double kRecordingFps = 10.0;
 
 // A recording made by the program's own recorder: a bar moving over a gradient, recorded in
 // real time, so it takes about `Seconds` to make.
-bool MakeOwnRecording(const std::string& Path, double Seconds = 2.0);
+bool MakeOwnRecording(const std::string& Path, double Seconds = 2.0,
+                      TRecordingFormat Format = TRecordingFormat::Wmv);
 
 // The frame size and rate of MakeToneVideo.
 constexpr int kToneVideoWidth = 320;

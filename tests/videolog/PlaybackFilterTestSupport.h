@@ -34,7 +34,7 @@ inline bool WaitUntil(const std::function<bool()>& condition,
 }
 
 // The test files, each made the first time a test asks for it and kept for the process.
-enum class TFile { OwnRecording, ToneVideo, TwoPrograms, ToneWave };
+enum class TFile { OwnRecording, OwnMp4Recording, ToneVideo, TwoPrograms, ToneWave };
 
 inline const std::string& FileOf(TFile file) {
     static TempFolder folder;
@@ -51,6 +51,10 @@ inline const std::string& FileOf(TFile file) {
         case TFile::OwnRecording:
             path = folder.Path() + "/recording.wmv";
             ok = PlaybackTestFiles::MakeOwnRecording(path, 2.0);
+            break;
+        case TFile::OwnMp4Recording:
+            path = folder.Path() + "/recording.mp4";
+            ok = PlaybackTestFiles::MakeOwnRecording(path, 2.0, TRecordingFormat::Mp4);
             break;
         case TFile::ToneVideo:
             path = folder.Path() + "/tone.mkv";
